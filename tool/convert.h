@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+// Size of the driver's line pieces (16383 bytes and a terminator) and of the
+// output chunk every converter call may fill.
+constexpr uint32_t LINE_BUF_SIZE = 16384;
+
+// Entity and URI converters stop once their output reaches capacity minus this
+// headroom: one step writes at most 8 bytes, so a step started below the limit
+// always fits.
+constexpr uint32_t CONVERT_HEADROOM = 10;
+
+// The contract every converter follows. A call reads at most *remaining bytes
+// from *cursor, writes at most `capacity` bytes to `output` and returns how many
+// it wrote. It advances *cursor and decreases *remaining in step, by the bytes
+// it consumed. A step (an entity text, a percent escape) is never divided
+// between calls, and a call given a free buffer of LINE_BUF_SIZE bytes and a
+// non-zero count always consumes at least one byte. Converters keep no state:
+// the cursor and the count carry all progress, so chunking never changes the
+// output.
+using ConvertFn = uint32_t (*)(const unsigned char** cursor, unsigned char* output,
+                               uint32_t* remaining, uint32_t capacity);
