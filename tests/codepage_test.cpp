@@ -1,0 +1,82 @@
+#include "tool/codepage_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tool/platform.h"
+
+namespace {
+
+std::vector<unsigned char> AllBytesTwice()
+{
+    // Twice and offset, so both the block loop and the tail see every value.
+    std::vector<unsigned char> bytes;
+    for (int round = 0; round < 2; ++round) {
+        for (int b = 0; b < 256; ++b) {
+            bytes.push_back(static_cast<unsigned char>((b * 7 + round) & 0xFF));
+        }
+    }
+    bytes.push_back(0xE9);
+    return bytes;
+}
+
+struct Direction {
+    const char* name;
+    void (*convert)(unsigned char*, uint32_t);
+    const unsigned char* table;
+};
+
+const Direction kDirections[] = {
+    {"oem to ansi", OemToAnsi, kOem437ToAnsi1252},
+    {"ansi to oem", AnsiToOem, kAnsi1252ToOem437},
+};
+
+TEST(CodePages, EveryByteGoesThroughItsTable)
+{
+    for (const Direction& d : kDirections) {
+        SCOPED_TRACE(d.name);
+        std::vector<unsigned char> bytes = AllBytesTwice();
+        const std::vector<unsigned char> original = bytes;
+        d.convert(bytes.data(), static_cast<uint32_t>(bytes.size()));
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            ASSERT_EQ(bytes[i], d.table[original[i]]) << "byte " << int(original[i]) << " at " << i;
+        }
+    }
+}
+
+struct Sample {
+    const char* name;
+    unsigned char oem;
+    unsigned char ansi;
+};
+
+// Known points of the two code pages; a table shifted by one would fail them.
+const Sample kSamples[] = {
+    {"e acute", 0x82, 0xE9},
+    {"C cedilla", 0x80, 0xC7},
+    {"ae ligature", 0x91, 0xE6},
+    {"sharp s", 0xE1, 0xDF},
+    {"no-break space", 0xFF, 0xA0},
+    {"ascii", 'A', 'A'},
+};
+
+TEST(CodePages, KnownCharactersMapBothWays)
+{
+    for (const Sample& s : kSamples) {
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(kOem437ToAnsi1252[s.oem], s.ansi);
+        EXPECT_EQ(kAnsi1252ToOem437[s.ansi], s.oem);
+    }
+}
+
+TEST(CodePages, LowerHalfIsTheIdentity)
+{
+    for (int b = 0; b < 0x80; ++b) {
+        EXPECT_EQ(kOem437ToAnsi1252[b], b);
+        EXPECT_EQ(kAnsi1252ToOem437[b], b);
+    }
+}
+
+}  // namespace

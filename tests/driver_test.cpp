@@ -1,0 +1,135 @@
+#include "tool/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "memory_streams.h"
+#include "tool/entities.h"
+#include "tool/lineends.h"
+#include "tool/platform.h"
+#include "tool/uri.h"
+
+namespace {
+
+struct Outcome {
+    DriveResult result;
+    std::string output;
+};
+
+Outcome Drive(const CConversion& conversion, const std::string& input, uint32_t maxPiece = CTextReader::kMaxPiece,
+              std::vector<size_t> readSizes = {})
+{
+    CMemorySource source(input, std::move(readSizes));
+    CMemorySink sink;
+    CTextReader reader(source, 64, maxPiece);
+    COutputBuffer output(sink, 2 * LINE_BUF_SIZE);
+    const DriveResult result = ConvertText(conversion, reader, output);
+    return {result, sink.Text()};
+}
+
+// Converts the text-mode translation in one call per line with a buffer large
+// enough for any output, as if there were no pieces at all.
+std::string WholeLines(const CConversion& conversion, const std::string& raw)
+{
+    std::string text = TextModeReference(raw);
+    if (conversion.recode != nullptr) {
+        conversion.recode(reinterpret_cast<unsigned char*>(text.data()), static_cast<uint32_t>(text.size()));
+    }
+    if (conversion.convert == nullptr) {
+        return text;
+    }
+    std::vector<unsigned char> output(8 * text.size() + LINE_BUF_SIZE);
+    const unsigned char* cursor = reinterpret_cast<const unsigned char*>(text.data());
+    uint32_t remaining = static_cast<uint32_t>(text.size());
+    std::string out;
+    while (remaining > 0) {
+        const uint32_t written = conversion.convert(&cursor, output.data(), &remaining,
+                                                    static_cast<uint32_t>(output.size()));
+        out.append(output.begin(), output.begin() + written);
+    }
+    return out;
+}
+
+struct Job {
+    const char* name;
+    CConversion conversion;
+};
+
+const Job kJobs[] = {
+    {"copy", {}},
+    {"unix", {nullptr, ToUnixLineEnds, nullptr}},
+    {"windows", {nullptr, ToWindowsLineEnds, nullptr}},
+    {"mac", {nullptr, ToMacLineEnds, nullptr}},
+    {"oem to ansi", {OemToAnsi, nullptr, nullptr}},
+    {"ansi to oem", {AnsiToOem, nullptr, nullptr}},
+    {"html encode", {nullptr, EncodeHtmlEntities, nullptr}},
+    {"html decode", {nullptr, DecodeHtmlEntities, EntityDecodeHoldback}},
+    {"xml encode", {nullptr, EncodeXmlEntities, nullptr}},
+    {"xml decode", {nullptr, DecodeXmlEntities, EntityDecodeHoldback}},
+    {"uri encode", {nullptr, UriEncode, nullptr}},
+    {"uri decode", {nullptr, UriDecode, UriDecodeHoldback}},
+};
+
+TEST(Driver, PieceSizeNeverChangesTheOutput)
+{
+    // Entity texts and escapes in a long line that every piece size cuts somewhere.
+    std::string line;
+    for (int i = 0; i < 12; ++i) {
+        line += "ab&eacute;%41&amp;&lt%4g\xe9 \r\n&frasl;%%412&apos;";
+    }
+    const std::string input = line + "\n" + line + "\r\nend\x1a" + "after";
+    for (const Job& job : kJobs) {
+        SCOPED_TRACE(job.name);
+        const std::string expected = WholeLines(job.conversion, input);
+        for (uint32_t maxPiece = CTextReader::kMinPiece; maxPiece < 40; ++maxPiece) {
+            const Outcome outcome = Drive(job.conversion, input, maxPiece, {1 + maxPiece % 5, 13});
+            ASSERT_EQ(outcome.result, DriveResult::Done);
+            ASSERT_EQ(outcome.output, expected) << "piece size " << maxPiece;
+        }
+    }
+}
+
+TEST(Driver, EntityStraddlingThe16383ByteSplitIsDecoded)
+{
+    const CConversion decode{nullptr, DecodeHtmlEntities, EntityDecodeHoldback};
+    for (size_t offset = 0; offset <= 8; ++offset) {
+        const std::string input = std::string(CTextReader::kMaxPiece - offset, 'a') + "&eacute;x\n";
+        const std::string expected = std::string(CTextReader::kMaxPiece - offset, 'a') + "\xe9x\n";
+        EXPECT_EQ(Drive(decode, input).output, expected) << offset;
+    }
+}
+
+TEST(Driver, FlushesBeforeEveryWaitForInput)
+{
+    // Two reads: the first line must be written before the second read.
+    CMemorySource source("one\ntw", {4, 100});
+    CMemorySink sink;
+    CTextReader reader(source, 64);
+    COutputBuffer output(sink);
+    ASSERT_EQ(ConvertText({}, reader, output), DriveResult::Done);
+    EXPECT_EQ(sink.Text(), "one\ntw");
+    EXPECT_EQ(sink.Writes(), 2u);
+}
+
+TEST(Driver, ReportsWhichSideFailed)
+{
+    {
+        CMemorySource source("text\n", {}, EIO);
+        CMemorySink sink;
+        CTextReader reader(source);
+        COutputBuffer output(sink);
+        EXPECT_EQ(ConvertText({}, reader, output), DriveResult::ReadFailed);
+        EXPECT_EQ(sink.Text(), "text\n") << "what was read is still written";
+    }
+    {
+        CMemorySource source(std::string(100000, 'x'));
+        CMemorySink sink(1000);
+        CTextReader reader(source);
+        COutputBuffer output(sink, 4096);
+        EXPECT_EQ(ConvertText({nullptr, ToUnixLineEnds, nullptr}, reader, output), DriveResult::WriteFailed);
+    }
+}
+
+}  // namespace

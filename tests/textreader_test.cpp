@@ -1,0 +1,209 @@
+#include "tool/textreader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "memory_streams.h"
+
+namespace {
+
+// Pieces as a line reader with a buffer of maxPiece + 1 bytes sees them.
+std::vector<std::string> ReferencePieces(const std::string& text, size_t maxPiece)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t lf = text.find('\n', start);
+        const size_t lineEnd = lf == std::string::npos ? text.size() : lf + 1;
+        const size_t length = std::min(lineEnd - start, maxPiece);
+        pieces.push_back(text.substr(start, length));
+        start += length;
+    }
+    return pieces;
+}
+
+std::vector<std::string> ReadPieces(CTextReader& reader)
+{
+    std::vector<std::string> pieces;
+    ByteSpan piece;
+    while (reader.NextPiece(piece) == ReadStatus::Data) {
+        pieces.emplace_back(reinterpret_cast<const char*>(piece.data), piece.size);
+    }
+    return pieces;
+}
+
+std::string ReadRuns(CTextReader& reader, uint32_t maxPiece)
+{
+    struct Run {
+        std::string text;
+        bool endsLine;
+    };
+    std::vector<Run> runs;
+    ByteSpan run;
+    bool endsLine = false;
+    while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
+        runs.push_back({std::string(reinterpret_cast<const char*>(run.data), run.size), endsLine});
+    }
+    std::string text;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const Run& r = runs[i];
+        // Inside a long line a run holds at least a full piece; before the end of the
+        // input a line end is an LF.
+        EXPECT_TRUE(r.endsLine || r.text.size() >= maxPiece) << i;
+        EXPECT_TRUE(!r.endsLine || i + 1 == runs.size() || r.text.back() == '\n') << i;
+        text += r.text;
+    }
+    return text;
+}
+
+struct TranslationCase {
+    const char* name;
+    std::string raw;
+    std::string text;
+};
+
+const TranslationCase kTranslations[] = {
+    {"empty", "", ""},
+    {"crlf", "K\r\nL\nM\rN", "K\nL\nM\rN"},
+    {"lone cr at end", "a\r", "a\r"},
+    {"cr cr lf", "a\r\r\nb", "a\r\nb"},
+    {"ctrl-z ends", "K\n\x1aL\n", "K\n"},
+    {"cr before ctrl-z stays", "a\r\x1a\n", "a\r"},
+    {"nul is ordinary", std::string("a\0b\r\n", 5), std::string("a\0b\n", 4)},
+    {"lf cr", "\n\r", "\n\r"},
+};
+
+TEST(TextReader, TranslatesForEveryReadSize)
+{
+    for (const TranslationCase& c : kTranslations) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(TextModeReference(c.raw), c.text) << "reference";
+        for (size_t readSize = 1; readSize <= c.raw.size() + 1; ++readSize) {
+            CMemorySource source(c.raw);
+            CTextReader reader(source, readSize);
+            std::string joined;
+            for (const std::string& piece : ReadPieces(reader)) {
+                joined += piece;
+            }
+            EXPECT_EQ(joined, c.text) << "read size " << readSize;
+        }
+    }
+}
+
+TEST(TextReader, CrLfStraddlingEveryBoundaryOfOddReads)
+{
+    std::string raw;
+    for (int i = 0; i < 50; ++i) {
+        raw += std::string(static_cast<size_t>(i % 7), 'x') + "\r\n";
+    }
+    for (const std::vector<size_t>& sizes : std::vector<std::vector<size_t>>{{1}, {2}, {3, 1}, {5, 2, 7}}) {
+        CMemorySource source(raw, sizes);
+        CTextReader reader(source, 16);
+        EXPECT_EQ(ReadRuns(reader, CTextReader::kMaxPiece), TextModeReference(raw));
+    }
+}
+
+struct LengthCase {
+    const char* name;
+    size_t lineLength;  // bytes before the LF
+};
+
+const LengthCase kLengths[] = {
+    {"one short of a piece", CTextReader::kMaxPiece - 2},
+    {"lf is the last byte of a piece", CTextReader::kMaxPiece - 1},
+    {"lf starts the second piece", CTextReader::kMaxPiece},
+    {"one more", CTextReader::kMaxPiece + 1},
+    {"several pieces", 3 * CTextReader::kMaxPiece + 5},
+};
+
+TEST(TextReader, LongLinesArriveInPiecesOfAtMost16383Bytes)
+{
+    for (const LengthCase& c : kLengths) {
+        SCOPED_TRACE(c.name);
+        const std::string text = std::string(c.lineLength, 'a') + "\nshort\n" + std::string(c.lineLength, 'b');
+        for (size_t readSize : {size_t{4096}, size_t{65536}, size_t{7}}) {
+            CMemorySource source(text);
+            CTextReader reader(source, readSize);
+            EXPECT_EQ(ReadPieces(reader), ReferencePieces(text, CTextReader::kMaxPiece));
+        }
+    }
+}
+
+TEST(TextReader, PiecesDoNotDependOnReadSizesOrPieceSize)
+{
+    std::mt19937 random(7);
+    const char alphabet[] = {'a', '\r', '\n', '\x1a', '\0', '&'};
+    for (int round = 0; round < 200; ++round) {
+        std::string raw;
+        const size_t length = random() % 200;
+        for (size_t i = 0; i < length; ++i) {
+            // Ctrl-Z rarely, so that most inputs run to their end.
+            const size_t pick = random() % (round % 5 == 0 ? 6 : 5);
+            raw += alphabet[pick == 3 ? 5 : pick];
+        }
+        const uint32_t maxPiece = 8 + static_cast<uint32_t>(random() % 20);
+        const std::string text = TextModeReference(raw);
+        CMemorySource source(raw, {1 + random() % 9, 1 + random() % 3});
+        CTextReader reader(source, 1 + random() % 40, maxPiece);
+        EXPECT_EQ(ReadPieces(reader), ReferencePieces(text, maxPiece)) << round;
+
+        CMemorySource again(raw, {1 + random() % 9});
+        CTextReader runs(again, 1 + random() % 40, maxPiece);
+        EXPECT_EQ(ReadRuns(runs, maxPiece), text) << round;
+    }
+}
+
+TEST(TextReader, StopsReadingAtCtrlZ)
+{
+    CMemorySource source("abc\x1a" + std::string(100000, 'x'), {8});
+    CTextReader reader(source, 8);
+    EXPECT_EQ(ReadPieces(reader), std::vector<std::string>{"abc"});
+    EXPECT_EQ(source.Reads(), 1u);
+}
+
+TEST(TextReader, DeliversBufferedTextBeforeReportingAnError)
+{
+    CMemorySource source("one\ntwo", {}, EIO);
+    CTextReader reader(source);
+    ByteSpan piece;
+    ASSERT_EQ(reader.NextPiece(piece), ReadStatus::Data);
+    ASSERT_EQ(reader.NextPiece(piece), ReadStatus::Data);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(piece.data), piece.size), "two");
+    EXPECT_EQ(reader.NextPiece(piece), ReadStatus::Error);
+    EXPECT_EQ(reader.LastError(), EIO);
+}
+
+TEST(TextReader, NeedsReadOnlyWhenNoPieceIsBuffered)
+{
+    CMemorySource source("ab\ncd", {5});
+    CTextReader reader(source);
+    EXPECT_TRUE(reader.NeedsRead());
+    ByteSpan run;
+    bool endsLine = false;
+    ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
+    EXPECT_EQ(run.size, 3u);
+    EXPECT_TRUE(reader.NeedsRead()) << "'cd' may still grow";
+    ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
+    EXPECT_EQ(run.size, 2u);
+    EXPECT_FALSE(reader.NeedsRead()) << "the end is known";
+}
+
+TEST(TextReader, PutBackHandsBytesOutAgain)
+{
+    CMemorySource source(std::string(20, 'x') + "&amp;" + "\n");
+    CTextReader reader(source, 1000, 22);
+    ByteSpan run;
+    bool endsLine = true;
+    // Only 22 bytes are needed for a piece, but the run takes all that is buffered.
+    ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
+    EXPECT_TRUE(endsLine);
+    EXPECT_EQ(run.size, 26u);
+    reader.PutBack(6);
+    ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(run.data), run.size), "&amp;\n");
+}
+
+}  // namespace

@@ -1,0 +1,59 @@
+#include "tool/driver.h"
+
+namespace {
+
+bool ConvertRun(ConvertFn convert, const unsigned char* text, uint32_t length, COutputBuffer& output)
+{
+    const unsigned char* cursor = text;
+    uint32_t remaining = length;
+    while (remaining > 0) {
+        unsigned char* chunk = output.Reserve(LINE_BUF_SIZE);
+        if (chunk == nullptr) {
+            return false;
+        }
+        output.Commit(convert(&cursor, chunk, &remaining, LINE_BUF_SIZE));
+    }
+    return true;
+}
+
+// A run that stops inside a long line keeps back the start of a match that
+// may continue in the next run; the reader hands those bytes out again.
+uint32_t HeldBack(const CConversion& conversion, const ByteSpan& run, bool endsLine)
+{
+    if (endsLine || conversion.holdback == nullptr) {
+        return 0;
+    }
+    return conversion.holdback(run.data, run.size);
+}
+
+}  // namespace
+
+DriveResult ConvertText(const CConversion& conversion, CTextReader& reader, COutputBuffer& output)
+{
+    for (;;) {
+        if (reader.NeedsRead() && !output.Flush()) {
+            return DriveResult::WriteFailed;
+        }
+        ByteSpan run;
+        bool endsLine = true;
+        const ReadStatus status = reader.NextRun(run, endsLine);
+        if (status != ReadStatus::Data) {
+            if (!output.Flush()) {
+                return DriveResult::WriteFailed;
+            }
+            return status == ReadStatus::End ? DriveResult::Done : DriveResult::ReadFailed;
+        }
+        const uint32_t kept = HeldBack(conversion, run, endsLine);
+        reader.PutBack(kept);
+        const uint32_t length = run.size - kept;
+        if (conversion.recode != nullptr) {
+            conversion.recode(run.data, length);
+        }
+        const bool written = conversion.convert != nullptr
+                                 ? ConvertRun(conversion.convert, run.data, length, output)
+                                 : output.Append(run.data, length);
+        if (!written) {
+            return DriveResult::WriteFailed;
+        }
+    }
+}

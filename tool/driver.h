@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "tool/convert.h"
+#include "tool/outputbuffer.h"
+#include "tool/textreader.h"
+
+// How many bytes at the end of a piece that stops inside a line must wait for
+// the next piece, because a match that starts there may straddle the cut.
+using HoldbackFn = uint32_t (*)(const unsigned char* piece, uint32_t length);
+
+// In-place character-set step applied to the text before it is converted.
+using RecodeFn = void (*)(unsigned char* buffer, uint32_t length);
+
+// The one conversion a run applies.
+struct CConversion {
+    RecodeFn recode = nullptr;      // null: no character-set step
+    ConvertFn convert = nullptr;    // null: text is copied unchanged
+    HoldbackFn holdback = nullptr;  // null: a cut inside a line cannot change the output
+};
+
+enum class DriveResult { Done, ReadFailed, WriteFailed };
+
+// Streams the whole input through the conversion into the output. The output
+// is flushed before every wait for more input and at the end, so a line that
+// has been read leaves the tool before it blocks again.
+DriveResult ConvertText(const CConversion& conversion, CTextReader& reader, COutputBuffer& output);

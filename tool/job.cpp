@@ -1,0 +1,143 @@
+#include "tool/job.h"
+
+#include <cstdio>
+#include <string>
+
+#include "tool/platform.h"
+
+namespace {
+
+using platform::FileHandle;
+
+// A file as the user typed it, quoted, or the standard stream it stands for.
+std::string Describe(const char* path, const char* standardName)
+{
+    return path ? "'" + std::string(path) + "'" : std::string(standardName);
+}
+
+void ReportFailure(const char* action, const std::string& file, int error)
+{
+    std::fprintf(stderr, "Error %s %s: %s.\n", action, file.c_str(), platform::ErrorText(error));
+}
+
+class CJob {
+public:
+    explicit CJob(const JobSettings& settings)
+        : m_settings(settings),
+          m_inputName(Describe(settings.inputPath, "standard input")),
+          m_outputName(Describe(settings.outputPath, "standard output"))
+    {
+    }
+
+    int Run()
+    {
+        if (!OpenInput()) {
+            return kExitFailure;
+        }
+        const bool converted = RefuseSameFile() && OpenOutput() && Convert();
+        const bool closed = CloseOutput() && CloseInput();
+        return converted && closed ? kExitSuccess : kExitFailure;
+    }
+
+private:
+    bool OpenInput()
+    {
+        if (m_settings.inputPath == nullptr) {
+            m_input = platform::StandardInput();
+            return true;
+        }
+        int error = 0;
+        m_input = platform::OpenForReading(m_settings.inputPath, &error);
+        if (m_input == platform::kNoFile) {
+            std::fprintf(stderr, "Error opening '%s' for input.\n", m_settings.inputPath);
+            return false;
+        }
+        return true;
+    }
+
+    // Writing a file while reading it destroys it (or, when appending, never
+    // ends), so the run stops before the output is opened.
+    bool RefuseSameFile()
+    {
+        const bool same = m_settings.outputPath != nullptr
+                              ? platform::IsSameRegularFile(m_input, m_settings.outputPath)
+                              : platform::IsSameRegularFile(m_input, platform::StandardOutput());
+        if (same) {
+            std::fprintf(stderr, "Error: %s and %s are the same file.\n", m_inputName.c_str(),
+                         m_outputName.c_str());
+        }
+        return !same;
+    }
+
+    bool OpenOutput()
+    {
+        if (m_settings.outputPath == nullptr) {
+            m_output = platform::StandardOutput();
+            if (m_settings.binaryStandardOutput) {
+                platform::SetBinaryMode(m_output);
+            }
+            return true;
+        }
+        int error = 0;
+        m_output = platform::OpenForWriting(m_settings.outputPath, &error);
+        if (m_output == platform::kNoFile) {
+            std::fprintf(stderr, "Error opening '%s' for output.\n", m_settings.outputPath);
+            return false;
+        }
+        return true;
+    }
+
+    bool Convert()
+    {
+        CFileSource source(m_input);
+        CFileSink sink(m_output);
+        CTextReader reader(source);
+        COutputBuffer output(sink);
+        switch (ConvertText(m_settings.conversion, reader, output)) {
+        case DriveResult::Done:
+            return true;
+        case DriveResult::ReadFailed:
+            ReportFailure("reading", m_inputName, reader.LastError());
+            return false;
+        case DriveResult::WriteFailed:
+            ReportFailure("writing", m_outputName, output.LastError());
+            return false;
+        }
+        return false;
+    }
+
+    // Standard output is closed too: a full disk or a quota may only show
+    // when the last data reaches the file.
+    bool CloseOutput()
+    {
+        int error = 0;
+        if (m_output == platform::kNoFile || platform::Close(m_output, &error)) {
+            return true;
+        }
+        ReportFailure("closing", m_outputName, error);
+        return false;
+    }
+
+    bool CloseInput()
+    {
+        int error = 0;
+        if (m_settings.inputPath == nullptr || platform::Close(m_input, &error)) {
+            return true;
+        }
+        ReportFailure("closing", m_inputName, error);
+        return false;
+    }
+
+    const JobSettings& m_settings;
+    std::string m_inputName;
+    std::string m_outputName;
+    FileHandle m_input = platform::kNoFile;
+    FileHandle m_output = platform::kNoFile;
+};
+
+}  // namespace
+
+int RunJob(const JobSettings& settings)
+{
+    return CJob(settings).Run();
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "tool/driver.h"
+
+// Exit statuses of the tool.
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;  // a file could not be opened, read, written or closed
+constexpr int kExitUsage = 2;    // the command line did not parse or chose no conversion
+
+struct JobSettings {
+    const char* inputPath = nullptr;   // null: standard input
+    const char* outputPath = nullptr;  // null: standard output
+    bool binaryStandardOutput = false;
+    CConversion conversion;
+};
+
+// Opens the input and then the output, converts, closes, and reports any
+// failure on standard error in one line. Returns the exit status.
+int RunJob(const JobSettings& settings);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tool/stream.h"
+
+// Collects converted chunks and hands them to the sink in large writes. The
+// driver decides when to flush (before it waits for more input, and at the
+// end); the buffer flushes on its own only when a chunk would not fit.
+class COutputBuffer {
+public:
+    static constexpr size_t kDefaultSize = 256 * 1024;
+
+    explicit COutputBuffer(CByteSink& sink, size_t size = kDefaultSize);
+
+    // Room for at least `size` bytes at the returned position (flushing first
+    // when needed), or null after a write error. Follow with Commit.
+    unsigned char* Reserve(size_t size);
+    void Commit(size_t size) { m_used += size; }
+
+    bool Append(const unsigned char* data, size_t size);
+    bool Flush();
+
+    int LastError() const { return m_sink.LastError(); }
+
+private:
+    CByteSink& m_sink;
+    std::vector<unsigned char> m_buffer;
+    size_t m_used = 0;
+};

@@ -1,0 +1,131 @@
+#include "tool/platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tool/codepage.h"
+#include "tool/codepage_tables.h"
+
+void OemToAnsi(unsigned char* buffer, uint32_t length)
+{
+    MapHighBytes(kOem437ToAnsi1252, buffer, length);
+}
+
+void AnsiToOem(unsigned char* buffer, uint32_t length)
+{
+    MapHighBytes(kAnsi1252ToOem437, buffer, length);
+}
+
+namespace platform {
+
+FileHandle StandardInput()
+{
+    return STDIN_FILENO;
+}
+
+FileHandle StandardOutput()
+{
+    return STDOUT_FILENO;
+}
+
+void SetBinaryMode(FileHandle)
+{
+}
+
+FileHandle OpenForReading(const char* path, int* error)
+{
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = errno;
+    }
+    return fd;
+}
+
+FileHandle OpenForWriting(const char* path, int* error)
+{
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = errno;
+    }
+    return fd;
+}
+
+long ReadSome(FileHandle file, unsigned char* buffer, size_t size, int* error)
+{
+    for (;;) {
+        const ssize_t got = read(file, buffer, size);
+        if (got >= 0) {
+            return static_cast<long>(got);
+        }
+        if (errno != EINTR) {
+            *error = errno;
+            return -1;
+        }
+    }
+}
+
+bool WriteAll(FileHandle file, const unsigned char* buffer, size_t size, int* error)
+{
+    while (size > 0) {
+        const ssize_t put = write(file, buffer, size);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            *error = errno;
+            return false;
+        }
+        if (put == 0) {
+            // A regular file that accepts nothing is full; never spin on it.
+            *error = ENOSPC;
+            return false;
+        }
+        buffer += put;
+        size -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool Close(FileHandle file, int* error)
+{
+    // POSIX leaves the descriptor's state unspecified after EINTR from close;
+    // on Linux it is always released, so retrying could close another file.
+    if (close(file) != 0 && errno != EINTR) {
+        *error = errno;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool SameRegularFile(const struct stat& a, const struct stat& b)
+{
+    return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+bool IsSameRegularFile(FileHandle file, const char* path)
+{
+    struct stat a {};
+    struct stat b {};
+    return fstat(file, &a) == 0 && stat(path, &b) == 0 && SameRegularFile(a, b);
+}
+
+bool IsSameRegularFile(FileHandle a, FileHandle b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && SameRegularFile(sa, sb);
+}
+
+const char* ErrorText(int error)
+{
+    return std::strerror(error);
+}
+
+}  // namespace platform

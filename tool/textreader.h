@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tool/convert.h"
+#include "tool/stream.h"
+
+struct ByteSpan {
+    unsigned char* data = nullptr;
+    uint32_t size = 0;
+};
+
+enum class ReadStatus { Data, End, Error };
+
+// Reads a byte source in large blocks and applies the text-mode reading rules
+// on every host: a CR LF pair becomes LF (also when a read splits the pair), and
+// the first Ctrl-Z (0x1A) ends the input. It hands out pieces of text the way a
+// line-oriented reader with a LINE_BUF_SIZE buffer would see them: a piece ends
+// after its first LF, or after `maxPiece` bytes of a longer line, or at the end
+// of the input. Memory is bounded by the read size and the piece size, whatever
+// the input holds.
+class CTextReader {
+public:
+    static constexpr uint32_t kMaxPiece = LINE_BUF_SIZE - 1;
+    static constexpr size_t kDefaultReadSize = 128 * 1024;
+    // Pieces shorter than this could not hold back a partial entity text and
+    // still make progress.
+    static constexpr uint32_t kMinPiece = 8;
+
+    explicit CTextReader(CByteSource& source, size_t readSize = kDefaultReadSize,
+                         uint32_t maxPiece = kMaxPiece);
+
+    // The next single piece.
+    ReadStatus NextPiece(ByteSpan& piece);
+
+    // The next run of whole pieces: everything buffered up to the last line
+    // end, or all buffered bytes when they hold no line end but at least a
+    // full piece. `endsLine` tells whether the run ends at a line end (after
+    // an LF or at the end of the input) rather than inside a long line.
+    // Reads only when no piece is buffered.
+    ReadStatus NextRun(ByteSpan& run, bool& endsLine);
+
+    // Whether the next call would have to read from the source first.
+    bool NeedsRead() const;
+
+    // Hands the last `count` bytes of the span just returned out again, in
+    // front of the next one.
+    void PutBack(uint32_t count) { m_start -= count; }
+
+    int LastError() const { return m_error; }
+
+private:
+    uint32_t Available() const { return static_cast<uint32_t>(m_ready - m_start); }
+    bool Fill();
+    void Compact();
+    void Translate(size_t from);
+    ReadStatus Cut(uint32_t length, ByteSpan& span);
+    ReadStatus Finish(ByteSpan& span, bool& endsLine);
+
+    CByteSource& m_source;
+    size_t m_readSize;
+    uint32_t m_maxPiece;
+    std::vector<unsigned char> m_buffer;
+    size_t m_start = 0;   // first byte not yet handed out
+    size_t m_ready = 0;   // end of the translated bytes
+    size_t m_end = 0;     // end of the bytes read (a CR waiting for its follower)
+    bool m_inputEnded = false;
+    int m_error = 0;
+};
