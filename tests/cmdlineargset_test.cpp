@@ -1,0 +1,263 @@
+#include "cmdline/cmdlineargset.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+// argv for Parse: the program name, then the given texts, all writable.
+class Argv
+{
+public:
+    Argv(std::initializer_list<const char*> texts) : m_texts{"glyphmill"}
+    {
+        m_texts.insert(m_texts.end(), texts.begin(), texts.end());
+        for (std::string& text : m_texts) m_pointers.push_back(&text[0]);
+        m_pointers.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(m_texts.size()); }
+    char** argv() { return m_pointers.data(); }
+
+private:
+    std::vector<std::string> m_texts;
+    std::vector<char*> m_pointers;
+};
+
+// The tool's eleven options, declared the way the tool declares them.
+struct ToolSet : CCmdLineArgSet
+{
+    CCmdLineArgToggle help{"?", "help", false, false, 0};
+    CCmdLineArgString f{"f", "input filename", "", 0};
+    CCmdLineArgString o{"o", "output filename", "", 0};
+    CCmdLineArgToggle a{"a", "convert to ansi character set (default is to oem character set)",
+                        false, true, 0};
+    CCmdLineArgToggle u{"u", "convert to unix line-feed (new line only)", false, false, 0};
+    CCmdLineArgToggle w{"w", "convert to windows line-feed (carriage-return and new line characters)",
+                        false, false, 0};
+    CCmdLineArgToggle m{"m", "convert to mac line-feed (carriage-return only)", false, false, 0};
+    CCmdLineArgToggle h{"h", "convert to HTML character set", false, true, 0};
+    CCmdLineArgToggle x{"x", "convert to XML character set", false, true, 0};
+    CCmdLineArgToggle i{"i", "URI encode", false, true, 0};
+    CCmdLineArgToggle q{"q", "quiet mode", false, false, 0};
+
+    ToolSet()
+    {
+        AddArg(&f);
+        AddArg(&o);
+        AddExclusiveGroup({&a, &u, &w, &m, &h, &x, &i});
+        AddArg(&q);
+        AddArg(&help);
+    }
+};
+
+}  // namespace
+
+TEST(CCmdLineArgSet, ToolUsageText)
+{
+    ToolSet set;
+    EXPECT_STREQ(set.GetUsageText(true),
+                 "[-f=<string>] [-o=<string>] [-a{+|-}] [-u] [-w] [-m] [-h{+|-}] [-x{+|-}] "
+                 "[-i{+|-}] [-q] [-?] \n"
+                 "\n"
+                 "-f  input filename\n"
+                 "-o  output filename\n"
+                 "-a  convert to ansi character set (default is to oem character set)\n"
+                 "-u  convert to unix line-feed (new line only)\n"
+                 "-w  convert to windows line-feed (carriage-return and new line characters)\n"
+                 "-m  convert to mac line-feed (carriage-return only)\n"
+                 "-h  convert to HTML character set\n"
+                 "-x  convert to XML character set\n"
+                 "-i  URI encode\n"
+                 "-q  quiet mode\n"
+                 "-?  help\n");
+    EXPECT_STREQ(set.GetErrorText(), "");  // allowed before Parse
+}
+
+TEST(CCmdLineArgSet, ToolCommandLines)
+{
+    struct Case { const char* name; std::initializer_list<const char*> texts; const char* error; };
+    const Case kCases[] = {
+        {"nothing", {}, ""},
+        {"help", {"-?"}, ""},
+        {"case folded name, value after it", {"-U-", "/Q"}, ""},
+        {"value in next text is positional", {"-f", "in.txt"}, "Invalid argument: in.txt\n\n"},
+        {"slash path is named", {"/dir/file"}, "Invalid argument: /dir/file\n\n"},
+        {"two toggles in one text", {"-uw"}, "Invalid argument: -uw\n\n"},
+        {"repeated option", {"-u", "-u"}, "Invalid argument: -u\n\n"},
+        {"word after h", {"-help"}, "Invalid argument: -help\n\n"},
+        {"dash alone", {"-"}, "Invalid argument: -\n\n"},
+        {"slash alone", {"/"}, "Invalid argument: /\n\n"},
+        // Empty texts are positional; the tool has no positional argument.
+        {"empty text", {"-q", ""}, "Invalid argument: \n\n"},
+        {"group order, not text order", {"-w", "-u"}, "Exclusive arguments: u and w\n\n"},
+        {"text order agrees", {"-u", "-w"}, "Exclusive arguments: u and w\n\n"},
+        {"first two of three", {"-m", "-w", "-u"}, "Exclusive arguments: u and w\n\n"},
+        {"a is in the group", {"-a", "-u"}, "Exclusive arguments: a and u\n\n"},
+        {"bad text ends the parse first", {"-u", "-w", "-z"}, "Invalid argument: -z\n\n"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ToolSet set;
+        Argv args(c.texts);
+        EXPECT_EQ(set.Parse(args.argc(), args.argv()), c.error[0] == '\0');
+        EXPECT_STREQ(set.GetErrorText(), c.error);
+    }
+}
+
+TEST(CCmdLineArgSet, NamedValues)
+{
+    struct Case { const char* name; const char* text; const char* value; };
+    const Case kCases[] = {
+        {"equals", "-f=in.txt", "in.txt"}, {"colon", "-f:in.txt", "in.txt"},
+        {"attached", "-fin.txt", "in.txt"}, {"upper-case name", "-F=in.txt", "in.txt"},
+        {"slash", "/f=in.txt", "in.txt"},   {"one separator skipped", "-f==x", "=x"},
+        {"colon then equals", "-f:=x", "=x"}, {"alone", "-f", ""},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ToolSet set;
+        Argv args{c.text};
+        EXPECT_TRUE(set.Parse(args.argc(), args.argv()));
+        EXPECT_TRUE(set.f.IsGiven());
+        EXPECT_STREQ(set.f.GetValue(), c.value);
+    }
+}
+
+TEST(CCmdLineArgSet, PrefixMatchingFirstDeclaredWins)
+{
+    CCmdLineArgString o("o", "", "", 0);
+    CCmdLineArgString out("out", "", "", 0);
+    CCmdLineArgString high("\xe9t\xe9", "", "", 0);
+    CCmdLineArgString any("", "", "", 0);  // takes whatever no earlier argument takes
+    CCmdLineArgSet set;
+    set.AddArg(&o);
+    set.AddArg(&out);
+    set.AddArg(&high);
+    set.AddArg(&any);
+    Argv args{"-OUT1", "-out2", "-\xe9T\xe9=3", "-\xc9t\xe9"};
+    EXPECT_TRUE(set.Parse(args.argc(), args.argv()));
+    EXPECT_STREQ(o.GetValue(), "UT1");   // o is a prefix of out and declared first
+    EXPECT_STREQ(out.GetValue(), "2");   // o is given, so out is next
+    EXPECT_STREQ(high.GetValue(), "3");  // T folds, the bytes from 0x80 up match exactly
+    EXPECT_STREQ(any.GetValue(), "\xc9t\xe9");
+}
+
+TEST(CCmdLineArgSet, PositionalFilling)
+{
+    struct Case { const char* name; std::initializer_list<const char*> texts; const char* error;
+                  const char* first; const char* second; };
+    const Case kCases[] = {
+        {"in order", {"a", "-v", "b"}, "", "a", "b"},
+        {"empty text is a value", {"", "b"}, "", "", "b"},
+        {"third refused", {"a", "b", "c"}, "Invalid argument: c\n\n", "a", "b"},
+        // p1 refuses; p2 would accept but is not tried.
+        {"first refuses", {"zz"}, "Invalid argument: zz\n\n", "", ""},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        CCmdLineArgString p1("p1", "", "", ARG_POSITIONAL);
+        CCmdLineArgString p2("p2", "", "", ARG_POSITIONAL);
+        CCmdLineArgToggle v("v", "", false, false, 0);
+        p1.AddChoice("a");
+        p1.AddChoice("");
+        CCmdLineArgSet set;
+        set.AddArg(&p1);
+        set.AddArg(&v);
+        set.AddArg(&p2);
+        Argv args(c.texts);
+        EXPECT_EQ(set.Parse(args.argc(), args.argv()), c.error[0] == '\0');
+        EXPECT_STREQ(set.GetErrorText(), c.error);
+        EXPECT_STREQ(p1.GetValue(), c.first);
+        EXPECT_STREQ(p2.GetValue(), c.second);
+    }
+}
+
+TEST(CCmdLineArgSet, CheckOrder)
+{
+    struct Case { const char* name; std::initializer_list<const char*> texts; const char* error; };
+    const Case kCases[] = {
+        {"invalid text first", {"-g1", "-g2", "-d", "-z"}, "Invalid argument: -z\n\n"},
+        // Reported in group order (g2 listed first), never g2 against itself.
+        {"then exclusive group", {"-g1", "-g2", "-d"}, "Exclusive arguments: g2 and g1\n\n"},
+        {"then dependency", {"-g1", "-d"}, "d is invalid without p\n\n"},
+        {"then required", {"-g1"}, "Missing required argument: r\n\n"},
+        {"all satisfied", {"-p", "-d", "-r"}, ""},
+        {"listed twice in a group", {"-g2", "-r"}, ""},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        CCmdLineArgToggle g1("g1", "", false, false, 0), g2("g2", "", false, false, 0);
+        CCmdLineArgToggle p("p", "", false, false, 0), d("d", "", false, false, 0);
+        CCmdLineArgToggle r("r", "", false, false, ARG_REQUIRED);
+        CCmdLineArgSet set;
+        set.AddArg(&r);
+        set.AddExclusiveGroup({&g2, &g2, &g1});
+        set.AddDependency(&p, {&d});
+        Argv args(c.texts);
+        EXPECT_EQ(set.Parse(args.argc(), args.argv()), c.error[0] == '\0');
+        EXPECT_STREQ(set.GetErrorText(), c.error);
+    }
+}
+
+TEST(CCmdLineArgSet, DependenciesInPointerOrder)
+{
+    // Array elements lie at ascending addresses: prerequisites[0] is visited
+    // first although it was declared second.
+    CCmdLineArgToggle prerequisites[2] = {{"p0", "", false, false, 0}, {"p1", "", false, false, 0}};
+    CCmdLineArgToggle d0("d0", "", false, false, 0), d1("d1", "", false, false, 0);
+    CCmdLineArgToggle ignored("e", "", false, false, 0);
+    CCmdLineArgSet set;
+    set.AddDependency(&prerequisites[1], {&d1});
+    set.AddDependency(&prerequisites[0], {&ignored, &d0});
+    set.AddDependency(&prerequisites[1], {&ignored});  // an existing entry stays as it was
+    Argv args{"-d1", "-d0", "-e"};
+    EXPECT_FALSE(set.Parse(args.argc(), args.argv()));
+    EXPECT_STREQ(set.GetErrorText(), "e is invalid without p0\n\n");
+    EXPECT_STREQ(set.GetUsageText(false), "[-p1] [-d1] [-p0] [-e] [-d0] [-p1] [-e] \n");
+}
+
+TEST(CCmdLineArgSet, UsageLayout)
+{
+    CCmdLineArgString file("file", "the file", "", ARG_POSITIONAL);
+    file.AddChoice("a");
+    file.AddChoice("b");
+    CCmdLineArgToggle v("v", "verbose", false, false, 0);
+    CCmdLineArgInt n("n", "count", 0, ARG_REQUIRED);
+    CCmdLineArgSet positional;
+    positional.AddArg(&file);
+    positional.AddArg(&v);
+    EXPECT_STREQ(positional.GetUsageText(true),
+                 "[<file>{a|b}] [-v] \n\nfile  the file\n-v    verbose\n");
+
+    CCmdLineArgSet listedTwice;
+    listedTwice.AddArg(&v);
+    listedTwice.AddExclusiveGroup({&v, &n});
+    listedTwice.AddTextLine("first");
+    listedTwice.AddTextLine(nullptr);
+    EXPECT_STREQ(listedTwice.GetUsageText(false), "[-v] [-v] -n=<int> \n");
+    EXPECT_STREQ(listedTwice.GetUsageText(true),
+                 "[-v] [-v] -n=<int> \n\nfirst\n\n\n-v  verbose\n-v  verbose\n-n  count\n");
+
+    CCmdLineArgSet empty;
+    EXPECT_STREQ(empty.GetUsageText(false), "\n");
+    EXPECT_STREQ(empty.GetUsageText(true), "\n");
+    empty.AddTextLine("only text");
+    EXPECT_STREQ(empty.GetUsageText(false), "\n");
+    EXPECT_STREQ(empty.GetUsageText(true), "\n\nonly text\n");
+}
+
+TEST(CCmdLineArgSet, ArgumentTexts)
+{
+    CCmdLineArgSet set;
+    EXPECT_EQ(set.GetArgCount(), 0u);
+    Argv args{"one", "two"};
+    EXPECT_FALSE(set.Parse(args.argc(), args.argv()));
+    EXPECT_EQ(set.GetArgCount(), 2u);
+    EXPECT_STREQ(set.GetProgramName(), "glyphmill");
+    EXPECT_STREQ(set.GetArgText(2), "two");
+    EXPECT_EQ(set.GetArgText(3), nullptr);
+    EXPECT_STREQ(set.GetErrorText(), "Invalid argument: one\n\n");
+}
