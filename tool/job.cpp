@@ -34,9 +34,12 @@ public:
         if (!OpenInput()) {
             return kExitFailure;
         }
-        const bool converted = RefuseSameFile() && OpenOutput() && Convert();
-        const bool closed = CloseOutput() && CloseInput();
-        return converted && closed ? kExitSuccess : kExitFailure;
+        if (!RefuseSameFile() || !OpenOutput() || !Convert()) {
+            // One message per run: the first failure is the one that matters.
+            CloseQuietly();
+            return kExitFailure;
+        }
+        return CloseOutput() && CloseInput() ? kExitSuccess : kExitFailure;
     }
 
 private:
@@ -116,6 +119,17 @@ private:
         }
         ReportFailure("closing", m_outputName, error);
         return false;
+    }
+
+    void CloseQuietly()
+    {
+        int ignored = 0;
+        if (m_output != platform::kNoFile) {
+            platform::Close(m_output, &ignored);
+        }
+        if (m_settings.inputPath != nullptr) {
+            platform::Close(m_input, &ignored);
+        }
     }
 
     bool CloseInput()

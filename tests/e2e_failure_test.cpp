@@ -1,0 +1,140 @@
+// End-to-end runs where files cannot be opened, read or written, or where the
+// input and the output are one file: an error on standard error and exit 1,
+// never a silent success.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "run_tool.h"
+
+namespace {
+
+TEST(EndToEndFailure, MissingInputLeavesTheOutputAlone)
+{
+    CScratchDir dir;
+    dir.Write("kept", "precious\n");
+    const ToolRun existing = RunTool("-u -q -f" + Quote(dir.Path("missing")) + " -o" + Quote(dir.Path("kept")));
+    EXPECT_EQ(existing.err, "Error opening '" + dir.Path("missing") + "' for input.\n");
+    EXPECT_EQ(existing.status, 1);
+    EXPECT_EQ(dir.Read("kept"), "precious\n");
+
+    const ToolRun fresh = RunTool("-u -q -f" + Quote(dir.Path("missing")) + " -o" + Quote(dir.Path("new")));
+    EXPECT_EQ(fresh.status, 1);
+    EXPECT_FALSE(dir.Exists("new"));
+}
+
+TEST(EndToEndFailure, OpenErrorsQuoteTheNameAsTyped)
+{
+    const ToolRun empty = RunTool("-u -q -f=");
+    EXPECT_EQ(empty.err, "Error opening '' for input.\n");
+    EXPECT_EQ(empty.status, 1);
+
+    const std::string input = "x\n";
+    const ToolRun output = RunTool("-u -q -o/nonexistent-dir/out.txt", &input);
+    EXPECT_EQ(output.err, "Error opening '/nonexistent-dir/out.txt' for output.\n");
+    EXPECT_EQ(output.status, 1);
+}
+
+struct IoFailureCase {
+    const char* name;
+    std::string arguments;
+    std::string redirections;
+    std::string err;
+};
+
+TEST(EndToEndFailure, ReadAndWriteErrorsNameTheFileAndReason)
+{
+    CScratchDir dir;
+    const IoFailureCase cases[] = {
+        {"full device as -o", "-u -q -o/dev/full", "", "Error writing '/dev/full': No space left on device.\n"},
+        {"full device as standard output", "-u -q", ">/dev/full",
+         "Error writing standard output: No space left on device.\n"},
+        {"closed standard output", "-u -q", ">&-", "Error writing standard output: Bad file descriptor.\n"},
+        {"directory as input", "-u -q -f" + Quote(dir.Path("")), "",
+         "Error reading '" + dir.Path("") + "': Is a directory.\n"},
+    };
+    const std::string input(100000, 'x');
+    for (const IoFailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun run = RunTool(c.arguments, &input, c.redirections);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.status, 1);
+    }
+}
+
+TEST(EndToEndFailure, RefusesToWriteTheFileItReads)
+{
+    CScratchDir dir;
+    const std::string text = "line one\r\nline two\r\n";
+    dir.Write("text", text);
+    ASSERT_EQ(link(dir.Path("text").c_str(), dir.Path("hard").c_str()), 0);
+    ASSERT_EQ(symlink(dir.Path("text").c_str(), dir.Path("soft").c_str()), 0);
+    const std::string in = Quote(dir.Path("text"));
+    struct SameCase {
+        const char* name;
+        std::string arguments;
+        std::string redirections;
+        std::string err;
+    };
+    const std::string sameErr = "Error: " + in + " and " + in + " are the same file.\n";
+    const SameCase cases[] = {
+        {"same name", "-f" + in + " -o" + in, "", sameErr},
+        {"other spelling", "-f" + in + " -o" + Quote(dir.Path("./text")), "", ""},
+        {"hard link", "-f" + in + " -o" + Quote(dir.Path("hard")), "", ""},
+        {"symbolic link", "-f" + Quote(dir.Path("soft")) + " -o" + in, "", ""},
+        {"standard input is the output", "-o" + in + " <" + in, "",
+         "Error: standard input and " + in + " are the same file.\n"},
+        {"appending to the input", "-f" + in, ">>" + in,
+         "Error: " + in + " and standard output are the same file.\n"},
+    };
+    for (const SameCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun run = RunTool("-u -q " + c.arguments, nullptr, c.redirections);
+        if (!c.err.empty()) {
+            EXPECT_EQ(run.err, c.err);
+        }
+        EXPECT_NE(run.err.find("are the same file"), std::string::npos) << run.err;
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(dir.Read("text"), text);
+    }
+}
+
+// A line typed into the tool must come out before the tool waits for the next.
+TEST(EndToEndFailure, LinesLeaveBeforeTheInputCloses)
+{
+    int toTool[2];
+    int fromTool[2];
+    ASSERT_EQ(pipe(toTool), 0);
+    ASSERT_EQ(pipe(fromTool), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(toTool[0], 0);
+        dup2(fromTool[1], 1);
+        close(toTool[1]);
+        close(fromTool[0]);
+        execl(ToolPath().c_str(), "glyphmill", "-w", "-q", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(toTool[0]);
+    close(fromTool[1]);
+    ASSERT_EQ(write(toTool[1], "first\n", 6), 6);
+    pollfd ready{fromTool[0], POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 10000), 1) << "the line did not come out";
+    char buffer[64] = {};
+    const ssize_t got = read(fromTool[0], buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(got > 0 ? got : 0)), "first\r\n");
+    close(toTool[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    close(fromTool[0]);
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+// End-to-end runs of the built tool through files, pipes and redirections.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "run_tool.h"
+
+namespace {
+
+const std::string kBanner =
+    "Glyphmill - July 2003\n"
+    "Copyright (C) 2003 Glyphmill contributors\n"
+    "https://glyphmill.example.org/\n\n";
+
+const std::string kUsage =
+    "Usage:\n"
+    "[-f=<string>] [-o=<string>] [-a{+|-}] [-u] [-w] [-m] [-h{+|-}] [-x{+|-}] [-i{+|-}] [-q] [-?] \n"
+    "\n"
+    "-f  input filename\n"
+    "-o  output filename\n"
+    "-a  convert to ansi character set (default is to oem character set)\n"
+    "-u  convert to unix line-feed (new line only)\n"
+    "-w  convert to windows line-feed (carriage-return and new line characters)\n"
+    "-m  convert to mac line-feed (carriage-return only)\n"
+    "-h  convert to HTML character set\n"
+    "-x  convert to XML character set\n"
+    "-i  URI encode\n"
+    "-q  quiet mode\n"
+    "-?  help\n"
+    "\n";
+
+struct UsageCase {
+    const char* name;
+    const char* arguments;
+    std::string err;
+    int status;
+};
+
+const UsageCase kUsageCases[] = {
+    {"no arguments", "", kBanner + "\n" + kUsage, 2},
+    {"quiet alone", "-q", "\n" + kUsage, 2},
+    // A command line that does not parse always shows the banner.
+    {"quiet with invalid", "-q -z", kBanner + "Invalid argument: -z\n\n\n" + kUsage, 2},
+    {"help", "-?", kBanner + "\n" + kUsage, 0},
+    {"help beats conversion", "-? -u -q", kBanner + "\n" + kUsage, 0},
+    {"help switched off", "-?- -q", "\n" + kUsage, 2},
+    {"two conversions", "-w -u", kBanner + "Exclusive arguments: u and w\n\n\n" + kUsage, 2},
+    {"ansi counts as a conversion", "-a -u", kBanner + "Exclusive arguments: a and u\n\n\n" + kUsage, 2},
+    {"toggles cannot share a text", "-uw", kBanner + "Invalid argument: -uw\n\n\n" + kUsage, 2},
+    {"help with a bad value", "-? -help", kBanner + "Invalid argument: -help\n\n\n" + kUsage, 2},
+    {"option given twice", "-u -u", kBanner + "Invalid argument: -u\n\n\n" + kUsage, 2},
+    {"value not attached", "-f in.txt -u", kBanner + "Invalid argument: in.txt\n\n\n" + kUsage, 2},
+    {"empty input name without conversion", "-f=", kBanner + "\n" + kUsage, 2},
+};
+
+TEST(EndToEnd, BannerUsageAndExitStatus)
+{
+    const std::string input = "never read\n";
+    for (const UsageCase& c : kUsageCases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun run = RunTool(c.arguments, &input);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.status, c.status);
+    }
+}
+
+struct ConversionCase {
+    const char* name;
+    const char* options;
+    std::string in;
+    std::string out;
+};
+
+const std::string kMixed = "K\r\nL\nM\rN";
+
+const ConversionCase kConversions[] = {
+    {"unix", "-u", kMixed, "K\nL\nMN"},
+    {"windows", "-w", kMixed, "K\r\nL\r\nMN"},
+    // Every line end becomes CR; the lone CR stays.
+    {"mac", "-m", kMixed, "K\rL\rM\rN"},
+    // Switched-off line-ending options copy the text as text-mode reading delivers it.
+    {"unix off", "-u-", kMixed, "K\nL\nM\rN"},
+    {"windows off", "/W-", kMixed, "K\nL\nM\rN"},
+    {"ctrl-z ends the input", "-u", "K\n\x1aL\n", "K\n"},
+    {"nul bytes are kept", "-u", std::string("a\0b\r\nc\0\n", 8), std::string("a\0b\nc\0\n", 7)},
+    {"empty input", "-w", "", ""},
+    // 0xE9 is a capital theta in code page 437, which 1252 can only approximate.
+    {"oem to ansi", "-a", "\x82t\xe9\r\n", "\xe9tT\n"},
+    {"ansi to oem", "-a-", "\xe9t\xda\r\n", "\x82tU\n"},
+    {"value with colon", "-a:+", "\x82", "\xe9"},
+};
+
+TEST(EndToEnd, ConvertsThroughPipesAndFiles)
+{
+    for (const ConversionCase& c : kConversions) {
+        SCOPED_TRACE(c.name);
+        const ToolRun piped = RunTool(std::string(c.options) + " -q", &c.in);
+        EXPECT_EQ(piped.out, c.out);
+        EXPECT_EQ(piped.err, "");
+        EXPECT_EQ(piped.status, 0);
+
+        CScratchDir dir;
+        dir.Write("in", c.in);
+        const ToolRun filed = RunTool(std::string(c.options) + " -q -f" + Quote(dir.Path("in")) + " -o=" +
+                                      Quote(dir.Path("out")));
+        EXPECT_EQ(dir.Read("out"), c.out);
+        EXPECT_EQ(filed.out, "");
+        EXPECT_EQ(filed.status, 0);
+    }
+}
+
+TEST(EndToEnd, BannerGoesToStandardErrorOnly)
+{
+    const std::string input = "a\r\n";
+    const ToolRun run = RunTool("-u", &input);
+    EXPECT_EQ(run.err, kBanner);
+    EXPECT_EQ(run.out, "a\n");
+}
+
+TEST(EndToEnd, LongLinesSurviveWhole)
+{
+    std::string input;
+    for (size_t length : {16382, 16383, 16384, 16385, 100000, 1000000}) {
+        input += std::string(length, 'x') + "\r\n";
+    }
+    input += std::string(70000, 'y');  // and a last line without LF
+    std::string expected;
+    for (size_t length : {16382, 16383, 16384, 16385, 100000, 1000000}) {
+        expected += std::string(length, 'x') + "\r\n";
+    }
+    expected += std::string(70000, 'y');
+    const ToolRun run = RunTool("-w -q", &input);
+    EXPECT_TRUE(run.out == expected) << "output of " << run.out.size() << " bytes differs";
+}
+
+TEST(EndToEnd, WindowsLineOf16382BytesToAFile)
+{
+    CScratchDir dir;
+    dir.Write("in", std::string(16382, 'z') + "\n");
+    RunTool("-w -q -f" + Quote(dir.Path("in")) + " -o" + Quote(dir.Path("out")));
+    const std::string out = dir.Read("out");
+    EXPECT_EQ(out.size(), 16384u);
+    EXPECT_EQ(out.substr(16382), "\r\n");
+}
+
+TEST(EndToEnd, SampleFileConverts)
+{
+    const ToolRun run = RunTool("-h -q -f" + Quote(std::string(GLYPHMILL_SOURCE_DIR) + "/samples/sample.txt"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "Caf&eacute; cr&egrave;me &amp; &quot;fish&quot; &lt;chips&gt;\n"
+              "The 100% sure way: a+b=c?\n");
+}
+
+}  // namespace

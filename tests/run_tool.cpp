@@ -1,0 +1,85 @@
+#include "run_tool.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Spit(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+}  // namespace
+
+std::string ToolPath()
+{
+    return GLYPHMILL_EXE;
+}
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+ToolRun RunTool(const std::string& arguments, const std::string* input, const std::string& redirections)
+{
+    CScratchDir io;
+    std::string command = Quote(ToolPath()) + " " + arguments;
+    if (input != nullptr) {
+        io.Write("stdin", *input);
+        command += " <" + Quote(io.Path("stdin"));
+    }
+    command += " >" + Quote(io.Path("stdout")) + " 2>" + Quote(io.Path("stderr")) + " " + redirections;
+    const int raw = std::system(command.c_str());
+    ToolRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = io.Read("stdout");
+    run.err = io.Read("stderr");
+    return run;
+}
+
+CScratchDir::CScratchDir()
+{
+    char pattern[] = "/tmp/glyphmill-test-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    m_path = made ? made : "";
+}
+
+CScratchDir::~CScratchDir()
+{
+    if (!m_path.empty()) {
+        const std::string command = "chmod -R u+rwx " + Quote(m_path) + "; rm -rf " + Quote(m_path);
+        (void)std::system(command.c_str());
+    }
+}
+
+void CScratchDir::Write(const std::string& name, const std::string& bytes) const
+{
+    Spit(Path(name), bytes);
+}
+
+std::string CScratchDir::Read(const std::string& name) const
+{
+    return Slurp(Path(name));
+}
+
+bool CScratchDir::Exists(const std::string& name) const
+{
+    struct stat info {};
+    return lstat(Path(name).c_str(), &info) == 0;
+}

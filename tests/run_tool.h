@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+// Runs the built glyphmill through /bin/sh so tests can use redirections and
+// pipes exactly as users do.
+struct ToolRun {
+    int status = -1;  // exit status, or -1 when the tool did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// `arguments` and `redirections` are shell text; when `input` is given it is
+// piped to standard input. Standard output and standard error are captured
+// unless `redirections` redirects them.
+ToolRun RunTool(const std::string& arguments, const std::string* input = nullptr,
+                const std::string& redirections = "");
+
+// A fresh private folder for one test's files, removed with the object.
+class CScratchDir {
+public:
+    CScratchDir();
+    ~CScratchDir();
+    CScratchDir(const CScratchDir&) = delete;
+    CScratchDir& operator=(const CScratchDir&) = delete;
+
+    std::string Path(const std::string& name) const { return m_path + "/" + name; }
+    void Write(const std::string& name, const std::string& bytes) const;
+    std::string Read(const std::string& name) const;
+    bool Exists(const std::string& name) const;
+
+private:
+    std::string m_path;
+};
+
+std::string ToolPath();
+std::string Quote(const std::string& text);
