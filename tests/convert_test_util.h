@@ -1,0 +1,146 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tool/convert.h"
+
+// One converter call: the bytes it consumed and the bytes it wrote.
+struct Chunk {
+    uint32_t consumed;
+    std::string output;
+    bool operator==(const Chunk& other) const { return consumed == other.consumed && output == other.output; }
+};
+
+// The smallest capacity at which a step can start below the output limit.
+constexpr uint32_t kSmallestCapacity = CONVERT_HEADROOM + 1;
+
+// Calls `convert` until the line is consumed, checking the contract on every
+// call. The line and the output live in heap buffers of exactly their size, so
+// ASan reports a read past the line's end or a write past the capacity. While
+// the rest is short, each call gets a fresh copy of exactly the unconsumed
+// bytes, which also catches reads before the cursor.
+inline std::vector<Chunk> ConvertChunks(ConvertFn convert, const std::string& line, uint32_t capacity)
+{
+    constexpr size_t kFreshCopyUpTo = 4096;
+    std::vector<Chunk> chunks;
+    const std::unique_ptr<unsigned char[]> output(new unsigned char[capacity]);
+    const std::unique_ptr<unsigned char[]> whole(new unsigned char[line.size()]);
+    std::memcpy(whole.get(), line.data(), line.size());
+    size_t done = 0;
+    while (done < line.size()) {
+        const uint32_t before = static_cast<uint32_t>(line.size() - done);
+        std::unique_ptr<unsigned char[]> fresh;
+        const unsigned char* rest = whole.get() + done;
+        if (before <= kFreshCopyUpTo) {
+            fresh.reset(new unsigned char[before]);
+            std::memcpy(fresh.get(), rest, before);
+            rest = fresh.get();
+        }
+        const unsigned char* cursor = rest;
+        uint32_t remaining = before;
+        const uint32_t written = convert(&cursor, output.get(), &remaining, capacity);
+        const uint32_t consumed = static_cast<uint32_t>(cursor - rest);
+        EXPECT_LE(written, capacity);
+        EXPECT_EQ(remaining, before - consumed) << "cursor and count out of step";
+        if (consumed == 0 || consumed > before) {
+            ADD_FAILURE() << "call consumed " << consumed << " of " << before << " bytes";
+            break;
+        }
+        chunks.push_back({consumed, std::string(reinterpret_cast<const char*>(output.get()), written)});
+        done += consumed;
+    }
+    return chunks;
+}
+
+inline std::string ConvertLine(ConvertFn convert, const std::string& line, uint32_t capacity = LINE_BUF_SIZE)
+{
+    std::string joined;
+    for (const Chunk& chunk : ConvertChunks(convert, line, capacity)) {
+        joined += chunk.output;
+    }
+    return joined;
+}
+
+// Small and odd capacities, where a line needs many calls, and the driver's.
+constexpr uint32_t kSomeCapacities[] = {kSmallestCapacity, 12, 13, 18, 19, 26, 27, 33, 100, LINE_BUF_SIZE};
+
+inline void ExpectConverts(ConvertFn convert, const std::string& line, const std::string& expected)
+{
+    for (uint32_t capacity : kSomeCapacities) {
+        EXPECT_EQ(ConvertLine(convert, line, capacity), expected) << "capacity " << capacity;
+    }
+}
+
+// Compares the call-by-call chunks of `fast` with those of `reference` at
+// every capacity from the smallest up to `exhaustiveUpTo`, then at a stride up
+// to LINE_BUF_SIZE. Once the reference converts the line in one call, so does
+// it at every larger capacity, and its result is reused.
+inline void ExpectSameChunks(ConvertFn fast, ConvertFn reference, const std::string& line,
+                             uint32_t exhaustiveUpTo = LINE_BUF_SIZE)
+{
+    constexpr uint32_t kStride = 1009;
+    std::vector<Chunk> expected;
+    bool oneCall = false;
+    for (uint32_t capacity = kSmallestCapacity; capacity <= LINE_BUF_SIZE;) {
+        if (!oneCall) {
+            expected = ConvertChunks(reference, line, capacity);
+            oneCall = expected.size() <= 1;
+        }
+        if (!(ConvertChunks(fast, line, capacity) == expected)) {
+            ADD_FAILURE() << "chunks differ at capacity " << capacity;
+            return;
+        }
+        if (capacity == LINE_BUF_SIZE) {
+            break;
+        }
+        capacity = capacity < exhaustiveUpTo ? capacity + 1 : std::min(capacity + kStride, LINE_BUF_SIZE);
+    }
+}
+
+// Cuts the line at every offset as the driver cuts a long line: the piece
+// before the cut loses its holdback bytes to the next piece. The two pieces
+// converted one after the other must give the output of the whole line.
+inline void ExpectHoldbackExact(ConvertFn convert, uint32_t (*holdback)(const unsigned char*, uint32_t),
+                                const std::string& line)
+{
+    const std::string whole = ConvertLine(convert, line);
+    for (size_t cut = 0; cut <= line.size(); ++cut) {
+        const auto* piece = reinterpret_cast<const unsigned char*>(line.data());
+        const size_t keep = cut - holdback(piece, static_cast<uint32_t>(cut));
+        const std::string split = ConvertLine(convert, line.substr(0, keep)) + ConvertLine(convert, line.substr(keep));
+        if (split != whole) {
+            ADD_FAILURE() << "cut at " << cut << " of '" << line << "'";
+            return;
+        }
+    }
+}
+
+inline std::string AllByteValues()
+{
+    std::string bytes;
+    for (int value = 0; value < 256; ++value) {
+        bytes += static_cast<char>(value);
+    }
+    return bytes;
+}
+
+// A line stitched from the given fragments and random bytes; fixed seeds keep
+// failures reproducible.
+inline std::string RandomLine(std::mt19937& random, const std::vector<std::string>& fragments, size_t pieces)
+{
+    std::string line;
+    std::uniform_int_distribution<size_t> pick(0, fragments.size());
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (size_t i = 0; i < pieces; ++i) {
+        const size_t choice = pick(random);
+        line += choice < fragments.size() ? fragments[choice] : std::string(1, static_cast<char>(byte(random)));
+    }
+    return line;
+}

@@ -1,0 +1,263 @@
+#include "tool/entities.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/convert_test_util.h"
+
+namespace {
+
+// The two algorithms as plain row-by-row scans: the oracle for the indexed
+// converters, which must match them call by call.
+bool BelowLimit(uint32_t position, uint32_t capacity)
+{
+    return int64_t{position} < int64_t{capacity} - int64_t{CONVERT_HEADROOM};
+}
+
+template <const EntityRow* kTable>
+uint32_t ReferenceEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                         uint32_t capacity)
+{
+    uint32_t position = 0;
+    for (; *remaining > 0 && BelowLimit(position, capacity); ++*cursor, --*remaining) {
+        const EntityRow* row = kTable;
+        while (row->m_code != 0 && row->m_code != **cursor) {
+            ++row;
+        }
+        if (row->m_text == nullptr) {
+            output[position++] = **cursor;
+            continue;
+        }
+        const uint32_t length = static_cast<uint32_t>(std::strlen(row->m_text));
+        std::memcpy(output + position, row->m_text, length);
+        position += length;
+    }
+    return position;
+}
+
+template <const EntityRow* kTable>
+uint32_t ReferenceDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                         uint32_t capacity)
+{
+    uint32_t position = 0;
+    while (*remaining > 0 && BelowLimit(position, capacity)) {
+        const EntityRow* row = kTable;
+        uint32_t length = 0;
+        for (; row->m_text != nullptr; ++row) {
+            length = static_cast<uint32_t>(std::strlen(row->m_text));
+            if (length <= *remaining && std::memcmp(*cursor, row->m_text, length) == 0) {
+                break;
+            }
+        }
+        const uint32_t consumed = row->m_text != nullptr ? length : 1;
+        output[position++] = row->m_text != nullptr ? row->m_code : **cursor;
+        *cursor += consumed;
+        *remaining -= consumed;
+    }
+    return position;
+}
+
+struct Converters {
+    const char* name;
+    const EntityRow* table;
+    ConvertFn encode, decode, referenceEncode, referenceDecode;
+};
+
+const Converters kBoth[] = {
+    {"html", HtmlEntityTable, EncodeHtmlEntities, DecodeHtmlEntities, ReferenceEncode<HtmlEntityTable>,
+     ReferenceDecode<HtmlEntityTable>},
+    {"xml", XmlEntityTable, EncodeXmlEntities, DecodeXmlEntities, ReferenceEncode<XmlEntityTable>,
+     ReferenceDecode<XmlEntityTable>},
+};
+
+// Entity texts of the table, cut at every length, and near misses.
+std::vector<std::string> Fragments(const EntityRow* table)
+{
+    std::vector<std::string> fragments = {"&amp", "&AMP;", "&#233;", "&nbsp;", "&", ";", "&;", "&&", "a", " "};
+    for (const EntityRow* row = table; row->m_text != nullptr; ++row) {
+        const std::string text = row->m_text;
+        for (size_t length = 1; length <= text.size(); ++length) {
+            fragments.push_back(text.substr(0, length));
+        }
+    }
+    return fragments;
+}
+
+std::string Join(const std::vector<std::string>& fragments, const std::string& separator)
+{
+    std::string line;
+    for (const std::string& fragment : fragments) {
+        line += fragment + separator;
+    }
+    return line;
+}
+
+TEST(Entities, EdgeCases)
+{
+    struct Case {
+        const char* name;
+        ConvertFn convert;
+        std::string in, out;
+    };
+    const Case kCases[] = {
+        {"html encode", EncodeHtmlEntities, "a<b & c>d", "a&lt;b &amp; c&gt;d"},
+        {"html decode", DecodeHtmlEntities, "a&lt;b &amp; c&gt;d", "a<b & c>d"},
+        {"solidus html", EncodeHtmlEntities, "/", "&frasl;"},
+        {"solidus xml", EncodeXmlEntities, "/", "/"},
+        {"frasl html", DecodeHtmlEntities, "&frasl;", "/"},
+        {"frasl xml", DecodeXmlEntities, "&frasl;", "&frasl;"},
+        {"apostrophe html", EncodeHtmlEntities, "'", "'"},
+        {"apostrophe xml", EncodeXmlEntities, "'", "&apos;"},
+        {"apos html", DecodeHtmlEntities, "&apos;", "&apos;"},
+        {"apos xml", DecodeXmlEntities, "&apos;", "'"},
+        {"latin letters", EncodeHtmlEntities, "\xE9\xC9\xD7\xF7", "&eacute;&Eacute;&times;&divide;"},
+        {"high bytes without a row", EncodeHtmlEntities, "\x80\x9F\xA0\xAD\xBE", "\x80\x9F\xA0\xAD\xBE"},
+        {"high bytes xml", EncodeXmlEntities, "\xE9\xFF", "\xE9\xFF"},
+        {"case matters", DecodeHtmlEntities, "&eacute;&Eacute;&AMP;", "\xE9\xC9&AMP;"},
+        {"case matters xml", DecodeXmlEntities, "&AMP;&Lt;", "&AMP;&Lt;"},
+        {"not idempotent", EncodeHtmlEntities, "&lt;", "&amp;lt;"},
+        {"single pass", DecodeHtmlEntities, "&amp;lt;", "&lt;"},
+        {"no semicolon", DecodeHtmlEntities, "&amp &lt", "&amp &lt"},
+        {"numeric reference", DecodeHtmlEntities, "&#233;&#xE9;", "&#233;&#xE9;"},
+        {"code without a row", DecodeHtmlEntities, "&nbsp;", "&nbsp;"},
+        {"partial at line end", DecodeHtmlEntities, "x&eacute", "x&eacute"},
+        // Only the second ampersand starts a text.
+        {"ampersand before entity", DecodeHtmlEntities, "&&amp;", "&&"},
+        {"entity cut by a line feed", DecodeXmlEntities, "&am\np;", "&am\np;"},
+        // The terminator row has code 0, yet a NUL byte has no entity.
+        {"nul byte", EncodeHtmlEntities, std::string("a\0b", 3), std::string("a\0b", 3)},
+        {"high bytes pass decoder", DecodeHtmlEntities, "\xE9&\xFF;", "\xE9&\xFF;"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ExpectConverts(c.convert, c.in, c.out);
+    }
+}
+
+// Exactly the codes the table leaves out pass the HTML encoder unchanged.
+TEST(Entities, HtmlCodesWithoutRow)
+{
+    const std::string noRow = "\xA0\xA6\xA8\xAC\xAD\xAE\xAF\xB3\xB4\xB7\xB8\xB9\xBE";
+    for (int value = 1; value < 256; ++value) {
+        const std::string byte(1, static_cast<char>(value));
+        const bool hasRow = std::string("&\"/<>").find(byte) != std::string::npos ||
+                            (value >= 0xA1 && noRow.find(byte) == std::string::npos);
+        EXPECT_EQ(ConvertLine(EncodeHtmlEntities, byte) != byte, hasRow) << "byte " << value;
+    }
+}
+
+TEST(Entities, ChunkSizes)
+{
+    const std::vector<Chunk> encoded = ConvertChunks(EncodeHtmlEntities, std::string(16383, '\xE9'), LINE_BUF_SIZE);
+    ASSERT_EQ(encoded.size(), 9u);
+    EXPECT_EQ(encoded[0].consumed, 2047u);
+    size_t total = 0;
+    for (const Chunk& chunk : encoded) {
+        EXPECT_TRUE(&chunk == &encoded.back() || chunk.output.size() >= 16374);
+        total += chunk.output.size();
+    }
+    EXPECT_EQ(encoded[0].output.size(), 16376u);
+    EXPECT_EQ(total, 131064u);
+
+    for (const Converters& pair : kBoth) {
+        SCOPED_TRACE(pair.name);
+        const std::vector<Chunk> decoded = ConvertChunks(pair.decode, std::string(16383, 'a'), LINE_BUF_SIZE);
+        ASSERT_EQ(decoded.size(), 2u);
+        EXPECT_EQ(decoded[0].output.size(), 16374u);
+        EXPECT_EQ(decoded[1].output.size(), 9u);
+    }
+}
+
+// Below the headroom no step can start; the unsigned limit must not wrap.
+TEST(Entities, CapacityWithoutRoom)
+{
+    const unsigned char line[] = {'<', '&'};
+    unsigned char output[CONVERT_HEADROOM];
+    for (const Converters& pair : kBoth) {
+        for (ConvertFn convert : {pair.encode, pair.decode}) {
+            for (uint32_t capacity = 0; capacity <= CONVERT_HEADROOM; ++capacity) {
+                const unsigned char* cursor = line;
+                uint32_t remaining = sizeof line;
+                EXPECT_EQ(convert(&cursor, output, &remaining, capacity), 0u);
+                EXPECT_EQ(remaining, sizeof line);
+            }
+        }
+    }
+}
+
+TEST(Entities, RoundTrip)
+{
+    std::mt19937 random(7);
+    for (const Converters& pair : kBoth) {
+        SCOPED_TRACE(pair.name);
+        const std::string bytes = AllByteValues() + Join(Fragments(pair.table), "");
+        EXPECT_EQ(ConvertLine(pair.decode, ConvertLine(pair.encode, bytes)), bytes);
+        for (int i = 0; i < 50; ++i) {
+            const std::string line = RandomLine(random, Fragments(pair.table), 100);
+            EXPECT_EQ(ConvertLine(pair.decode, ConvertLine(pair.encode, line)), line);
+        }
+    }
+}
+
+TEST(Entities, MatchRowByRowScan)
+{
+    std::mt19937 random(11);
+    for (const Converters& pair : kBoth) {
+        SCOPED_TRACE(pair.name);
+        const std::vector<std::string> fragments = Fragments(pair.table);
+        const std::string lines[] = {AllByteValues() + AllByteValues(), ConvertLine(pair.encode, AllByteValues())};
+        for (const std::string& line : lines) {
+            ExpectSameChunks(pair.encode, pair.referenceEncode, line);
+            ExpectSameChunks(pair.decode, pair.referenceDecode, line);
+        }
+        for (const std::string& line : {Join(fragments, ""), Join(fragments, "x")}) {
+            ExpectSameChunks(pair.encode, pair.referenceEncode, line, 300);
+            ExpectSameChunks(pair.decode, pair.referenceDecode, line, 300);
+        }
+        // Every partial text at the very end of a line.
+        for (const std::string& fragment : fragments) {
+            ExpectSameChunks(pair.decode, pair.referenceDecode, "0123456789abcdef" + fragment, 64);
+        }
+        for (int i = 0; i < 40; ++i) {
+            const std::string line = RandomLine(random, fragments, 60);
+            ExpectSameChunks(pair.encode, pair.referenceEncode, line, 64);
+            ExpectSameChunks(pair.decode, pair.referenceDecode, line, 64);
+        }
+        const std::string longLine = RandomLine(random, fragments, 16383).substr(0, 16383);
+        ExpectSameChunks(pair.encode, pair.referenceEncode, longLine, 40);
+        ExpectSameChunks(pair.decode, pair.referenceDecode, longLine, 40);
+    }
+}
+
+TEST(Entities, Holdback)
+{
+    struct Case {
+        const char* name;
+        std::string piece;
+        uint32_t holdback;
+    };
+    const Case kCases[] = {
+        {"none", "abc;", 0},
+        {"ampersand last", "ab&", 1},
+        {"last of two", "&a&am", 3},
+        {"seven back", "x&abcdef", 7},
+        // A text starting eight back ends inside the piece.
+        {"eight back", "&abcdefg", 0},
+        {"short piece", "&", 1},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(EntityDecodeHoldback(reinterpret_cast<const unsigned char*>(c.piece.data()),
+                                       static_cast<uint32_t>(c.piece.size())),
+                  c.holdback);
+    }
+    for (const Converters& pair : kBoth) {
+        SCOPED_TRACE(pair.name);
+        ExpectHoldbackExact(pair.decode, EntityDecodeHoldback, Join(Fragments(pair.table), "&"));
+    }
+}
+
+}  // namespace

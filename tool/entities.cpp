@@ -1,0 +1,393 @@
+#include "tool/entities.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+constexpr EntityRow HtmlEntityTable[kHtmlEntityCount + 1] = {
+    // ASCII
+    {0x26, "&amp;"}, {0x22, "&quot;"}, {0x2F, "&frasl;"}, {0x3C, "&lt;"}, {0x3E, "&gt;"},
+    // Symbols
+    {0xA2, "&cent;"}, {0xA9, "&copy;"}, {0xAB, "&laquo;"}, {0xBB, "&raquo;"},
+    {0xB0, "&deg;"}, {0xB1, "&plusmn;"}, {0xA3, "&pound;"}, {0xA5, "&yen;"},
+    {0xA4, "&curren;"}, {0xA7, "&sect;"}, {0xB2, "&sup2;"}, {0xB5, "&micro;"},
+    {0xB6, "&para;"}, {0xAA, "&ordf;"}, {0xBA, "&ordm;"}, {0xBD, "&frac12;"},
+    {0xBC, "&frac14;"}, {0xBF, "&iquest;"}, {0xA1, "&iexcl;"},
+    // Letters, in order of code
+    {0xC0, "&Agrave;"}, {0xC1, "&Aacute;"}, {0xC2, "&Acirc;"}, {0xC3, "&Atilde;"},
+    {0xC4, "&Auml;"}, {0xC5, "&Aring;"}, {0xC6, "&AElig;"}, {0xC7, "&Ccedil;"},
+    {0xC8, "&Egrave;"}, {0xC9, "&Eacute;"}, {0xCA, "&Ecirc;"}, {0xCB, "&Euml;"},
+    {0xCC, "&Igrave;"}, {0xCD, "&Iacute;"}, {0xCE, "&Icirc;"}, {0xCF, "&Iuml;"},
+    {0xD0, "&ETH;"}, {0xD1, "&Ntilde;"}, {0xD2, "&Ograve;"}, {0xD3, "&Oacute;"},
+    {0xD4, "&Ocirc;"}, {0xD5, "&Otilde;"}, {0xD6, "&Ouml;"}, {0xD7, "&times;"},
+    {0xD8, "&Oslash;"}, {0xD9, "&Ugrave;"}, {0xDA, "&Uacute;"}, {0xDB, "&Ucirc;"},
+    {0xDC, "&Uuml;"}, {0xDD, "&Yacute;"}, {0xDE, "&THORN;"}, {0xDF, "&szlig;"},
+    {0xE0, "&agrave;"}, {0xE1, "&aacute;"}, {0xE2, "&acirc;"}, {0xE3, "&atilde;"},
+    {0xE4, "&auml;"}, {0xE5, "&aring;"}, {0xE6, "&aelig;"}, {0xE7, "&ccedil;"},
+    {0xE8, "&egrave;"}, {0xE9, "&eacute;"}, {0xEA, "&ecirc;"}, {0xEB, "&euml;"},
+    {0xEC, "&igrave;"}, {0xED, "&iacute;"}, {0xEE, "&icirc;"}, {0xEF, "&iuml;"},
+    {0xF0, "&eth;"}, {0xF1, "&ntilde;"}, {0xF2, "&ograve;"}, {0xF3, "&oacute;"},
+    {0xF4, "&ocirc;"}, {0xF5, "&otilde;"}, {0xF6, "&ouml;"}, {0xF7, "&divide;"},
+    {0xF8, "&oslash;"}, {0xF9, "&ugrave;"}, {0xFA, "&uacute;"}, {0xFB, "&ucirc;"},
+    {0xFC, "&uuml;"}, {0xFD, "&yacute;"}, {0xFE, "&thorn;"}, {0xFF, "&yuml;"},
+    {0, nullptr},
+};
+
+constexpr EntityRow XmlEntityTable[kXmlEntityCount + 1] = {
+    {0x26, "&amp;"}, {0x3C, "&lt;"}, {0x3E, "&gt;"}, {0x22, "&quot;"}, {0x27, "&apos;"},
+    {0, nullptr},
+};
+
+namespace {
+
+constexpr size_t kMaxEntityLength = 8;
+constexpr size_t kMaxRows = 128;
+constexpr size_t kMaxAsciiCodes = 8;
+constexpr unsigned char kNoRow = 0xFF;
+constexpr unsigned char kAmpersand = '&';
+constexpr unsigned char kSemicolon = ';';
+
+// Everything the converters need to know about a table, derived from it at
+// compile time so that the table stays the one source of truth.
+struct EntityIndex {
+    // Encoding: what each byte becomes (its entity text, or the byte itself
+    // when it has no row), padded with NULs so that a step is one fixed-size
+    // copy.
+    char m_encoded[256][kMaxEntityLength] = {};
+    unsigned char m_encodedLength[256] = {};
+    // The codes below 0x80 that have a row, and whether any code from 0x80 up
+    // has one: what the block scan compares against.
+    unsigned char m_asciiCodes[kMaxAsciiCodes] = {};
+    size_t m_asciiCount = 0;
+    bool m_hasHighCodes = false;
+    // Decoding: the rows, and their numbers grouped by the first byte of the
+    // name, each group in table order; group b is
+    // [m_groupStart[b], m_groupStart[b + 1]).
+    char m_text[kMaxRows][kMaxEntityLength] = {};
+    unsigned char m_length[kMaxRows] = {};
+    unsigned char m_code[kMaxRows] = {};
+    unsigned char m_groupStart[257] = {};
+    unsigned char m_groupRows[kMaxRows] = {};
+    size_t m_longest = 0;
+};
+
+constexpr size_t TextLength(const char* text)
+{
+    size_t length = 0;
+    while (text[length] != '\0') {
+        ++length;
+    }
+    return length;
+}
+
+// The converters rely on this shape: an entity text holds '&' only at its
+// start and ';' only at its end, so no text is a prefix of another, and no
+// text straddles a '&'.
+constexpr bool IsWellFormed(const EntityRow& row)
+{
+    const size_t length = TextLength(row.m_text);
+    if (row.m_code == 0 || length < 3 || length > kMaxEntityLength || row.m_text[0] != kAmpersand ||
+        row.m_text[length - 1] != kSemicolon) {
+        return false;
+    }
+    for (size_t i = 1; i + 1 < length; ++i) {
+        if (row.m_text[i] == kAmpersand || row.m_text[i] == kSemicolon) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <size_t N>
+constexpr bool IsWellFormed(const EntityRow (&table)[N])
+{
+    if (N - 1 > kMaxRows || table[N - 1].m_code != 0 || table[N - 1].m_text != nullptr) {
+        return false;
+    }
+    for (size_t row = 0; row + 1 < N; ++row) {
+        if (!IsWellFormed(table[row])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <size_t N>
+constexpr void AddRows(const EntityRow (&table)[N], EntityIndex& index)
+{
+    for (size_t row = 0; row + 1 < N; ++row) {
+        index.m_code[row] = table[row].m_code;
+        index.m_length[row] = static_cast<unsigned char>(TextLength(table[row].m_text));
+        index.m_longest = std::max<size_t>(index.m_longest, index.m_length[row]);
+        for (size_t i = 0; i < index.m_length[row]; ++i) {
+            index.m_text[row][i] = table[row].m_text[i];
+        }
+    }
+}
+
+constexpr void AddCode(unsigned code, EntityIndex& index)
+{
+    if (code >= 0x80) {
+        index.m_hasHighCodes = true;
+    } else if (index.m_asciiCount < kMaxAsciiCodes) {
+        index.m_asciiCodes[index.m_asciiCount++] = static_cast<unsigned char>(code);
+    } else {
+        index.m_asciiCount = kMaxAsciiCodes + 1;  // refused by a static_assert
+    }
+}
+
+template <size_t N>
+constexpr void AddEncoding(EntityIndex& index)
+{
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        size_t row = 0;
+        while (row + 1 < N && index.m_code[row] != byte) {
+            ++row;
+        }
+        if (row + 1 == N) {
+            index.m_encoded[byte][0] = static_cast<char>(byte);
+            index.m_encodedLength[byte] = 1;
+            continue;
+        }
+        for (size_t i = 0; i < kMaxEntityLength; ++i) {
+            index.m_encoded[byte][i] = index.m_text[row][i];
+        }
+        index.m_encodedLength[byte] = index.m_length[row];
+        AddCode(byte, index);
+    }
+}
+
+template <size_t N>
+constexpr void AddDecoding(EntityIndex& index)
+{
+    unsigned char counts[256] = {};
+    for (size_t row = 0; row + 1 < N; ++row) {
+        ++counts[static_cast<unsigned char>(index.m_text[row][1])];
+    }
+    for (size_t byte = 0; byte < 256; ++byte) {
+        index.m_groupStart[byte + 1] = static_cast<unsigned char>(index.m_groupStart[byte] + counts[byte]);
+    }
+    unsigned char filled[256] = {};
+    for (size_t row = 0; row + 1 < N; ++row) {
+        const unsigned char first = static_cast<unsigned char>(index.m_text[row][1]);
+        index.m_groupRows[index.m_groupStart[first] + filled[first]++] = static_cast<unsigned char>(row);
+    }
+}
+
+template <size_t N>
+constexpr EntityIndex BuildIndex(const EntityRow (&table)[N])
+{
+    EntityIndex index;
+    AddRows(table, index);
+    AddEncoding<N>(index);
+    AddDecoding<N>(index);
+    return index;
+}
+
+static_assert(IsWellFormed(HtmlEntityTable) && IsWellFormed(XmlEntityTable),
+              "every entity text is '&', a name and ';', at most 8 bytes");
+
+constexpr EntityIndex kHtmlIndex = BuildIndex(HtmlEntityTable);
+constexpr EntityIndex kXmlIndex = BuildIndex(XmlEntityTable);
+static_assert(kHtmlIndex.m_asciiCount <= kMaxAsciiCodes && kXmlIndex.m_asciiCount <= kMaxAsciiCodes,
+              "the block scan compares against at most kMaxAsciiCodes bytes");
+
+// The row whose entity text stands at `at`, or kNoRow. The first ';' after
+// the '&' fixes the one length that can match, and the first name byte picks
+// the few rows worth comparing.
+template <const EntityIndex& kIndex>
+unsigned char MatchEntity(const unsigned char* at, const unsigned char* end)
+{
+    const size_t window = std::min(static_cast<size_t>(end - at), kIndex.m_longest);
+    size_t semicolon = 1;
+    while (semicolon < window && at[semicolon] != kSemicolon) {
+        ++semicolon;
+    }
+    if (semicolon == window) {
+        return kNoRow;
+    }
+    const size_t length = semicolon + 1;
+    const unsigned char first = at[1];
+    for (size_t i = kIndex.m_groupStart[first]; i < kIndex.m_groupStart[first + 1]; ++i) {
+        const unsigned char row = kIndex.m_groupRows[i];
+        if (kIndex.m_length[row] == length && std::memcmp(at, kIndex.m_text[row], length) == 0) {
+            return row;
+        }
+    }
+    return kNoRow;
+}
+
+#if defined(__SSE2__)
+constexpr ptrdiff_t kBlock = 16;
+
+__m128i Load(const unsigned char* in)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+}
+
+template <unsigned char kByte>
+__m128i Equal(__m128i block)
+{
+    return _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(kByte)));
+}
+
+// Bits of the bytes that may have a row: the ASCII codes of the table, and
+// every byte from 0x80 up when the table has such codes (the step decides).
+template <const EntityIndex& kIndex, size_t... kAscii>
+unsigned Candidates(__m128i block, std::index_sequence<kAscii...>)
+{
+    __m128i lanes = kIndex.m_hasHighCodes ? block : _mm_setzero_si128();
+    ((lanes = _mm_or_si128(lanes, Equal<kIndex.m_asciiCodes[kAscii]>(block))), ...);
+    return static_cast<unsigned>(_mm_movemask_epi8(lanes));
+}
+#endif
+
+template <const EntityIndex& kIndex>
+void EncodeStep(const unsigned char*& in, unsigned char*& out)
+{
+    const unsigned char byte = *in++;
+    std::memcpy(out, kIndex.m_encoded[byte], kMaxEntityLength);
+    out += kIndex.m_encodedLength[byte];
+}
+
+// A step starts only below capacity - CONVERT_HEADROOM and writes at most
+// kMaxEntityLength bytes, so the buffer is never overrun; the fixed-size copy
+// of a step stays below capacity - 2.
+unsigned char* OutputLimit(unsigned char* output, uint32_t capacity)
+{
+    return output + (capacity > CONVERT_HEADROOM ? capacity - CONVERT_HEADROOM : 0);
+}
+
+uint32_t Finish(const unsigned char** cursor, uint32_t* remaining, const unsigned char* in,
+                const unsigned char* output, const unsigned char* out)
+{
+    *remaining -= static_cast<uint32_t>(in - *cursor);
+    *cursor = in;
+    return static_cast<uint32_t>(out - output);
+}
+
+// Blocks of 16 bytes whose steps surely all start below the limit are taken
+// at once: the runs between the bytes that may have a row are copied 16 bytes
+// at a time, those bytes are steps. The last bytes go step by step.
+template <const EntityIndex& kIndex>
+uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                        uint32_t capacity)
+{
+    const unsigned char* in = *cursor;
+    const unsigned char* const end = in + *remaining;
+    unsigned char* out = output;
+    unsigned char* const limit = OutputLimit(output, capacity);
+#if defined(__SSE2__)
+    constexpr auto kAsciiCodes = std::make_index_sequence<kIndex.m_asciiCount>();
+    // Room for 15 whole entity texts and one more run copy; a run copy may
+    // read 16 bytes from the last byte of the block on.
+    while (end - in >= 2 * kBlock && limit - out >= kBlock * static_cast<ptrdiff_t>(kMaxEntityLength + 1)) {
+        const unsigned char* const block = in;
+        for (unsigned candidates = Candidates<kIndex>(Load(block), kAsciiCodes);; candidates &= candidates - 1) {
+            const unsigned char* const next = block + (candidates != 0 ? __builtin_ctz(candidates) : kBlock);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Load(in));
+            out += next - in;
+            in = next;
+            if (candidates == 0) {
+                break;
+            }
+            EncodeStep<kIndex>(in, out);
+        }
+    }
+#endif
+    while (in < end && out < limit) {
+        EncodeStep<kIndex>(in, out);
+    }
+    return Finish(cursor, remaining, in, output, out);
+}
+
+// Copies the bytes before the next '&', up to `stop` at most, and returns
+// where it stopped. One block is tried first: where entities are dense, a
+// library call per gap would cost more than the gap.
+const unsigned char* CopyToAmpersand(const unsigned char* in, const unsigned char* stop, unsigned char*& out)
+{
+#if defined(__SSE2__)
+    if (stop - in >= kBlock) {
+        const __m128i block = Load(in);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(Equal<kAmpersand>(block)));
+        if (mask != 0) {
+            const int plain = __builtin_ctz(mask);
+            out += plain;
+            return in + plain;
+        }
+        in += kBlock;
+        out += kBlock;
+    }
+#endif
+    const void* hit = std::memchr(in, kAmpersand, static_cast<size_t>(stop - in));
+    const unsigned char* until = hit != nullptr ? static_cast<const unsigned char*>(hit) : stop;
+    std::memcpy(out, in, static_cast<size_t>(until - in));
+    out += until - in;
+    return until;
+}
+
+template <const EntityIndex& kIndex>
+uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                        uint32_t capacity)
+{
+    const unsigned char* in = *cursor;
+    const unsigned char* const end = in + *remaining;
+    unsigned char* out = output;
+    unsigned char* const limit = OutputLimit(output, capacity);
+    while (in < end && out < limit) {
+        // Every step writes one byte, so every step of a run no longer than
+        // the room left starts below the limit.
+        in = CopyToAmpersand(in, in + std::min(end - in, limit - out), out);
+        if (in == end || out == limit) {
+            break;
+        }
+        const unsigned char row = MatchEntity<kIndex>(in, end);
+        *out++ = row != kNoRow ? kIndex.m_code[row] : kAmpersand;
+        in += row != kNoRow ? kIndex.m_length[row] : 1;
+    }
+    return Finish(cursor, remaining, in, output, out);
+}
+
+}  // namespace
+
+uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                            uint32_t capacity)
+{
+    return EncodeEntities<kHtmlIndex>(cursor, output, remaining, capacity);
+}
+
+uint32_t DecodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                            uint32_t capacity)
+{
+    return DecodeEntities<kHtmlIndex>(cursor, output, remaining, capacity);
+}
+
+uint32_t EncodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                           uint32_t capacity)
+{
+    return EncodeEntities<kXmlIndex>(cursor, output, remaining, capacity);
+}
+
+uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                           uint32_t capacity)
+{
+    return DecodeEntities<kXmlIndex>(cursor, output, remaining, capacity);
+}
+
+uint32_t EntityDecodeHoldback(const unsigned char* piece, uint32_t length)
+{
+    // A '&' further back than this starts a text that ends inside the piece.
+    const uint32_t reach = static_cast<uint32_t>(std::max(kHtmlIndex.m_longest, kXmlIndex.m_longest) - 1);
+    const uint32_t window = std::min(length, reach);
+    for (uint32_t back = 1; back <= window; ++back) {
+        if (piece[length - back] == kAmpersand) {
+            return back;
+        }
+    }
+    return 0;
+}

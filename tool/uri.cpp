@@ -1,0 +1,245 @@
+#include "tool/uri.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr unsigned char kPercent = '%';
+constexpr uint32_t kEscapeLength = 3;
+constexpr unsigned char kNotHex = 0xFF;
+
+struct ByteRange {
+    unsigned char m_first;
+    unsigned char m_last;
+};
+
+// The unreserved bytes of RFC 2396 and the two line-end controls. Both the
+// byte table and the block scan are built from this one list.
+constexpr ByteRange kUnreserved[] = {
+    {'A', 'Z'}, {'a', 'z'}, {'0', '9'},
+    {'\'', '*'},  // ' ( ) *
+    {'-', '.'}, {'!', '!'}, {'_', '_'}, {'~', '~'},
+    {'\r', '\r'}, {'\n', '\n'},
+};
+
+// What the encoder writes for one byte: the byte itself or its escape, then
+// its length, so that a step is one four-byte copy (the length byte lands
+// past the step and is overwritten by the next).
+struct Encoded {
+    unsigned char m_bytes[kEscapeLength] = {};
+    unsigned char m_length = 0;
+};
+static_assert(sizeof(Encoded) == 4, "a step copies one Encoded whole");
+
+struct UriTables {
+    Encoded m_encoded[256] = {};
+    unsigned char m_hexValue[256] = {};
+};
+
+constexpr bool IsUnreserved(unsigned byte)
+{
+    for (const ByteRange& range : kUnreserved) {
+        if (byte >= range.m_first && byte <= range.m_last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr UriTables BuildTables()
+{
+    constexpr char kLowerHex[] = "0123456789abcdef";
+    UriTables tables;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        Encoded& encoded = tables.m_encoded[byte];
+        if (IsUnreserved(byte)) {
+            encoded.m_bytes[0] = static_cast<unsigned char>(byte);
+            encoded.m_length = 1;
+        } else {
+            encoded.m_bytes[0] = kPercent;
+            encoded.m_bytes[1] = static_cast<unsigned char>(kLowerHex[byte >> 4]);
+            encoded.m_bytes[2] = static_cast<unsigned char>(kLowerHex[byte & 0xF]);
+            encoded.m_length = kEscapeLength;
+        }
+        tables.m_hexValue[byte] = kNotHex;
+    }
+    for (unsigned digit = 0; digit < 10; ++digit) {
+        tables.m_hexValue['0' + digit] = static_cast<unsigned char>(digit);
+    }
+    for (unsigned digit = 0; digit < 6; ++digit) {
+        tables.m_hexValue['A' + digit] = static_cast<unsigned char>(10 + digit);
+        tables.m_hexValue['a' + digit] = static_cast<unsigned char>(10 + digit);
+    }
+    return tables;
+}
+
+constexpr UriTables kTables = BuildTables();
+
+#if defined(__SSE2__)
+constexpr ptrdiff_t kBlock = 16;
+
+__m128i Load(const unsigned char* in)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+}
+
+// Lanes of the bytes in [kFirst, kLast]: byte - kFirst, as an unsigned byte,
+// is at most kLast - kFirst.
+template <unsigned char kFirst, unsigned char kLast>
+__m128i InRange(__m128i block)
+{
+    const __m128i first = _mm_set1_epi8(static_cast<char>(kFirst));
+    if constexpr (kFirst == kLast) {
+        return _mm_cmpeq_epi8(block, first);
+    } else {
+        const __m128i offset = _mm_sub_epi8(block, first);
+        return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(static_cast<char>(kLast - kFirst))), offset);
+    }
+}
+
+// Bits of the bytes outside the unreserved set.
+template <size_t... kRange>
+unsigned Reserved(__m128i block, std::index_sequence<kRange...>)
+{
+    __m128i lanes = _mm_setzero_si128();
+    ((lanes = _mm_or_si128(lanes, InRange<kUnreserved[kRange].m_first, kUnreserved[kRange].m_last>(block))), ...);
+    return ~static_cast<unsigned>(_mm_movemask_epi8(lanes)) & 0xFFFFu;
+}
+#endif
+
+void EncodeStep(const unsigned char*& in, unsigned char*& out)
+{
+    const Encoded& encoded = kTables.m_encoded[*in++];
+    std::memcpy(out, &encoded, sizeof encoded);
+    out += encoded.m_length;
+}
+
+// A step starts only below capacity - CONVERT_HEADROOM and writes at most
+// three bytes, so the buffer is never overrun; the four-byte copy of a step
+// stays below capacity - 6.
+unsigned char* OutputLimit(unsigned char* output, uint32_t capacity)
+{
+    return output + (capacity > CONVERT_HEADROOM ? capacity - CONVERT_HEADROOM : 0);
+}
+
+uint32_t Finish(const unsigned char** cursor, uint32_t* remaining, const unsigned char* in,
+                const unsigned char* output, const unsigned char* out)
+{
+    *remaining -= static_cast<uint32_t>(in - *cursor);
+    *cursor = in;
+    return static_cast<uint32_t>(out - output);
+}
+
+// Copies the bytes before the next '%', up to `stop` at most, and returns
+// where it stopped. One block is tried first: where escapes are dense, a
+// library call per gap would cost more than the gap.
+const unsigned char* CopyToPercent(const unsigned char* in, const unsigned char* stop, unsigned char*& out)
+{
+#if defined(__SSE2__)
+    if (stop - in >= kBlock) {
+        const __m128i block = Load(in);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+        const __m128i percents = _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(kPercent)));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(percents));
+        if (mask != 0) {
+            const int plain = __builtin_ctz(mask);
+            out += plain;
+            return in + plain;
+        }
+        in += kBlock;
+        out += kBlock;
+    }
+#endif
+    const void* hit = std::memchr(in, kPercent, static_cast<size_t>(stop - in));
+    const unsigned char* until = hit != nullptr ? static_cast<const unsigned char*>(hit) : stop;
+    std::memcpy(out, in, static_cast<size_t>(until - in));
+    out += until - in;
+    return until;
+}
+
+// The byte of the escape at `at`, or -1 when the '%' there is not followed by
+// two hexadecimal digits before `end`.
+int EscapedByte(const unsigned char* at, const unsigned char* end)
+{
+    if (end - at < static_cast<ptrdiff_t>(kEscapeLength)) {
+        return -1;
+    }
+    const unsigned char high = kTables.m_hexValue[at[1]];
+    const unsigned char low = kTables.m_hexValue[at[2]];
+    return high == kNotHex || low == kNotHex ? -1 : high << 4 | low;
+}
+
+}  // namespace
+
+// Blocks of 16 bytes whose steps surely all start below the limit are taken
+// at once: the runs between reserved bytes are copied 16 bytes at a time, the
+// reserved bytes are steps. The last bytes go step by step.
+uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
+{
+    const unsigned char* in = *cursor;
+    const unsigned char* const end = in + *remaining;
+    unsigned char* out = output;
+    unsigned char* const limit = OutputLimit(output, capacity);
+#if defined(__SSE2__)
+    constexpr auto kRanges = std::make_index_sequence<std::size(kUnreserved)>();
+    // Room for 15 escapes and one more run copy; a run copy may read 16 bytes
+    // from the last byte of the block on.
+    while (end - in >= 2 * kBlock && limit - out >= kBlock * static_cast<ptrdiff_t>(kEscapeLength + 1)) {
+        const unsigned char* const block = in;
+        for (unsigned reserved = Reserved(Load(block), kRanges);; reserved &= reserved - 1) {
+            const unsigned char* const next = block + (reserved != 0 ? __builtin_ctz(reserved) : kBlock);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Load(in));
+            out += next - in;
+            in = next;
+            if (reserved == 0) {
+                break;
+            }
+            EncodeStep(in, out);
+        }
+    }
+#endif
+    while (in < end && out < limit) {
+        EncodeStep(in, out);
+    }
+    return Finish(cursor, remaining, in, output, out);
+}
+
+uint32_t UriDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
+{
+    const unsigned char* in = *cursor;
+    const unsigned char* const end = in + *remaining;
+    unsigned char* out = output;
+    unsigned char* const limit = OutputLimit(output, capacity);
+    while (in < end && out < limit) {
+        // Every step writes one byte, so every step of a run no longer than
+        // the room left starts below the limit.
+        in = CopyToPercent(in, in + std::min(end - in, limit - out), out);
+        if (in == end || out == limit) {
+            break;
+        }
+        const int byte = EscapedByte(in, end);
+        *out++ = byte >= 0 ? static_cast<unsigned char>(byte) : kPercent;
+        in += byte >= 0 ? kEscapeLength : 1;
+    }
+    return Finish(cursor, remaining, in, output, out);
+}
+
+uint32_t UriDecodeHoldback(const unsigned char* piece, uint32_t length)
+{
+    // A '%' further back has both its digit places inside the piece.
+    const uint32_t window = std::min(length, kEscapeLength - 1);
+    for (uint32_t back = 1; back <= window; ++back) {
+        if (piece[length - back] == kPercent) {
+            return back;
+        }
+    }
+    return 0;
+}
