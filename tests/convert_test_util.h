@@ -78,6 +78,19 @@ inline void ExpectConverts(ConvertFn convert, const std::string& line, const std
     }
 }
 
+// At capacities up to the headroom no step can start: a call writes and
+// consumes nothing (the unsigned limit must not wrap).
+inline void ExpectNoStepWithoutRoom(ConvertFn convert, const std::string& line)
+{
+    for (uint32_t capacity = 0; capacity <= CONVERT_HEADROOM; ++capacity) {
+        const std::unique_ptr<unsigned char[]> output(new unsigned char[capacity]);
+        const auto* cursor = reinterpret_cast<const unsigned char*>(line.data());
+        uint32_t remaining = static_cast<uint32_t>(line.size());
+        EXPECT_EQ(convert(&cursor, output.get(), &remaining, capacity), 0u) << "capacity " << capacity;
+        EXPECT_EQ(remaining, line.size()) << "capacity " << capacity;
+    }
+}
+
 // Compares the call-by-call chunks of `fast` with those of `reference` at
 // every capacity from the smallest up to `exhaustiveUpTo`, then at a stride up
 // to LINE_BUF_SIZE. Once the reference converts the line in one call, so does
