@@ -1,0 +1,187 @@
+#include "tool/platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+// The Windows headers still define these two names as macros for the old
+// OemToCharA and CharToOemA; ours are functions of their own.
+#undef OemToAnsi
+#undef AnsiToOem
+
+void OemToAnsi(unsigned char* buffer, uint32_t length)
+{
+    OemToCharBuffA(reinterpret_cast<LPCSTR>(buffer), reinterpret_cast<LPSTR>(buffer), length);
+}
+
+void AnsiToOem(unsigned char* buffer, uint32_t length)
+{
+    CharToOemBuffA(reinterpret_cast<LPCSTR>(buffer), reinterpret_cast<LPSTR>(buffer), length);
+}
+
+namespace platform {
+
+namespace {
+
+// The C runtime counts bytes in an int; larger requests are split.
+constexpr size_t kMaxTransfer = INT_MAX / 2;
+
+unsigned int TransferSize(size_t size)
+{
+    return static_cast<unsigned int>(size < kMaxTransfer ? size : kMaxTransfer);
+}
+
+}  // namespace
+
+FileHandle StandardInput()
+{
+    // The reader applies the text-mode rules itself, the same way on every
+    // host; the runtime's own translation would apply them twice.
+    _setmode(_fileno(stdin), _O_BINARY);
+    return _fileno(stdin);
+}
+
+FileHandle StandardOutput()
+{
+    return _fileno(stdout);
+}
+
+void SetBinaryMode(FileHandle file)
+{
+    _setmode(file, _O_BINARY);
+}
+
+FileHandle OpenForReading(const char* path, int* error)
+{
+    const int fd = _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (fd < 0) {
+        *error = errno;
+    }
+    return fd;
+}
+
+FileHandle OpenForWriting(const char* path, int* error)
+{
+    const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                         _S_IREAD | _S_IWRITE);
+    if (fd < 0) {
+        *error = errno;
+    }
+    return fd;
+}
+
+long ReadSome(FileHandle file, unsigned char* buffer, size_t size, int* error)
+{
+    // The runtime reports a pipe whose writer has gone as its end, not as an
+    // error, just as a POSIX read does.
+    const int got = _read(file, buffer, TransferSize(size));
+    if (got < 0) {
+        *error = errno;
+    }
+    return got;
+}
+
+bool WriteAll(FileHandle file, const unsigned char* buffer, size_t size, int* error)
+{
+    while (size > 0) {
+        // In text mode the runtime writes each LF as CR LF and still counts
+        // the bytes it was given.
+        const int put = _write(file, buffer, TransferSize(size));
+        if (put < 0) {
+            *error = errno;
+            return false;
+        }
+        if (put == 0) {
+            *error = ENOSPC;
+            return false;
+        }
+        buffer += put;
+        size -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool Close(FileHandle file, int* error)
+{
+    if (_close(file) != 0) {
+        *error = errno;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// A file's identity: the volume it lives on and its index there, which stay
+// the same whatever name, link or redirection reaches it.
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
+bool IdentifyRegularFile(HANDLE handle, FileIdentity& identity)
+{
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.indexHigh = info.nFileIndexHigh;
+    identity.indexLow = info.nFileIndexLow;
+    return true;
+}
+
+bool IdentifyRegularFile(FileHandle file, FileIdentity& identity)
+{
+    return IdentifyRegularFile(reinterpret_cast<HANDLE>(_get_osfhandle(file)), identity);
+}
+
+bool IdentifyRegularFile(const char* path, FileIdentity& identity)
+{
+    // No access rights asked for: only the attributes are read, and a file
+    // that someone else holds open can still be identified.
+    const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool identified = IdentifyRegularFile(handle, identity);
+    CloseHandle(handle);
+    return identified;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b)
+{
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+}  // namespace
+
+bool IsSameRegularFile(FileHandle file, const char* path)
+{
+    FileIdentity a;
+    FileIdentity b;
+    return IdentifyRegularFile(file, a) && IdentifyRegularFile(path, b) && SameFile(a, b);
+}
+
+bool IsSameRegularFile(FileHandle a, FileHandle b)
+{
+    FileIdentity ia;
+    FileIdentity ib;
+    return IdentifyRegularFile(a, ia) && IdentifyRegularFile(b, ib) && SameFile(ia, ib);
+}
+
+const char* ErrorText(int error)
+{
+    return std::strerror(error);
+}
+
+}  // namespace platform
