@@ -20,7 +20,7 @@ TEST(EndToEndFailure, MissingInputLeavesTheOutputAlone)
     CScratchDir dir;
     dir.Write("kept", "precious\n");
     const ToolRun existing = RunTool("-u -q -f" + Quote(dir.Path("missing")) + " -o" + Quote(dir.Path("kept")));
-    EXPECT_EQ(existing.err, "Error opening '" + dir.Path("missing") + "' for input.\n");
+    EXPECT_EQ(existing.err, AsTextStream("Error opening '" + dir.Path("missing") + "' for input.\n"));
     EXPECT_EQ(existing.status, 1);
     EXPECT_EQ(dir.Read("kept"), "precious\n");
 
@@ -32,12 +32,12 @@ TEST(EndToEndFailure, MissingInputLeavesTheOutputAlone)
 TEST(EndToEndFailure, OpenErrorsQuoteTheNameAsTyped)
 {
     const ToolRun empty = RunTool("-u -q -f=");
-    EXPECT_EQ(empty.err, "Error opening '' for input.\n");
+    EXPECT_EQ(empty.err, AsTextStream("Error opening '' for input.\n"));
     EXPECT_EQ(empty.status, 1);
 
     const std::string input = "x\n";
     const ToolRun output = RunTool("-u -q -o/nonexistent-dir/out.txt", &input);
-    EXPECT_EQ(output.err, "Error opening '/nonexistent-dir/out.txt' for output.\n");
+    EXPECT_EQ(output.err, AsTextStream("Error opening '/nonexistent-dir/out.txt' for output.\n"));
     EXPECT_EQ(output.status, 1);
 }
 
@@ -56,14 +56,16 @@ TEST(EndToEndFailure, ReadAndWriteErrorsNameTheFileAndReason)
         {"full device as standard output", "-u -q", ">/dev/full",
          "Error writing standard output: No space left on device.\n"},
         {"closed standard output", "-u -q", ">&-", "Error writing standard output: Bad file descriptor.\n"},
+        // Windows refuses to open a directory as a file at all.
         {"directory as input", "-u -q -f" + Quote(dir.Path("")), "",
-         "Error reading '" + dir.Path("") + "': Is a directory.\n"},
+         ToolIsWindows() ? "Error opening '" + dir.Path("") + "' for input.\n"
+                         : "Error reading '" + dir.Path("") + "': Is a directory.\n"},
     };
     const std::string input(100000, 'x');
     for (const IoFailureCase& c : cases) {
         SCOPED_TRACE(c.name);
         const ToolRun run = RunTool(c.arguments, &input, c.redirections);
-        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.err, AsTextStream(c.err));
         EXPECT_EQ(run.status, 1);
     }
 }
@@ -95,9 +97,15 @@ TEST(EndToEndFailure, RefusesToWriteTheFileItReads)
     };
     for (const SameCase& c : cases) {
         SCOPED_TRACE(c.name);
+        // wine cannot identify a file behind a standard handle inherited from
+        // a POSIX shell (GetFileInformationByHandle fails on it); the Windows
+        // build checks these cases through cmd.exe redirections instead.
+        if (ToolIsWindows() && (c.arguments.find('<') != std::string::npos || !c.redirections.empty())) {
+            continue;
+        }
         const ToolRun run = RunTool("-u -q " + c.arguments, nullptr, c.redirections);
         if (!c.err.empty()) {
-            EXPECT_EQ(run.err, c.err);
+            EXPECT_EQ(run.err, AsTextStream(c.err));
         }
         EXPECT_NE(run.err.find("are the same file"), std::string::npos) << run.err;
         EXPECT_EQ(run.status, 1);

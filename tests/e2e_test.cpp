@@ -65,7 +65,7 @@ TEST(EndToEnd, BannerUsageAndExitStatus)
     for (const UsageCase& c : kUsageCases) {
         SCOPED_TRACE(c.name);
         const ToolRun run = RunTool(c.arguments, &input);
-        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.err, AsTextStream(c.err));
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.status, c.status);
     }
@@ -102,7 +102,7 @@ TEST(EndToEnd, ConvertsThroughPipesAndFiles)
     for (const ConversionCase& c : kConversions) {
         SCOPED_TRACE(c.name);
         const ToolRun piped = RunTool(std::string(c.options) + " -q", &c.in);
-        EXPECT_EQ(piped.out, c.out);
+        EXPECT_EQ(piped.out, AsStandardOutput(c.options, c.out));
         EXPECT_EQ(piped.err, "");
         EXPECT_EQ(piped.status, 0);
 
@@ -120,7 +120,7 @@ TEST(EndToEnd, BannerGoesToStandardErrorOnly)
 {
     const std::string input = "a\r\n";
     const ToolRun run = RunTool("-u", &input);
-    EXPECT_EQ(run.err, kBanner);
+    EXPECT_EQ(run.err, AsTextStream(kBanner));
     EXPECT_EQ(run.out, "a\n");
 }
 
@@ -153,9 +153,9 @@ TEST(EndToEnd, SampleFileConverts)
 {
     const ToolRun run = RunTool("-h -q -f" + Quote(std::string(GLYPHMILL_SOURCE_DIR) + "/samples/sample.txt"));
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out,
-              "Caf&eacute; cr&egrave;me &amp; &quot;fish&quot; &lt;chips&gt;\n"
-              "The 100% sure way: a+b=c?\n");
+    EXPECT_EQ(run.out, AsStandardOutput("-h",
+                                        "Caf&eacute; cr&egrave;me &amp; &quot;fish&quot; &lt;chips&gt;\n"
+                                        "The 100% sure way: a+b=c?\n"));
 }
 
 }  // namespace

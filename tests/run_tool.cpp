@@ -1,8 +1,10 @@
 #include "run_tool.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +23,41 @@ void Spit(const std::string& path, const std::string& bytes)
 }
 
 }  // namespace
+
+bool ToolIsWindows()
+{
+#ifdef GLYPHMILL_EXE_IS_WINDOWS
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::string AsTextStream(const std::string& text)
+{
+    if (!ToolIsWindows()) {
+        return text;
+    }
+    std::string crlf;
+    for (char c : text) {
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    return crlf;
+}
+
+std::string AsStandardOutput(const std::string& options, const std::string& text)
+{
+    std::istringstream words(options);
+    std::string word;
+    while (words >> word) {
+        const bool lineEnds = word.size() >= 2 && (word[0] == '-' || word[0] == '/') &&
+                              std::strchr("uwmUWM", word[1]) != nullptr;
+        if (lineEnds && word.back() != '-') {
+            return text;  // switched to binary mode
+        }
+    }
+    return AsTextStream(text);
+}
 
 std::string ToolPath()
 {

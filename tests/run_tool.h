@@ -33,5 +33,14 @@ private:
     std::string m_path;
 };
 
+// Whether the tool under test is glyphmill.exe, run through wine. There,
+// standard error, and standard output unless -u, -w or -m is on, are in text
+// mode and write each LF as CR LF.
+bool ToolIsWindows();
+// `text` as a text-mode stream of the tool delivers it.
+std::string AsTextStream(const std::string& text);
+// `text` as the tool's standard output delivers it with these options.
+std::string AsStandardOutput(const std::string& options, const std::string& text);
+
 std::string ToolPath();
 std::string Quote(const std::string& text);
