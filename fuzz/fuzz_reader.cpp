@@ -1,0 +1,112 @@
+// The text-mode reader must cut the same pieces whatever sizes the reads
+// return, never hand out a piece longer than its limit, and hand out exactly
+// the text-mode translation of the input, piece by piece and run by run.
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "tests/memory_streams.h"
+#include "tool/textreader.h"
+
+namespace {
+
+struct ReaderSetup {
+    size_t readSize;                // what the reader asks of each read
+    std::vector<size_t> readSizes;  // what the source hands out, in a cycle
+    uint32_t maxPiece;
+    int errorAtEnd;                 // 0, or an error the source ends with
+    int expectedError;              // the error the reader reports
+};
+
+ReaderSetup ChooseSetup(CFuzzChoices& choices)
+{
+    ReaderSetup setup;
+    setup.readSize = choices.Between(1, 300);
+    const uint32_t cycle = choices.Between(1, 8);
+    for (uint32_t i = 0; i < cycle; ++i) {
+        setup.readSizes.push_back(choices.Between(1, 70));
+    }
+    // Mostly tiny pieces, so that long lines are cut often; sometimes the real size.
+    setup.maxPiece = choices.Between(0, 7) == 0 ? CTextReader::kMaxPiece
+                                                : choices.Between(CTextReader::kMinPiece, 40);
+    setup.errorAtEnd = choices.Between(0, 3) == 0 ? EIO : 0;
+    setup.expectedError = setup.errorAtEnd;
+    return setup;
+}
+
+std::vector<std::string> Pieces(CTextReader& reader, uint32_t maxPiece, int expectedError)
+{
+    std::vector<std::string> pieces;
+    ByteSpan piece;
+    ReadStatus status;
+    while ((status = reader.NextPiece(piece)) == ReadStatus::Data) {
+        FUZZ_CHECK(piece.size > 0 && piece.size <= maxPiece);
+        pieces.emplace_back(reinterpret_cast<const char*>(piece.data), piece.size);
+    }
+    FUZZ_CHECK(status == (expectedError != 0 ? ReadStatus::Error : ReadStatus::End));
+    FUZZ_CHECK(reader.LastError() == expectedError);
+    return pieces;
+}
+
+// Runs as the driver takes them, putting back a few bytes of every run that
+// stops inside a line, as a held-back partial escape would.
+std::string JoinedRuns(CTextReader& reader, uint32_t maxPiece, CFuzzChoices& choices)
+{
+    std::string joined;
+    ByteSpan run;
+    bool endsLine = true;
+    while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
+        FUZZ_CHECK(run.size > 0);
+        const std::string text(reinterpret_cast<const char*>(run.data), run.size);
+        uint32_t kept = 0;
+        if (!endsLine) {
+            FUZZ_CHECK(run.size >= maxPiece && text.find('\n') == std::string::npos);
+            kept = choices.Between(0, CTextReader::kMinPiece - 1);
+            reader.PutBack(kept);
+        }
+        joined += text.substr(0, text.size() - kept);
+    }
+    return joined;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CFuzzChoices choices(data, size);
+    const std::string input(reinterpret_cast<const char*>(choices.Text()), choices.TextSize());
+    ReaderSetup setup = ChooseSetup(choices);
+    // Reading stops at a Ctrl-Z, so an error behind it is never seen.
+    if (input.find('\x1a') != std::string::npos) {
+        setup.expectedError = 0;
+    }
+    const std::string expected = TextModeReference(input);
+
+    CMemorySource whole(input, {}, setup.errorAtEnd);
+    CTextReader oneRead(whole, input.size() + 1, setup.maxPiece);
+    const std::vector<std::string> reference = Pieces(oneRead, setup.maxPiece, setup.expectedError);
+
+    CMemorySource chopped(input, setup.readSizes, setup.errorAtEnd);
+    CTextReader manyReads(chopped, setup.readSize, setup.maxPiece);
+    const std::vector<std::string> pieces = Pieces(manyReads, setup.maxPiece, setup.expectedError);
+    FUZZ_CHECK(pieces == reference);
+
+    std::string joined;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        // A piece ends after its first line feed; only a full piece or the
+        // last one may end without one.
+        const std::string& piece = pieces[i];
+        const size_t lf = piece.find('\n');
+        FUZZ_CHECK(lf == std::string::npos || lf + 1 == piece.size());
+        FUZZ_CHECK(lf != std::string::npos || piece.size() == setup.maxPiece || i + 1 == pieces.size());
+        joined += piece;
+    }
+    FUZZ_CHECK(joined == expected);
+
+    CMemorySource forRuns(input, setup.readSizes, setup.errorAtEnd);
+    CTextReader runReader(forRuns, setup.readSize, setup.maxPiece);
+    FUZZ_CHECK(JoinedRuns(runReader, setup.maxPiece, choices) == expected);
+    return 0;
+}
