@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tool/bytescan.h"
+
 namespace {
 
 constexpr unsigned char kCR = '\r';
@@ -27,6 +29,62 @@ unsigned char* FindLast(unsigned char* from, size_t size, unsigned char byte)
     return nullptr;
 #endif
 }
+
+#if defined(GLYPHMILL_SSE2)
+constexpr ptrdiff_t kChunk = 4 * bytescan::kBlock;
+
+__m128i Special(__m128i bytes)
+{
+    return _mm_or_si128(bytescan::Equal<kCR>(bytes), bytescan::Equal<kCtrlZ>(bytes));
+}
+
+GLYPHMILL_INLINE bool HasSpecial(const unsigned char* in)
+{
+    __m128i any = Special(bytescan::Load(in));
+    for (ptrdiff_t block = bytescan::kBlock; block < kChunk; block += bytescan::kBlock) {
+        any = _mm_or_si128(any, Special(bytescan::Load(in + block)));
+    }
+    return bytescan::Bits(any) != 0;
+}
+
+GLYPHMILL_INLINE void MoveChunk(const unsigned char*& in, unsigned char*& out)
+{
+    // Until the first dropped CR the text stays where it was read.
+    for (ptrdiff_t block = 0; block < kChunk && out != in; block += bytescan::kBlock) {
+        bytescan::Store(out + block, bytescan::Load(in + block));
+    }
+    in += kChunk;
+    out += kChunk;
+}
+
+// The block with the byte at `at` removed (the last lane is left over).
+__m128i WithoutByte(__m128i bytes, unsigned at)
+{
+    const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i before = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(at)), lanes);
+    return _mm_or_si128(_mm_and_si128(before, bytes), _mm_andnot_si128(before, _mm_srli_si128(bytes, 1)));
+}
+
+
+// One block of 16 bytes, of which the byte after it is known: true when the
+// block holds at most one CR, which starts a CR LF pair, and no Ctrl-Z, and so
+// is one store; false when it must go byte by byte.
+GLYPHMILL_INLINE bool MoveBlock(const unsigned char*& in, unsigned char*& out)
+{
+    const __m128i bytes = bytescan::Load(in);
+    const unsigned cr = bytescan::Bits(bytescan::Equal<kCR>(bytes));
+    const unsigned lfAfter = bytescan::Bits(bytescan::Equal<kLF>(bytescan::Load(in + 1)));
+    const unsigned pair = cr & lfAfter;
+    const unsigned other = (cr & ~lfAfter) | bytescan::Bits(bytescan::Equal<kCtrlZ>(bytes)) | (pair & (pair - 1));
+    if (other != 0) {
+        return false;
+    }
+    bytescan::Store(out, WithoutByte(bytes, bytescan::LowestBit(pair | 1u << bytescan::kBlock)));
+    out += bytescan::kBlock - (pair != 0 ? 1 : 0);
+    in += bytescan::kBlock;
+    return true;
+}
+#endif
 
 }  // namespace
 
@@ -109,7 +167,6 @@ void CTextReader::Compact()
         return;
     }
     std::memmove(m_buffer.data(), m_buffer.data() + m_start, m_end - m_start);
-    m_ready -= m_start;
     m_end -= m_start;
     m_start = 0;
 }
@@ -117,57 +174,91 @@ void CTextReader::Compact()
 bool CTextReader::Fill()
 {
     Compact();
-    const size_t room = std::min(m_readSize, m_buffer.size() - m_end);
-    const long got = m_source.Read(m_buffer.data() + m_end, room);
+    // A CR held back by the last read goes in front of the new bytes, which
+    // tell whether it starts a CR LF pair.
+    const size_t from = m_end;
+    if (m_pendingCR) {
+        m_buffer[m_end++] = kCR;
+        m_pendingCR = false;
+    }
+    const long got = m_source.Read(m_buffer.data() + m_end, m_readSize);
     if (got <= 0) {
         if (got < 0) {
             m_error = m_source.LastError();
         }
-        m_inputEnded = true;
-        m_ready = m_end;  // a CR at the very end stands alone
+        m_inputEnded = true;  // a CR at the very end stands alone
         return false;
     }
-    const size_t from = m_end;
-    m_end += static_cast<size_t>(got);
-    Translate(from);
+    Translate(from, m_end + static_cast<size_t>(got));
     return true;
 }
 
-// Applies the text-mode rules to the bytes from m_ready on, of which those
-// from `from` on are new. Bytes only ever move towards the front.
-void CTextReader::Translate(size_t from)
+// Applies the text-mode rules to the bytes from `from` to `to`, in place:
+// bytes only move towards the front, and no store reaches a byte not yet
+// loaded. One pass finds the CR and Ctrl-Z bytes and closes the gaps.
+void CTextReader::Translate(size_t from, size_t to)
 {
-    unsigned char* base = m_buffer.data();
-    if (unsigned char* stop = FindFirst(base + from, m_end - from, kCtrlZ)) {
-        m_end = static_cast<size_t>(stop - base);
+    const unsigned char* in = m_buffer.data() + from;
+    const unsigned char* const end = m_buffer.data() + to;
+    unsigned char* out = m_buffer.data() + from;
+#if defined(GLYPHMILL_SSE2)
+    // Most text has no CR at all, or one CR LF pair per line: 64-byte chunks
+    // without either byte are copied at once, and blocks with one pair drop
+    // its CR without a branch. A block needs the byte after it to pair a CR.
+    while (end - in > kChunk && !m_inputEnded) {
+        if (!HasSpecial(in)) {
+            MoveChunk(in, out);
+            continue;
+        }
+        for (ptrdiff_t block = 0; block < kChunk && !m_inputEnded; block += bytescan::kBlock) {
+            if (!MoveBlock(in, out)) {
+                in = TranslateBlock(in, out);
+            }
+        }
+    }
+    while (end - in > bytescan::kBlock && !m_inputEnded) {
+        if (!MoveBlock(in, out)) {
+            in = TranslateBlock(in, out);
+        }
+    }
+#endif
+    while (in < end && !m_inputEnded) {
+        in = TranslateByte(in, end, out);
+    }
+    m_end = static_cast<size_t>(out - m_buffer.data());
+}
+
+#if defined(GLYPHMILL_SSE2)
+// A block MoveBlock refused, byte by byte.
+const unsigned char* CTextReader::TranslateBlock(const unsigned char* in, unsigned char*& out)
+{
+    const unsigned char* const stop = in + bytescan::kBlock;
+    while (in < stop && !m_inputEnded) {
+        in = TranslateByte(in, stop + 1, out);
+    }
+    return in;
+}
+#endif
+
+// One byte by the text-mode rules; returns the next byte to look at.
+const unsigned char* CTextReader::TranslateByte(const unsigned char* in, const unsigned char* end,
+                                                unsigned char*& out)
+{
+    const unsigned char byte = *in;
+    if (byte == kCtrlZ) {
         m_inputEnded = true;
+        return end;
     }
-    size_t read = m_ready;
-    size_t write = m_ready;
-    while (read < m_end) {
-        unsigned char* cr = FindFirst(base + read, m_end - read, kCR);
-        const size_t runEnd = cr ? static_cast<size_t>(cr - base) : m_end;
-        if (write != read) {
-            std::memmove(base + write, base + read, runEnd - read);
-        }
-        write += runEnd - read;
-        read = runEnd;
-        if (!cr) {
-            break;
-        }
-        if (read + 1 == m_end && !m_inputEnded) {
+    if (byte == kCR) {
+        if (in + 1 == end) {
             // Whether this CR starts a CR LF pair is known only after the next read.
-            base[write] = kCR;
-            m_ready = write;
-            m_end = write + 1;
-            return;
+            m_pendingCR = true;
+            return end;
         }
-        const bool pair = read + 1 < m_end && base[read + 1] == kLF;
-        if (!pair) {
-            base[write++] = kCR;
+        if (in[1] == kLF) {
+            return in + 1;
         }
-        ++read;
     }
-    m_ready = write;
-    m_end = write;
+    *out++ = byte;
+    return in + 1;
 }

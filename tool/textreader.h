@@ -24,7 +24,7 @@ enum class ReadStatus { Data, End, Error };
 class CTextReader {
 public:
     static constexpr uint32_t kMaxPiece = LINE_BUF_SIZE - 1;
-    static constexpr size_t kDefaultReadSize = 128 * 1024;
+    static constexpr size_t kDefaultReadSize = 64 * 1024;
     // Pieces shorter than this could not hold back a partial entity text and
     // still make progress.
     static constexpr uint32_t kMinPiece = 8;
@@ -52,10 +52,12 @@ public:
     int LastError() const { return m_error; }
 
 private:
-    uint32_t Available() const { return static_cast<uint32_t>(m_ready - m_start); }
+    uint32_t Available() const { return static_cast<uint32_t>(m_end - m_start); }
     bool Fill();
     void Compact();
-    void Translate(size_t from);
+    void Translate(size_t from, size_t to);
+    const unsigned char* TranslateBlock(const unsigned char* in, unsigned char*& out);
+    const unsigned char* TranslateByte(const unsigned char* in, const unsigned char* end, unsigned char*& out);
     ReadStatus Cut(uint32_t length, ByteSpan& span);
     ReadStatus Finish(ByteSpan& span, bool& endsLine);
 
@@ -63,9 +65,9 @@ private:
     size_t m_readSize;
     uint32_t m_maxPiece;
     std::vector<unsigned char> m_buffer;
-    size_t m_start = 0;   // first byte not yet handed out
-    size_t m_ready = 0;   // end of the translated bytes
-    size_t m_end = 0;     // end of the bytes read (a CR waiting for its follower)
+    size_t m_start = 0;  // first byte not yet handed out
+    size_t m_end = 0;    // end of the translated text
+    bool m_pendingCR = false;  // the last read ended in a CR that may start a CR LF pair
     bool m_inputEnded = false;
     int m_error = 0;
 };

@@ -1,0 +1,74 @@
+#pragma once
+
+// Small helpers the converters and the reader share: 16-byte block loads and
+// compares (SSE2, which every x86-64 has), and the bookkeeping every converter
+// call ends with. Internal to the converters library.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "tool/convert.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define GLYPHMILL_SSE2 1
+#endif
+
+// For the per-block helpers of the hot loops, which compilers tend to leave
+// out of line.
+#if defined(__GNUC__)
+#define GLYPHMILL_INLINE inline __attribute__((always_inline))
+#else
+#define GLYPHMILL_INLINE inline
+#endif
+
+namespace bytescan {
+
+constexpr ptrdiff_t kBlock = 16;
+
+#if defined(GLYPHMILL_SSE2)
+inline __m128i Load(const unsigned char* in)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+}
+
+inline void Store(unsigned char* out, __m128i block)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+}
+
+template <unsigned char kByte>
+__m128i Equal(__m128i block)
+{
+    return _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(kByte)));
+}
+
+// One bit per lane, lane 0 in bit 0.
+inline unsigned Bits(__m128i lanes)
+{
+    return static_cast<unsigned>(_mm_movemask_epi8(lanes));
+}
+
+inline unsigned LowestBit(unsigned bits)
+{
+    return static_cast<unsigned>(__builtin_ctz(bits));
+}
+#endif
+
+// Entity and URI converters start a step only below this limit: a step writes
+// at most 8 bytes and its fixed-size copy stays inside CONVERT_HEADROOM.
+inline unsigned char* OutputLimit(unsigned char* output, uint32_t capacity)
+{
+    return output + (capacity > CONVERT_HEADROOM ? capacity - CONVERT_HEADROOM : 0);
+}
+
+// Moves the cursor and the count in step to `in` and returns the bytes written.
+inline uint32_t Finish(const unsigned char** cursor, uint32_t* remaining, const unsigned char* in,
+                       const unsigned char* output, const unsigned char* out)
+{
+    *remaining -= static_cast<uint32_t>(in - *cursor);
+    *cursor = in;
+    return static_cast<uint32_t>(out - output);
+}
+
+}  // namespace bytescan
