@@ -53,6 +53,31 @@ inline unsigned LowestBit(unsigned bits)
 {
     return static_cast<unsigned>(__builtin_ctz(bits));
 }
+
+// Row n has its first n lanes set: a mask from a table load is cheaper than
+// one broadcast from a lane number and a compare.
+struct LaneMasks {
+    alignas(16) unsigned char m_rows[kBlock + 2][kBlock] = {};
+};
+
+constexpr LaneMasks BuildLaneMasks()
+{
+    LaneMasks masks;
+    for (ptrdiff_t row = 0; row < kBlock + 2; ++row) {
+        for (ptrdiff_t lane = 0; lane < kBlock && lane < row; ++lane) {
+            masks.m_rows[row][lane] = 0xFF;
+        }
+    }
+    return masks;
+}
+
+inline constexpr LaneMasks kLaneMasks = BuildLaneMasks();
+
+// The lanes before `lane`, for lane 0 to 17.
+inline __m128i LanesBefore(unsigned lane)
+{
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneMasks.m_rows[lane]));
+}
 #endif
 
 // Entity and URI converters start a step only below this limit: a step writes

@@ -60,8 +60,7 @@ GLYPHMILL_INLINE void MoveChunk(const unsigned char*& in, unsigned char*& out)
 // The block with the byte at `at` removed (the last lane is left over).
 __m128i WithoutByte(__m128i bytes, unsigned at)
 {
-    const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const __m128i before = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(at)), lanes);
+    const __m128i before = bytescan::LanesBefore(at);
     return _mm_or_si128(_mm_and_si128(before, bytes), _mm_andnot_si128(before, _mm_srli_si128(bytes, 1)));
 }
 
