@@ -2,41 +2,81 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "tool/bytescan.h"
 
 namespace {
 
-// Length of the leading run of bytes below 0x80, which the tables leave alone.
-uint32_t AsciiPrefix(const unsigned char* buffer, uint32_t length)
+constexpr uint32_t kPairs = 1u << 16;
+
+// A pair as it sits in memory: the first byte in the low half on a
+// little-endian host, in the high half on a big-endian one; the table is
+// built from the same bytes either way.
+uint16_t LoadPair(const unsigned char* at)
 {
-    uint32_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= length; i += 16) {
-        __m128i block;
-        std::memcpy(&block, buffer + i, sizeof block);
-        const int high = _mm_movemask_epi8(block);
-        if (high != 0) {
-            return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(high)));
-        }
-    }
-#endif
-    while (i < length && buffer[i] < 0x80) {
-        ++i;
-    }
-    return i;
+    uint16_t pair = 0;
+    std::memcpy(&pair, at, sizeof pair);
+    return pair;
+}
+
+void StorePair(unsigned char* at, uint16_t pair)
+{
+    std::memcpy(at, &pair, sizeof pair);
 }
 
 }  // namespace
 
 void MapHighBytes(const unsigned char table[256], unsigned char* buffer, uint32_t length)
 {
-    uint32_t i = 0;
-    while (i < length) {
-        i += AsciiPrefix(buffer + i, length - i);
-        for (; i < length && buffer[i] >= 0x80; ++i) {
-            buffer[i] = table[buffer[i]];
+    for (uint32_t i = 0; i < length; ++i) {
+        buffer[i] = table[buffer[i]];
+    }
+}
+
+CByteMap::CByteMap(const unsigned char table[256]) : m_table(table), m_pairs(kPairs)
+{
+    for (uint32_t pair = 0; pair < kPairs; ++pair) {
+        unsigned char bytes[2];
+        StorePair(bytes, static_cast<uint16_t>(pair));
+        bytes[0] = table[bytes[0]];
+        bytes[1] = table[bytes[1]];
+        m_pairs[pair] = LoadPair(bytes);
+    }
+}
+
+// Eight bytes, four pairs, each looked up where it sits in the word.
+GLYPHMILL_INLINE uint64_t MapWord(const uint16_t* pairs, uint64_t word)
+{
+    uint64_t mapped = 0;
+    for (unsigned shift = 0; shift < 64; shift += 16) {
+        mapped |= uint64_t{pairs[(word >> shift) & 0xFFFF]} << shift;
+    }
+    return mapped;
+}
+
+void CByteMap::Apply(unsigned char* buffer, uint32_t length) const
+{
+    constexpr ptrdiff_t kChunk = 64;
+    unsigned char* at = buffer;
+    unsigned char* const end = buffer + length;
+#if defined(GLYPHMILL_SSE2)
+    for (; end - at >= kChunk; at += kChunk) {
+        // Plain ASCII, the most of most text, is only looked at.
+        __m128i high = bytescan::Load(at);
+        for (ptrdiff_t i = bytescan::kBlock; i < kChunk; i += bytescan::kBlock) {
+            high = _mm_or_si128(high, bytescan::Load(at + i));
         }
+        if (bytescan::Bits(high) == 0) {
+            continue;
+        }
+        for (ptrdiff_t i = 0; i < kChunk; i += 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, at + i, sizeof word);
+            word = MapWord(m_pairs.data(), word);
+            std::memcpy(at + i, &word, sizeof word);
+        }
+    }
+#endif
+    for (; at < end; ++at) {
+        *at = m_table[*at];
     }
 }

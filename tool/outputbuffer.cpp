@@ -22,14 +22,12 @@ unsigned char* COutputBuffer::Reserve(size_t size)
 
 bool COutputBuffer::Append(const unsigned char* data, size_t size)
 {
-    if (m_buffer.size() - m_used < size) {
-        if (!Flush()) {
-            return false;
-        }
-        if (size >= m_buffer.size()) {
-            // Too big to gain anything from copying.
-            return m_sink.Write(data, size);
-        }
+    if (m_buffer.size() - m_used < size && !Flush()) {
+        return false;
+    }
+    if (m_used == 0 && size >= m_buffer.size() / kDirectFraction) {
+        // Large enough to gain nothing from copying.
+        return m_sink.Write(data, size);
     }
     std::memcpy(m_buffer.data() + m_used, data, size);
     m_used += size;

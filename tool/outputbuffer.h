@@ -12,6 +12,9 @@
 class COutputBuffer {
 public:
     static constexpr size_t kDefaultSize = 256 * 1024;
+    // An append of at least this part of the buffer into an empty buffer is
+    // written straight from where it is.
+    static constexpr size_t kDirectFraction = 8;
 
     explicit COutputBuffer(CByteSink& sink, size_t size = kDefaultSize);
 

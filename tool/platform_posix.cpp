@@ -9,14 +9,17 @@
 #include "tool/codepage.h"
 #include "tool/codepage_tables.h"
 
+// Each pair table is built on first use, so a run pays only for its own.
 void OemToAnsi(unsigned char* buffer, uint32_t length)
 {
-    MapHighBytes(kOem437ToAnsi1252, buffer, length);
+    static const CByteMap map(kOem437ToAnsi1252);
+    map.Apply(buffer, length);
 }
 
 void AnsiToOem(unsigned char* buffer, uint32_t length)
 {
-    MapHighBytes(kAnsi1252ToOem437, buffer, length);
+    static const CByteMap map(kAnsi1252ToOem437);
+    map.Apply(buffer, length);
 }
 
 namespace platform {
