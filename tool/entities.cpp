@@ -4,9 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "tool/bytescan.h"
 
 constexpr EntityRow HtmlEntityTable[kHtmlEntityCount + 1] = {
     // ASCII
@@ -48,6 +46,11 @@ constexpr size_t kMaxEntityLength = 8;
 constexpr size_t kMaxRows = 128;
 constexpr size_t kMaxAsciiCodes = 8;
 constexpr unsigned char kNoRow = 0xFF;
+constexpr size_t kHashBits = 9;
+constexpr size_t kHashSlots = size_t{1} << kHashBits;
+// Chosen so that no two texts of either table share a slot (checked below):
+// a lookup is one slot and one compare.
+constexpr uint64_t kHashFactor = 0x0103376F6F18285Bu;
 constexpr unsigned char kAmpersand = '&';
 constexpr unsigned char kSemicolon = ';';
 
@@ -73,6 +76,11 @@ struct EntityIndex {
     unsigned char m_groupStart[257] = {};
     unsigned char m_groupRows[kMaxRows] = {};
     size_t m_longest = 0;
+    // Decoding eight bytes at a time: every entity text as a little-endian
+    // number, and a perfect hash table of row numbers (kNoRow: free).
+    uint64_t m_key[kMaxRows] = {};
+    unsigned char m_slotRow[kHashSlots] = {};
+    bool m_hashIsPerfect = true;
 };
 
 constexpr size_t TextLength(const char* text)
@@ -178,6 +186,27 @@ constexpr void AddDecoding(EntityIndex& index)
     }
 }
 
+constexpr size_t HashSlot(uint64_t key)
+{
+    return static_cast<size_t>((key * kHashFactor) >> (64 - kHashBits));
+}
+
+template <size_t N>
+constexpr void AddHash(EntityIndex& index)
+{
+    for (size_t slot = 0; slot < kHashSlots; ++slot) {
+        index.m_slotRow[slot] = kNoRow;
+    }
+    for (size_t row = 0; row + 1 < N; ++row) {
+        for (size_t i = 0; i < index.m_length[row]; ++i) {
+            index.m_key[row] |= uint64_t{static_cast<unsigned char>(index.m_text[row][i])} << (8 * i);
+        }
+        const size_t slot = HashSlot(index.m_key[row]);
+        index.m_hashIsPerfect = index.m_hashIsPerfect && index.m_slotRow[slot] == kNoRow;
+        index.m_slotRow[slot] = static_cast<unsigned char>(row);
+    }
+}
+
 template <size_t N>
 constexpr EntityIndex BuildIndex(const EntityRow (&table)[N])
 {
@@ -185,6 +214,7 @@ constexpr EntityIndex BuildIndex(const EntityRow (&table)[N])
     AddRows(table, index);
     AddEncoding<N>(index);
     AddDecoding<N>(index);
+    AddHash<N>(index);
     return index;
 }
 
@@ -193,6 +223,8 @@ static_assert(IsWellFormed(HtmlEntityTable) && IsWellFormed(XmlEntityTable),
 
 constexpr EntityIndex kHtmlIndex = BuildIndex(HtmlEntityTable);
 constexpr EntityIndex kXmlIndex = BuildIndex(XmlEntityTable);
+static_assert(kHtmlIndex.m_hashIsPerfect && kXmlIndex.m_hashIsPerfect,
+              "two entity texts share a hash slot: choose another kHashFactor");
 static_assert(kHtmlIndex.m_asciiCount <= kMaxAsciiCodes && kXmlIndex.m_asciiCount <= kMaxAsciiCodes,
               "the block scan compares against at most kMaxAsciiCodes bytes");
 
@@ -221,19 +253,56 @@ unsigned char MatchEntity(const unsigned char* at, const unsigned char* end)
     return kNoRow;
 }
 
-#if defined(__SSE2__)
-constexpr ptrdiff_t kBlock = 16;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define GLYPHMILL_ENTITY_WORDS 1
 
-__m128i Load(const unsigned char* in)
+// A decoding step for a '&' with at least eight bytes from it on: the first
+// ';' found in a word fixes the length, and the text up to it is one hash
+// key. The length comes from the ';' rather than from the row found, so that
+// the next step need not wait for the table lookups when, as usual, the text
+// is an entity.
+template <const EntityIndex& kIndex>
+GLYPHMILL_INLINE void DecodeWordStep(const unsigned char*& in, unsigned char*& out)
 {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    uint64_t word = 0;
+    std::memcpy(&word, in, sizeof word);
+    const uint64_t semicolons = word ^ (kOnes * kSemicolon);
+    // The lowest flagged byte is the first ';' (a borrow only flags bytes above it).
+    const uint64_t found = (semicolons - kOnes) & ~semicolons & (kOnes << 7);
+    if (__builtin_expect(found != 0, 1)) {
+        const unsigned bits = static_cast<unsigned>(__builtin_ctzll(found)) + 1;
+        const uint64_t key = bits == 64 ? word : word & ((uint64_t{1} << bits) - 1);
+        const unsigned char row = kIndex.m_slotRow[HashSlot(key)];
+        if (__builtin_expect(row != kNoRow && kIndex.m_key[row] == key, 1)) {
+            *out++ = kIndex.m_code[row];
+            in += bits / 8;
+            return;
+        }
+    }
+    *out++ = kAmpersand;
+    ++in;
+}
+#endif
+
+template <const EntityIndex& kIndex>
+GLYPHMILL_INLINE void DecodeStep(const unsigned char*& in, const unsigned char* end, unsigned char*& out)
+{
+#if defined(GLYPHMILL_ENTITY_WORDS)
+    if (end - in >= static_cast<ptrdiff_t>(sizeof(uint64_t))) {
+        DecodeWordStep<kIndex>(in, out);
+        return;
+    }
+#endif
+    const unsigned char row = MatchEntity<kIndex>(in, end);
+    *out++ = row != kNoRow ? kIndex.m_code[row] : kAmpersand;
+    in += row != kNoRow ? kIndex.m_length[row] : 1;
 }
 
-template <unsigned char kByte>
-__m128i Equal(__m128i block)
-{
-    return _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(kByte)));
-}
+#if defined(GLYPHMILL_SSE2)
+using bytescan::Equal;
+using bytescan::kBlock;
+using bytescan::Load;
 
 // Bits of the bytes that may have a row: the ASCII codes of the table, and
 // every byte from 0x80 up when the table has such codes (the step decides).
@@ -254,21 +323,8 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
     out += kIndex.m_encodedLength[byte];
 }
 
-// A step starts only below capacity - CONVERT_HEADROOM and writes at most
-// kMaxEntityLength bytes, so the buffer is never overrun; the fixed-size copy
-// of a step stays below capacity - 2.
-unsigned char* OutputLimit(unsigned char* output, uint32_t capacity)
-{
-    return output + (capacity > CONVERT_HEADROOM ? capacity - CONVERT_HEADROOM : 0);
-}
-
-uint32_t Finish(const unsigned char** cursor, uint32_t* remaining, const unsigned char* in,
-                const unsigned char* output, const unsigned char* out)
-{
-    *remaining -= static_cast<uint32_t>(in - *cursor);
-    *cursor = in;
-    return static_cast<uint32_t>(out - output);
-}
+using bytescan::Finish;
+using bytescan::OutputLimit;
 
 // Blocks of 16 bytes whose steps surely all start below the limit are taken
 // at once: the runs between the bytes that may have a row are copied 16 bytes
@@ -281,7 +337,7 @@ uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uin
     const unsigned char* const end = in + *remaining;
     unsigned char* out = output;
     unsigned char* const limit = OutputLimit(output, capacity);
-#if defined(__SSE2__)
+#if defined(GLYPHMILL_SSE2)
     constexpr auto kAsciiCodes = std::make_index_sequence<kIndex.m_asciiCount>();
     // Room for 15 whole entity texts and one more run copy; a run copy may
     // read 16 bytes from the last byte of the block on.
@@ -289,7 +345,7 @@ uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uin
         const unsigned char* const block = in;
         for (unsigned candidates = Candidates<kIndex>(Load(block), kAsciiCodes);; candidates &= candidates - 1) {
             const unsigned char* const next = block + (candidates != 0 ? __builtin_ctz(candidates) : kBlock);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Load(in));
+            bytescan::Store(out, Load(in));
             out += next - in;
             in = next;
             if (candidates == 0) {
@@ -310,10 +366,10 @@ uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uin
 // library call per gap would cost more than the gap.
 const unsigned char* CopyToAmpersand(const unsigned char* in, const unsigned char* stop, unsigned char*& out)
 {
-#if defined(__SSE2__)
+#if defined(GLYPHMILL_SSE2)
     if (stop - in >= kBlock) {
         const __m128i block = Load(in);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+        bytescan::Store(out, block);
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(Equal<kAmpersand>(block)));
         if (mask != 0) {
             const int plain = __builtin_ctz(mask);
@@ -331,6 +387,35 @@ const unsigned char* CopyToAmpersand(const unsigned char* in, const unsigned cha
     return until;
 }
 
+#if defined(GLYPHMILL_SSE2)
+// Blocks of 16 bytes while the output has room for one more and a store:
+// every step writes one byte and consumes at least one. The runs between the
+// '&' bytes are copied 16 bytes at a time; a run copy may read 16 bytes from
+// the last byte of the block on. An entity text holds no '&' after its
+// first byte, so a step never passes a '&' of the block, and only the last
+// step may end beyond the block.
+template <const EntityIndex& kIndex>
+void DecodeBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                  const unsigned char* limit)
+{
+    while (end - in >= 2 * kBlock && limit - out >= 2 * kBlock) {
+        const unsigned char* const block = in;
+        for (unsigned amps = bytescan::Bits(Equal<kAmpersand>(Load(block)));; amps &= amps - 1) {
+            const unsigned char* const next = block + (amps != 0 ? bytescan::LowestBit(amps) : kBlock);
+            if (next > in) {
+                bytescan::Store(out, Load(in));
+                out += next - in;
+                in = next;
+            }
+            if (amps == 0) {
+                break;
+            }
+            DecodeStep<kIndex>(in, end, out);
+        }
+    }
+}
+#endif
+
 template <const EntityIndex& kIndex>
 uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                         uint32_t capacity)
@@ -339,6 +424,9 @@ uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uin
     const unsigned char* const end = in + *remaining;
     unsigned char* out = output;
     unsigned char* const limit = OutputLimit(output, capacity);
+#if defined(GLYPHMILL_SSE2)
+    DecodeBlocks<kIndex>(in, end, out, limit);
+#endif
     while (in < end && out < limit) {
         // Every step writes one byte, so every step of a run no longer than
         // the room left starts below the limit.
@@ -346,9 +434,7 @@ uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uin
         if (in == end || out == limit) {
             break;
         }
-        const unsigned char row = MatchEntity<kIndex>(in, end);
-        *out++ = row != kNoRow ? kIndex.m_code[row] : kAmpersand;
-        in += row != kNoRow ? kIndex.m_length[row] : 1;
+        DecodeStep<kIndex>(in, end, out);
     }
     return Finish(cursor, remaining, in, output, out);
 }
