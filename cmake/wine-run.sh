@@ -13,32 +13,28 @@ esac
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
+export WINEARCH=win64
 # The C locale gives the prefix the OEM and ANSI code pages 437 and 1252.
 export LC_ALL=C
-export WINEARCH=win64
 
-# A wine server started by wine itself keeps the caller's output pipes open,
-# and ctest would wait for it after every test. One started here, detached and
-# kept alive for a while, serves every run; when one is already up for this
-# prefix the call just fails.
-start_server() {
-    wineserver -p30 </dev/null >/dev/null 2>&1 || true
-}
+# The wine server, and the services wine starts with it, keep the output of
+# the process that started them open as long as they live, and ctest would
+# wait for them after every test. So they are started here, detached, kept for
+# a minute after the last program ends, and serve every run until then. The
+# first run also creates the prefix, which takes a while. Concurrent runs
+# (ctest -j, test discovery) wait for one another here; what is started
+# here must not inherit the lock.
+mkdir -p "$(dirname "$prefix")"
+(
+    flock 9
+    if [ ! -f "$prefix/.glyphmill-ready" ]; then
+        wineserver -p60 </dev/null >/dev/null 2>&1 9>&- || true
+        wine wineboot --init </dev/null >/dev/null 2>&1 9>&-
+        touch "$prefix/.glyphmill-ready"
+    elif wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
+        # A new server (the call fails while one is running): start the services.
+        wine wineboot </dev/null >/dev/null 2>&1 9>&-
+    fi
+) 9>"$prefix.lock"
 
-# The first run creates the prefix, which takes a while; concurrent first runs
-# (ctest -j, test discovery) wait for one another.
-marker="$prefix/.glyphmill-ready"
-if [ ! -f "$marker" ]; then
-    mkdir -p "$(dirname "$prefix")"
-    (
-        flock 9
-        if [ ! -f "$marker" ]; then
-            start_server
-            wine wineboot --init </dev/null >/dev/null 2>&1
-            touch "$marker"
-        fi
-    ) 9>"$prefix.lock"
-fi
-
-start_server
 exec wine "$@"
