@@ -6,9 +6,7 @@
 #include <iterator>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "tool/bytescan.h"
 
 namespace {
 
@@ -83,13 +81,9 @@ constexpr UriTables BuildTables()
 
 constexpr UriTables kTables = BuildTables();
 
-#if defined(__SSE2__)
-constexpr ptrdiff_t kBlock = 16;
-
-__m128i Load(const unsigned char* in)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-}
+#if defined(GLYPHMILL_SSE2)
+using bytescan::kBlock;
+using bytescan::Load;
 
 // Lanes of the bytes in [kFirst, kLast]: byte - kFirst, as an unsigned byte,
 // is at most kLast - kFirst.
@@ -122,31 +116,18 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
     out += encoded.m_length;
 }
 
-// A step starts only below capacity - CONVERT_HEADROOM and writes at most
-// three bytes, so the buffer is never overrun; the four-byte copy of a step
-// stays below capacity - 6.
-unsigned char* OutputLimit(unsigned char* output, uint32_t capacity)
-{
-    return output + (capacity > CONVERT_HEADROOM ? capacity - CONVERT_HEADROOM : 0);
-}
-
-uint32_t Finish(const unsigned char** cursor, uint32_t* remaining, const unsigned char* in,
-                const unsigned char* output, const unsigned char* out)
-{
-    *remaining -= static_cast<uint32_t>(in - *cursor);
-    *cursor = in;
-    return static_cast<uint32_t>(out - output);
-}
+using bytescan::Finish;
+using bytescan::OutputLimit;
 
 // Copies the bytes before the next '%', up to `stop` at most, and returns
 // where it stopped. One block is tried first: where escapes are dense, a
 // library call per gap would cost more than the gap.
 const unsigned char* CopyToPercent(const unsigned char* in, const unsigned char* stop, unsigned char*& out)
 {
-#if defined(__SSE2__)
+#if defined(GLYPHMILL_SSE2)
     if (stop - in >= kBlock) {
         const __m128i block = Load(in);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+        bytescan::Store(out, block);
         const __m128i percents = _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(kPercent)));
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(percents));
         if (mask != 0) {
@@ -177,6 +158,14 @@ int EscapedByte(const unsigned char* at, const unsigned char* end)
     return high == kNotHex || low == kNotHex ? -1 : high << 4 | low;
 }
 
+// One step of decoding: an escape, or a '%' that is none.
+GLYPHMILL_INLINE void DecodeStep(const unsigned char*& in, const unsigned char* end, unsigned char*& out)
+{
+    const int byte = EscapedByte(in, end);
+    *out++ = byte >= 0 ? static_cast<unsigned char>(byte) : kPercent;
+    in += byte >= 0 ? kEscapeLength : 1;
+}
+
 }  // namespace
 
 // Blocks of 16 bytes whose steps surely all start below the limit are taken
@@ -188,7 +177,7 @@ uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t
     const unsigned char* const end = in + *remaining;
     unsigned char* out = output;
     unsigned char* const limit = OutputLimit(output, capacity);
-#if defined(__SSE2__)
+#if defined(GLYPHMILL_SSE2)
     constexpr auto kRanges = std::make_index_sequence<std::size(kUnreserved)>();
     // Room for 15 escapes and one more run copy; a run copy may read 16 bytes
     // from the last byte of the block on.
@@ -196,7 +185,7 @@ uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t
         const unsigned char* const block = in;
         for (unsigned reserved = Reserved(Load(block), kRanges);; reserved &= reserved - 1) {
             const unsigned char* const next = block + (reserved != 0 ? __builtin_ctz(reserved) : kBlock);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Load(in));
+            bytescan::Store(out, Load(in));
             out += next - in;
             in = next;
             if (reserved == 0) {
@@ -225,9 +214,7 @@ uint32_t UriDecode(const unsigned char** cursor, unsigned char* output, uint32_t
         if (in == end || out == limit) {
             break;
         }
-        const int byte = EscapedByte(in, end);
-        *out++ = byte >= 0 ? static_cast<unsigned char>(byte) : kPercent;
-        in += byte >= 0 ? kEscapeLength : 1;
+        DecodeStep(in, end, out);
     }
     return Finish(cursor, remaining, in, output, out);
 }
