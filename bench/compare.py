@@ -1,0 +1,242 @@
+#!/usr/bin/env python3
+"""Times glyphmill against cat and the peer tools on the corpus of corpus.py.
+
+Usage: compare.py GLYPHMILL CORPUSDIR
+
+For every job the peers are first run once under /usr/bin/time -v: their
+output is compared with glyphmill's (a peer that differs is listed, not
+timed) and their peak memory recorded. Then glyphmill, cat and the peers with
+the same output run in one hyperfine invocation (--warmup 1 --runs 5, output
+to /dev/null). Prints one Markdown table and the targets met or missed.
+"""
+
+import json
+import os
+import re
+import shlex
+import subprocess
+import sys
+
+MIB = 1024 * 1024
+
+PY = "python3 -c "
+LATIN1_SAFE = "-_.!~*'()\\r\\n"
+
+
+def py(code):
+    return PY + shlex.quote("import sys\n" + code)
+
+
+def php(code):
+    return "php -r " + shlex.quote(code)
+
+
+def perl(code, module=""):
+    return "perl " + module + " -pe " + shlex.quote(code)
+
+
+PHP_LINES = "while (($l = fgets(STDIN)) !== false) echo {};"
+PY_IO = "d = sys.stdin.buffer.read()\nsys.stdout.buffer.write({})"
+XML_ENC = [("&", "&amp;"), ("<", "&lt;"), (">", "&gt;"), ('"', "&quot;"), ("'", "&apos;")]
+
+
+def py_replace(pairs):
+    chain = "d" + "".join(".replace({!r}, {!r})".format(a.encode(), b.encode()) for a, b in pairs)
+    return py(PY_IO.format(chain))
+
+
+def table_peers(table):
+    """tr and Python with the byte table glyphmill uses for a code page."""
+    source = "".join("\\%03o" % b for b in range(0x80, 0x100))
+    target = "".join("\\%03o" % b for b in table[0x80:])
+    return [
+        ("tr (table)", "tr " + shlex.quote(source) + " " + shlex.quote(target)),
+        ("python3 translate", py(PY_IO.format("d.translate(bytes.fromhex({!r}))".format(table.hex())))),
+    ]
+
+
+def jobs(tables):
+    """(option, input file, cat-ratio target, peer-ratio target, peers)."""
+    return [
+        ("-u", "prose_crlf.txt", 3, 2, [
+            ("tr -d '\\r'", "tr -d '\\r'"),
+            ("dos2unix", "dos2unix"),
+            ("python3 replace", py_replace([("\r\n", "\n")])),
+        ]),
+        ("-w", "prose_lf.txt", 3, 2, [
+            ("unix2dos", "unix2dos"),
+            ("python3 replace", py_replace([("\n", "\r\n")])),
+            ("sed", "sed 's/$/\\r/'"),
+        ]),
+        ("-m", "prose_lf.txt", 3, 2, [
+            ("tr '\\n' '\\r'", "tr '\\n' '\\r'"),
+            ("python3 replace", py_replace([("\n", "\r")])),
+        ]),
+        ("-a", "cp437.txt", 3, 2, table_peers(tables["-a"]) + [
+            ("iconv", "iconv -f CP437 -t CP1252"),
+        ]),
+        ("-a-", "latin1.txt", 3, 2, table_peers(tables["-a-"]) + [
+            ("iconv", "iconv -f CP1252 -t CP437"),
+        ]),
+        ("-h", "latin1.txt", 5, 10, [
+            ("php htmlentities", php(PHP_LINES.format('htmlentities($l, ENT_COMPAT | ENT_HTML401, "ISO-8859-1")'))),
+            ("perl HTML::Entities", perl('encode_entities($_, "<>&\\"\\x{A1}-\\x{FF}")', "-MHTML::Entities")),
+            ("recode", "recode latin1..html"),
+        ]),
+        ("-h-", "latin1.html", 3, 10, [
+            ("php html_entity_decode",
+             php(PHP_LINES.format('html_entity_decode($l, ENT_COMPAT | ENT_HTML401, "ISO-8859-1")'))),
+            ("perl HTML::Entities", perl("decode_entities($_)", "-MHTML::Entities")),
+            ("python3 html.unescape",
+             "python3 -c " + shlex.quote("import html, sys\nsys.stdout.buffer.write(html.unescape("
+                                         "sys.stdin.buffer.read().decode('latin-1')).encode('latin-1'))")),
+            ("recode", "recode html..latin1"),
+        ]),
+        ("-x", "latin1.txt", 5, 10, [
+            ("xmlstarlet esc", "xmlstarlet esc"),
+            ("php htmlspecialchars", php(PHP_LINES.format('htmlspecialchars($l, ENT_QUOTES | ENT_XML1, "ISO-8859-1")'))),
+            ("python3 replace", py_replace(XML_ENC)),
+        ]),
+        ("-x-", "latin1.xml", 3, 10, [
+            ("xmlstarlet unesc", "xmlstarlet unesc"),
+            ("php htmlspecialchars_decode",
+             php(PHP_LINES.format("htmlspecialchars_decode($l, ENT_QUOTES | ENT_XML1)"))),
+            ("python3 replace", py_replace([(b, a) for a, b in XML_ENC[1:]] + [("&amp;", "&")])),
+        ]),
+        ("-i", "latin1.txt", 5, 10, [
+            ("perl sprintf", perl("s/([^A-Za-z0-9\\-_.!~*'()\\r\\n])/sprintf('%%%02x', ord($1))/ge")),
+            ("php rawurlencode", php(PHP_LINES.format('rawurlencode(rtrim($l, "\\n")) . (substr($l, -1) == "\\n" ? "\\n" : "")'))),
+            ("python3 quote",
+             "python3 -c " + shlex.quote("import sys, urllib.parse\nfor l in sys.stdin.buffer:\n"
+                                         "    sys.stdout.write(urllib.parse.quote_from_bytes(l, safe=%r))"
+                                         % LATIN1_SAFE.encode().decode('unicode_escape'))),
+        ]),
+        ("-i-", "latin1.uri", 3, 10, [
+            ("php rawurldecode", php(PHP_LINES.format("rawurldecode($l)"))),
+            ("perl hex", perl("s/%([0-9A-Fa-f]{2})/chr(hex($1))/ge")),
+            ("python3 unquote", py(PY_IO.format("__import__('urllib.parse').parse.unquote_to_bytes(d)"))),
+        ]),
+    ]
+
+
+def run_measured(command, stdin_path, stdout_path):
+    """Runs a shell command once; returns (exit status, peak RSS in KiB)."""
+    timed = "/usr/bin/time -v -o {} sh -c {}".format(shlex.quote(stdout_path + ".time"), shlex.quote(command))
+    with open(stdin_path, "rb") as src, open(stdout_path, "wb") as dst:
+        status = subprocess.call(timed, shell=True, stdin=src, stdout=dst, stderr=subprocess.DEVNULL)
+    with open(stdout_path + ".time") as report:
+        match = re.search(r"Maximum resident set size \(kbytes\): (\d+)", report.read())
+    return status, int(match.group(1)) if match else 0
+
+
+def rss_of(glyphmill, option, stdin_command):
+    """Peak RSS of glyphmill alone, fed by a pipe from a generator."""
+    report = "/tmp/glyphmill-rss.time"
+    command = "{} | /usr/bin/time -v -o {} {} -q {} > /dev/null".format(stdin_command, report, glyphmill, option)
+    subprocess.check_call(command, shell=True)
+    with open(report) as text:
+        return int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", text.read()).group(1))
+
+
+def same_file(a, b):
+    return subprocess.call(["cmp", "-s", a, b]) == 0
+
+
+def code_page_table(glyphmill, option, workdir):
+    """What glyphmill makes of every byte from 0x80 up (the lower half stays)."""
+    path = os.path.join(workdir, "highbytes.bin")
+    with open(path, "wb") as out:
+        out.write(bytes(range(0x80, 0x100)))
+    with open(path, "rb") as src:
+        mapped = subprocess.run([glyphmill, "-q", option], stdin=src, stdout=subprocess.PIPE, check=True).stdout
+    return bytes(range(0x80)) + mapped
+
+
+def hyperfine(commands, json_path):
+    args = ["hyperfine", "--warmup", "1", "--runs", "5", "--style", "none", "--export-json", json_path]
+    for name, command in commands:
+        args += ["-n", name, command]
+    subprocess.check_call(args, stdout=subprocess.DEVNULL)
+    with open(json_path) as text:
+        return {r["command"]: r["median"] for r in json.load(text)["results"]}
+
+
+def measure_job(glyphmill, workdir, job):
+    option, name, _, _, peers = job
+    source = os.path.join(workdir, name)
+    reference = os.path.join(workdir, "out.glyphmill")
+    gm_command = "{} -q {} < {}".format(glyphmill, option, source)
+    _, gm_rss = run_measured("{} -q {}".format(glyphmill, option), source, reference)
+    _, cat_rss = run_measured("cat", source, os.path.join(workdir, "out.cat"))
+    rows = [("glyphmill", gm_command, gm_rss, "reference"), ("cat", "cat < " + source, cat_rss, "-")]
+    for peer, command in peers:
+        output = os.path.join(workdir, "out.peer")
+        status, rss = run_measured(command, source, output)
+        same = status == 0 and same_file(output, reference)
+        rows.append((peer, command + " < " + source, rss, "same" if same else "differs"))
+        os.remove(output)
+    timed = [(tool, command) for tool, command, _, verdict in rows if verdict != "differs"]
+    medians = hyperfine(timed, os.path.join(workdir, "hyperfine{}.json".format(option)))
+    return os.path.getsize(source), rows, medians
+
+
+def table_rows(option, size, rows, medians):
+    gm, cat = medians["glyphmill"], medians["cat"]
+    for tool, _, rss, verdict in rows:
+        if tool in medians:
+            seconds = medians[tool]
+            yield "| {} | {} | {:.0f} | {:.2f} | {:.2f} | {:.1f} MiB | {} |".format(
+                option, tool, size / seconds / 1e6, seconds / cat, seconds / gm, rss / 1024, verdict)
+        else:
+            yield "| {} | {} | - | - | - | {:.1f} MiB | differs |".format(option, tool, rss / 1024)
+
+
+def verdicts(job, rows, medians):
+    option, _, cat_target, peer_target, _ = job
+    gm = medians["glyphmill"]
+    cat_ratio = gm / medians["cat"]
+    peers = [medians[tool] for tool, _, _, verdict in rows if verdict == "same"]
+    line = "{}: {:.2f}x cat (target <= {}x)".format(option, cat_ratio, cat_target)
+    met = cat_ratio <= cat_target
+    if peers:
+        speedup = min(peers) / gm
+        line += ", {:.1f}x the fastest same-output peer (target >= {}x)".format(speedup, peer_target)
+        met = met and speedup >= peer_target
+    else:
+        line += ", no peer gives the same output"
+    rss = rows[0][2]
+    line += ", {:.1f} MiB".format(rss / 1024)
+    met = met and rss <= 4 * 1024
+    return line + (" - met" if met else " - MISSED")
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    glyphmill, workdir = os.path.abspath(sys.argv[1]), sys.argv[2]
+    tables = {option: code_page_table(glyphmill, option, workdir) for option in ("-a", "-a-")}
+    print("| job | tool | MB/s | time / cat | time / glyphmill | peak RSS | output |")
+    print("|---|---|---:|---:|---:|---:|---|")
+    summary = []
+    for job in jobs(tables):
+        size, rows, medians = measure_job(glyphmill, workdir, job)
+        for line in table_rows(job[0], size, rows, medians):
+            print(line, flush=True)
+        summary.append(verdicts(job, rows, medians))
+    print()
+    print("Peak RSS of glyphmill on inputs that never end a line or never end:")
+    nolf = os.path.join(workdir, "nolf.txt")
+    gigabyte = 1024 * MIB
+    for option, label, generator in (
+            ("-h", "100 MB without a line feed (file)", "cat " + nolf),
+            ("-w", "1 GiB of lines (pipe)", "yes 'A line of text & <markup> for the pipe' | head -c {}".format(gigabyte)),
+            ("-h", "1 GiB without a line feed (pipe)", "head -c {} /dev/zero | tr '\\0' 'a'".format(gigabyte))):
+        rss = rss_of(glyphmill, option, generator)
+        summary.append("{} on {}: {:.1f} MiB{}".format(option, label, rss / 1024, "" if rss <= 4096 else " - MISSED"))
+    print()
+    for line in summary:
+        print("- " + line)
+
+
+if __name__ == "__main__":
+    main()
