@@ -54,6 +54,31 @@ inline unsigned LowestBit(unsigned bits)
     return static_cast<unsigned>(__builtin_ctz(bits));
 }
 
+constexpr ptrdiff_t kChunk = 4 * kBlock;
+
+// One bit per byte of a 64-byte chunk that equals kByte.
+template <unsigned char kByte>
+GLYPHMILL_INLINE uint64_t ChunkBits(const unsigned char* in)
+{
+    uint64_t bits = 0;
+    for (ptrdiff_t block = 0; block < kChunk; block += kBlock) {
+        bits |= uint64_t{Bits(Equal<kByte>(Load(in + block)))} << block;
+    }
+    return bits;
+}
+
+// Copies a run of at most 64 bytes with whole-block stores (up to 64 bytes
+// are read and written): cheaper than a branch on a length no predictor knows.
+GLYPHMILL_INLINE void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t length)
+{
+    Store(out, Load(in));
+    Store(out + kBlock, Load(in + kBlock));
+    if (length > 2 * kBlock) {
+        Store(out + 2 * kBlock, Load(in + 2 * kBlock));
+        Store(out + 3 * kBlock, Load(in + 3 * kBlock));
+    }
+}
+
 // Row n has its first n lanes set: a mask from a table load is cheaper than
 // one broadcast from a lane number and a compare.
 struct LaneMasks {

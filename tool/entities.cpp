@@ -326,9 +326,8 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
 using bytescan::Finish;
 using bytescan::OutputLimit;
 
-// Blocks of 16 bytes whose steps surely all start below the limit are taken
-// at once: the runs between the bytes that may have a row are copied 16 bytes
-// at a time, those bytes are steps. The last bytes go step by step.
+// Chunks whose steps surely all start below the limit are taken at once; the
+// last bytes go step by step.
 template <const EntityIndex& kIndex>
 uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                         uint32_t capacity)
@@ -339,20 +338,27 @@ uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uin
     unsigned char* const limit = OutputLimit(output, capacity);
 #if defined(GLYPHMILL_SSE2)
     constexpr auto kAsciiCodes = std::make_index_sequence<kIndex.m_asciiCount>();
-    // Room for 15 whole entity texts and one more run copy; a run copy may
-    // read 16 bytes from the last byte of the block on.
-    while (end - in >= 2 * kBlock && limit - out >= kBlock * static_cast<ptrdiff_t>(kMaxEntityLength + 1)) {
-        const unsigned char* const block = in;
-        for (unsigned candidates = Candidates<kIndex>(Load(block), kAsciiCodes);; candidates &= candidates - 1) {
-            const unsigned char* const next = block + (candidates != 0 ? __builtin_ctz(candidates) : kBlock);
-            bytescan::Store(out, Load(in));
+    using bytescan::kChunk;
+    // Chunks of 64 bytes while the output has room for 64 whole entity texts
+    // and one more run copy; a run copy may read 64 bytes from the last byte
+    // of the chunk on. The runs between the bytes that may have a row are
+    // copied a block at a time, those bytes are steps.
+    while (end - in >= 2 * kChunk && limit - out >= kChunk * static_cast<ptrdiff_t>(kMaxEntityLength + 2)) {
+        const unsigned char* const chunk = in;
+        uint64_t candidates = 0;
+        for (ptrdiff_t block = 0; block < kChunk; block += kBlock) {
+            candidates |= uint64_t{Candidates<kIndex>(Load(chunk + block), kAsciiCodes)} << block;
+        }
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const unsigned char* const next = chunk + __builtin_ctzll(candidates);
+            bytescan::CopyRun(out, in, next - in);
             out += next - in;
             in = next;
-            if (candidates == 0) {
-                break;
-            }
             EncodeStep<kIndex>(in, out);
         }
+        bytescan::CopyRun(out, in, chunk + kChunk - in);
+        out += chunk + kChunk - in;
+        in = chunk + kChunk;
     }
 #endif
     while (in < end && out < limit) {
@@ -388,29 +394,31 @@ const unsigned char* CopyToAmpersand(const unsigned char* in, const unsigned cha
 }
 
 #if defined(GLYPHMILL_SSE2)
-// Blocks of 16 bytes while the output has room for one more and a store:
-// every step writes one byte and consumes at least one. The runs between the
-// '&' bytes are copied 16 bytes at a time; a run copy may read 16 bytes from
-// the last byte of the block on. An entity text holds no '&' after its
-// first byte, so a step never passes a '&' of the block, and only the last
-// step may end beyond the block.
+// Chunks of 64 bytes while the output has room for one more and a run copy:
+// every step writes one byte and consumes at least one. The places of the
+// '&' bytes do not depend on the steps, so they are found for the whole chunk
+// first and the steps need not wait for one another. An entity text holds no
+// '&' after its first byte, so a step never passes a '&' of the chunk, and
+// only the last step may end beyond the chunk. A run copy may read 64 bytes
+// from the last byte of the chunk on.
 template <const EntityIndex& kIndex>
-void DecodeBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+void DecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                   const unsigned char* limit)
 {
-    while (end - in >= 2 * kBlock && limit - out >= 2 * kBlock) {
-        const unsigned char* const block = in;
-        for (unsigned amps = bytescan::Bits(Equal<kAmpersand>(Load(block)));; amps &= amps - 1) {
-            const unsigned char* const next = block + (amps != 0 ? bytescan::LowestBit(amps) : kBlock);
-            if (next > in) {
-                bytescan::Store(out, Load(in));
-                out += next - in;
-                in = next;
-            }
-            if (amps == 0) {
-                break;
-            }
+    using bytescan::kChunk;
+    while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
+        const unsigned char* const chunk = in;
+        for (uint64_t amps = bytescan::ChunkBits<kAmpersand>(chunk); amps != 0; amps &= amps - 1) {
+            const unsigned char* const next = chunk + __builtin_ctzll(amps);
+            bytescan::CopyRun(out, in, next - in);
+            out += next - in;
+            in = next;
             DecodeStep<kIndex>(in, end, out);
+        }
+        if (in < chunk + kChunk) {
+            bytescan::CopyRun(out, in, chunk + kChunk - in);
+            out += chunk + kChunk - in;
+            in = chunk + kChunk;
         }
     }
 }
@@ -425,7 +433,7 @@ uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uin
     unsigned char* out = output;
     unsigned char* const limit = OutputLimit(output, capacity);
 #if defined(GLYPHMILL_SSE2)
-    DecodeBlocks<kIndex>(in, end, out, limit);
+    DecodeChunks<kIndex>(in, end, out, limit);
 #endif
     while (in < end && out < limit) {
         // Every step writes one byte, so every step of a run no longer than

@@ -166,11 +166,39 @@ GLYPHMILL_INLINE void DecodeStep(const unsigned char*& in, const unsigned char* 
     in += byte >= 0 ? kEscapeLength : 1;
 }
 
+#if defined(GLYPHMILL_SSE2)
+// Chunks of 64 bytes while the output has room for one more and a run copy:
+// every step writes one byte and consumes at least one. The places of the
+// '%' bytes do not depend on the steps, so they are found for the whole chunk
+// first. An escape holds no '%' after its first byte, so a step never passes
+// a '%' of the chunk, and only the last step may end beyond the chunk. A run
+// copy may read 64 bytes from the last byte of the chunk on.
+void DecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                  const unsigned char* limit)
+{
+    using bytescan::kChunk;
+    while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
+        const unsigned char* const chunk = in;
+        for (uint64_t percents = bytescan::ChunkBits<kPercent>(chunk); percents != 0; percents &= percents - 1) {
+            const unsigned char* const next = chunk + __builtin_ctzll(percents);
+            bytescan::CopyRun(out, in, next - in);
+            out += next - in;
+            in = next;
+            DecodeStep(in, end, out);
+        }
+        if (in < chunk + kChunk) {
+            bytescan::CopyRun(out, in, chunk + kChunk - in);
+            out += chunk + kChunk - in;
+            in = chunk + kChunk;
+        }
+    }
+}
+#endif
+
 }  // namespace
 
-// Blocks of 16 bytes whose steps surely all start below the limit are taken
-// at once: the runs between reserved bytes are copied 16 bytes at a time, the
-// reserved bytes are steps. The last bytes go step by step.
+// Chunks whose steps surely all start below the limit are taken at once; the
+// last bytes go step by step.
 uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     const unsigned char* in = *cursor;
@@ -179,20 +207,27 @@ uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t
     unsigned char* const limit = OutputLimit(output, capacity);
 #if defined(GLYPHMILL_SSE2)
     constexpr auto kRanges = std::make_index_sequence<std::size(kUnreserved)>();
-    // Room for 15 escapes and one more run copy; a run copy may read 16 bytes
-    // from the last byte of the block on.
-    while (end - in >= 2 * kBlock && limit - out >= kBlock * static_cast<ptrdiff_t>(kEscapeLength + 1)) {
-        const unsigned char* const block = in;
-        for (unsigned reserved = Reserved(Load(block), kRanges);; reserved &= reserved - 1) {
-            const unsigned char* const next = block + (reserved != 0 ? __builtin_ctz(reserved) : kBlock);
-            bytescan::Store(out, Load(in));
+    using bytescan::kChunk;
+    // Chunks of 64 bytes while the output has room for 64 escapes and one
+    // more run copy; a run copy may read 64 bytes from the last byte of the
+    // chunk on. The runs between reserved bytes are copied a block at a time,
+    // the reserved bytes are steps.
+    while (end - in >= 2 * kChunk && limit - out >= kChunk * static_cast<ptrdiff_t>(kEscapeLength + 2)) {
+        const unsigned char* const chunk = in;
+        uint64_t reserved = 0;
+        for (ptrdiff_t block = 0; block < kChunk; block += kBlock) {
+            reserved |= uint64_t{Reserved(Load(chunk + block), kRanges)} << block;
+        }
+        for (; reserved != 0; reserved &= reserved - 1) {
+            const unsigned char* const next = chunk + __builtin_ctzll(reserved);
+            bytescan::CopyRun(out, in, next - in);
             out += next - in;
             in = next;
-            if (reserved == 0) {
-                break;
-            }
             EncodeStep(in, out);
         }
+        bytescan::CopyRun(out, in, chunk + kChunk - in);
+        out += chunk + kChunk - in;
+        in = chunk + kChunk;
     }
 #endif
     while (in < end && out < limit) {
@@ -207,6 +242,9 @@ uint32_t UriDecode(const unsigned char** cursor, unsigned char* output, uint32_t
     const unsigned char* const end = in + *remaining;
     unsigned char* out = output;
     unsigned char* const limit = OutputLimit(output, capacity);
+#if defined(GLYPHMILL_SSE2)
+    DecodeChunks(in, end, out, limit);
+#endif
     while (in < end && out < limit) {
         // Every step writes one byte, so every step of a run no longer than
         // the room left starts below the limit.
