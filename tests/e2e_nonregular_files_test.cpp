@@ -17,7 +17,7 @@ void StartInBackground(const std::string& command)
     ASSERT_EQ(std::system(("(" + command + ") >/dev/null 2>&1 &").c_str()), 0);
 }
 
-TEST(EndToEndSpecialFiles, FifoAsInputAndAsOutput)
+TEST(EndToEndNonRegularFiles, FifoAsInputAndAsOutput)
 {
     CScratchDir dir;
     const std::string fifo = dir.Path("fifo");
@@ -38,7 +38,7 @@ TEST(EndToEndSpecialFiles, FifoAsInputAndAsOutput)
     EXPECT_EQ(dir.Read("copy"), "a &amp; b\n");
 }
 
-TEST(EndToEndSpecialFiles, ClosedStandardInputIsAReadError)
+TEST(EndToEndNonRegularFiles, ClosedStandardInputIsAReadError)
 {
     const ToolRun run = RunTool("-u -q", nullptr, "<&-");
     EXPECT_EQ(run.err, "Error reading standard input: Bad file descriptor.\n");
