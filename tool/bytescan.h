@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "tool/convert.h"
 
@@ -119,6 +120,34 @@ inline uint32_t Finish(const unsigned char** cursor, uint32_t* remaining, const 
     *remaining -= static_cast<uint32_t>(in - *cursor);
     *cursor = in;
     return static_cast<uint32_t>(out - output);
+}
+
+// Copies the bytes before the next `kByte`, up to `stop` at most, and returns
+// where it stopped. One block is tried first: where the byte is frequent, a
+// library call per gap would cost more than the gap. It may write bytes past
+// what it returns, never more than `stop - in` in all.
+template <unsigned char kByte>
+const unsigned char* CopyUntil(const unsigned char* in, const unsigned char* stop, unsigned char*& out)
+{
+#if defined(GLYPHMILL_SSE2)
+    if (stop - in >= kBlock) {
+        const __m128i block = Load(in);
+        Store(out, block);
+        const unsigned mask = Bits(Equal<kByte>(block));
+        if (mask != 0) {
+            const int plain = __builtin_ctz(mask);
+            out += plain;
+            return in + plain;
+        }
+        in += kBlock;
+        out += kBlock;
+    }
+#endif
+    const void* hit = std::memchr(in, kByte, static_cast<size_t>(stop - in));
+    const unsigned char* until = hit != nullptr ? static_cast<const unsigned char*>(hit) : stop;
+    std::memcpy(out, in, static_cast<size_t>(until - in));
+    out += until - in;
+    return until;
 }
 
 }  // namespace bytescan

@@ -367,32 +367,6 @@ uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uin
     return Finish(cursor, remaining, in, output, out);
 }
 
-// Copies the bytes before the next '&', up to `stop` at most, and returns
-// where it stopped. One block is tried first: where entities are dense, a
-// library call per gap would cost more than the gap.
-const unsigned char* CopyToAmpersand(const unsigned char* in, const unsigned char* stop, unsigned char*& out)
-{
-#if defined(GLYPHMILL_SSE2)
-    if (stop - in >= kBlock) {
-        const __m128i block = Load(in);
-        bytescan::Store(out, block);
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(Equal<kAmpersand>(block)));
-        if (mask != 0) {
-            const int plain = __builtin_ctz(mask);
-            out += plain;
-            return in + plain;
-        }
-        in += kBlock;
-        out += kBlock;
-    }
-#endif
-    const void* hit = std::memchr(in, kAmpersand, static_cast<size_t>(stop - in));
-    const unsigned char* until = hit != nullptr ? static_cast<const unsigned char*>(hit) : stop;
-    std::memcpy(out, in, static_cast<size_t>(until - in));
-    out += until - in;
-    return until;
-}
-
 #if defined(GLYPHMILL_SSE2)
 // Chunks of 64 bytes while the output has room for one more and a run copy:
 // every step writes one byte and consumes at least one. The places of the
@@ -438,7 +412,7 @@ uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uin
     while (in < end && out < limit) {
         // Every step writes one byte, so every step of a run no longer than
         // the room left starts below the limit.
-        in = CopyToAmpersand(in, in + std::min(end - in, limit - out), out);
+        in = bytescan::CopyUntil<kAmpersand>(in, in + std::min(end - in, limit - out), out);
         if (in == end || out == limit) {
             break;
         }

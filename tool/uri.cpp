@@ -119,33 +119,6 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
 using bytescan::Finish;
 using bytescan::OutputLimit;
 
-// Copies the bytes before the next '%', up to `stop` at most, and returns
-// where it stopped. One block is tried first: where escapes are dense, a
-// library call per gap would cost more than the gap.
-const unsigned char* CopyToPercent(const unsigned char* in, const unsigned char* stop, unsigned char*& out)
-{
-#if defined(GLYPHMILL_SSE2)
-    if (stop - in >= kBlock) {
-        const __m128i block = Load(in);
-        bytescan::Store(out, block);
-        const __m128i percents = _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(kPercent)));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(percents));
-        if (mask != 0) {
-            const int plain = __builtin_ctz(mask);
-            out += plain;
-            return in + plain;
-        }
-        in += kBlock;
-        out += kBlock;
-    }
-#endif
-    const void* hit = std::memchr(in, kPercent, static_cast<size_t>(stop - in));
-    const unsigned char* until = hit != nullptr ? static_cast<const unsigned char*>(hit) : stop;
-    std::memcpy(out, in, static_cast<size_t>(until - in));
-    out += until - in;
-    return until;
-}
-
 // The byte of the escape at `at`, or -1 when the '%' there is not followed by
 // two hexadecimal digits before `end`.
 int EscapedByte(const unsigned char* at, const unsigned char* end)
@@ -248,7 +221,7 @@ uint32_t UriDecode(const unsigned char** cursor, unsigned char* output, uint32_t
     while (in < end && out < limit) {
         // Every step writes one byte, so every step of a run no longer than
         // the room left starts below the limit.
-        in = CopyToPercent(in, in + std::min(end - in, limit - out), out);
+        in = bytescan::CopyUntil<kPercent>(in, in + std::min(end - in, limit - out), out);
         if (in == end || out == limit) {
             break;
         }
