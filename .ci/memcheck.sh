@@ -10,10 +10,10 @@ ensure_packages cmake make g++ libgtest-dev valgrind time
 
 build=build/memcheck
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLYPHMILL_MEMCHECK=ON >/dev/null
-cmake --build "$build" -j2 --target glyphmill e2e_memcheck_tests
+cmake --build "$build" -j2 --target glyphmill e2e_tests
 logs="$build/tests/memcheck/memcheck-logs"
 rm -f "$logs"/*.log
-"$build/tests/memcheck/e2e_memcheck_tests" --gtest_brief=1
+GLYPHMILL_EXE="$PWD/$build/tests/memcheck/glyphmill-memcheck" "$build/tests/e2e_tests" --gtest_brief=1
 runs=$(find "$logs" -name '*.log' | wc -l)
 if find "$logs" -name '*.log' -size +0 | grep -q .; then
   find "$logs" -name '*.log' -size +0 -exec cat {} +

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "bench_text.h"
-#include "tool/codepage.h"
-#include "tool/convert.h"
-#include "tool/entities.h"
-#include "tool/lineends.h"
-#include "tool/uri.h"
+#include "convert/bytemap.h"
+#include "convert/convert.h"
+#include "convert/entities.h"
+#include "convert/lineends.h"
+#include "convert/uri.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bench_text.h"
-#include "tool/textreader.h"
+#include "stream/textreader.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "tool/codepage.h"
+#include "convert/bytemap.h"
 
 #include <cstring>
 
-#include "tool/bytescan.h"
+#include "convert/bytescan.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tool/convert.h"
+#include "convert/convert.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

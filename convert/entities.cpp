@@ -1,10 +1,10 @@
-#include "tool/entities.h"
+#include "convert/entities.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "tool/bytescan.h"
+#include "convert/bytescan.h"
 
 constexpr EntityRow HtmlEntityTable[kHtmlEntityCount + 1] = {
     // ASCII

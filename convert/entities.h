@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tool/convert.h"
+#include "convert/convert.h"
 
 // One row of an entity table: the byte and the entity text that stands for it
 // ("&", the name, ";"). A table ends with the terminator row {0, nullptr}.

@@ -1,9 +1,9 @@
-#include "tool/lineends.h"
+#include "convert/lineends.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "tool/bytescan.h"
+#include "convert/bytescan.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tool/convert.h"
+#include "convert/convert.h"
 
 // Line-ending converters of the ConvertFn form. The input has already been
 // through text-mode reading, so a CR LF pair arrives as LF and a CR seen here

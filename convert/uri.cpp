@@ -1,4 +1,4 @@
-#include "tool/uri.h"
+#include "convert/uri.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -6,7 +6,7 @@
 #include <iterator>
 #include <utility>
 
-#include "tool/bytescan.h"
+#include "convert/bytescan.h"
 
 namespace {
 

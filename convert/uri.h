@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "tool/convert.h"
+#include "convert/convert.h"
 
 // Converters of the ConvertFn form for percent escapes.
 //

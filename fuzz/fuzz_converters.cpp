@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "tool/convert.h"
-#include "tool/entities.h"
-#include "tool/lineends.h"
-#include "tool/uri.h"
+#include "convert/convert.h"
+#include "convert/entities.h"
+#include "convert/lineends.h"
+#include "convert/uri.h"
 
 namespace {
 

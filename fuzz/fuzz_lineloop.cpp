@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "tests/memory_streams.h"
-#include "tool/driver.h"
+#include "tests/support/memory_streams.h"
+#include "stream/driver.h"
 #include "tool/tooloptions.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "tests/memory_streams.h"
-#include "tool/textreader.h"
+#include "tests/support/memory_streams.h"
+#include "stream/textreader.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 // standard output, and the OEM/ANSI code-page conversions. Everything above
 // this interface is the same code on every host.
 
+namespace platform {
+
 // In-place code-page conversions. Windows calls the system's own; other hosts
 // use code page 437 as OEM and 1252 as ANSI through compiled-in tables.
 void OemToAnsi(unsigned char* buffer, uint32_t length);
 void AnsiToOem(unsigned char* buffer, uint32_t length);
-
-namespace platform {
 
 using FileHandle = int;
 constexpr FileHandle kNoFile = -1;

@@ -1,4 +1,4 @@
-#include "tool/platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tool/codepage.h"
-#include "tool/codepage_tables.h"
+#include "convert/bytemap.h"
+#include "convert/codepage_tables.h"
+
+namespace platform {
 
 // Each pair table is built on first use, so a run pays only for its own.
 void OemToAnsi(unsigned char* buffer, uint32_t length)
@@ -21,8 +23,6 @@ void AnsiToOem(unsigned char* buffer, uint32_t length)
     static const CByteMap map(kAnsi1252ToOem437);
     map.Apply(buffer, length);
 }
-
-namespace platform {
 
 FileHandle StandardInput()
 {

@@ -1,4 +1,4 @@
-#include "tool/platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <climits>
@@ -14,6 +14,8 @@
 #undef OemToAnsi
 #undef AnsiToOem
 
+namespace platform {
+
 void OemToAnsi(unsigned char* buffer, uint32_t length)
 {
     OemToCharBuffA(reinterpret_cast<LPCSTR>(buffer), reinterpret_cast<LPSTR>(buffer), length);
@@ -23,8 +25,6 @@ void AnsiToOem(unsigned char* buffer, uint32_t length)
 {
     CharToOemBuffA(reinterpret_cast<LPCSTR>(buffer), reinterpret_cast<LPSTR>(buffer), length);
 }
-
-namespace platform {
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tool/driver.h"
+#include "stream/driver.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "tool/convert.h"
-#include "tool/outputbuffer.h"
-#include "tool/textreader.h"
+#include "convert/convert.h"
+#include "stream/outputbuffer.h"
+#include "stream/textreader.h"
 
 // How many bytes at the end of a piece that stops inside a line must wait for
 // the next piece, because a match that starts there may straddle the cut.

@@ -1,4 +1,4 @@
-#include "tool/outputbuffer.h"
+#include "stream/outputbuffer.h"
 
 #include <algorithm>
 #include <cstring>

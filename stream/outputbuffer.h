@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tool/stream.h"
+#include "stream/bytestream.h"
 
 // Collects converted chunks and hands them to the sink in large writes. The
 // driver decides when to flush (before it waits for more input, and at the

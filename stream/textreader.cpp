@@ -1,9 +1,9 @@
-#include "tool/textreader.h"
+#include "stream/textreader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "tool/bytescan.h"
+#include "convert/bytescan.h"
 
 namespace {
 

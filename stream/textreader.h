@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "tool/convert.h"
-#include "tool/stream.h"
+#include "convert/convert.h"
+#include "stream/bytestream.h"
 
 struct ByteSpan {
     unsigned char* data = nullptr;

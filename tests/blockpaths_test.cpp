@@ -1,5 +1,5 @@
-// The 16-byte block paths of the reader, the line-end converters, the code-page
-// step and the entity decoder against plain byte-by-byte references: every
+// The 16-byte block paths of the line-end converters, the code-page step and
+// the entity decoder against plain byte-by-byte references: every
 // length from 0 to 80 at every alignment, so that each special byte lands on
 // every lane of a block, at a block's edge and in the scalar tail.
 #include <gtest/gtest.h>
@@ -8,87 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/convert_test_util.h"
-#include "tests/memory_streams.h"
-#include "tool/codepage.h"
-#include "tool/entities.h"
-#include "tool/lineends.h"
-#include "tool/textreader.h"
+#include "tests/support/convert_test_util.h"
+#include "convert/bytemap.h"
+#include "convert/entities.h"
+#include "convert/lineends.h"
 
 namespace {
-
-constexpr size_t kLongest = 80;
-constexpr size_t kAlignments = 16;
-
-// Text over a small alphabet: `special` bytes at about one place in `odds`.
-std::string RandomText(std::mt19937& random, size_t length, const std::string& special, unsigned odds)
-{
-    std::string text;
-    for (size_t i = 0; i < length; ++i) {
-        text += random() % odds == 0 ? special[random() % special.size()] : static_cast<char>('a' + random() % 26);
-    }
-    return text;
-}
-
-// Runs `check` on texts of every length and behind every alignment prefix.
-template <typename Check>
-void ForEveryLengthAndAlignment(const std::string& special, unsigned odds, Check check)
-{
-    std::mt19937 random(11);
-    for (size_t length = 0; length <= kLongest; ++length) {
-        for (size_t align = 0; align < kAlignments; ++align) {
-            const std::string text = std::string(align, 'x') + RandomText(random, length, special, odds);
-            SCOPED_TRACE("length " + std::to_string(length) + " alignment " + std::to_string(align));
-            check(text);
-        }
-    }
-}
-
-std::string ReadAll(const std::string& raw, size_t readSize)
-{
-    CMemorySource source(raw);
-    CTextReader reader(source, readSize);
-    std::string text;
-    ByteSpan run;
-    bool endsLine = false;
-    while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
-        text.append(reinterpret_cast<const char*>(run.data), run.size);
-    }
-    return text;
-}
-
-struct ReaderCase {
-    const char* name;
-    std::string special;
-    unsigned odds;
-};
-
-const ReaderCase kReaderCases[] = {
-    {"crlf pairs", "\r\n", 3},  // pairs, but also lone CRs and CR CR LF
-    {"one pair a block", "\n", 20},
-    {"crlf text", "\r", 4},  // lone CRs only
-    {"ctrl-z", "\r\n\x1a", 8},
-    {"dense", "\r\n\r\n\r\n\x1a", 1},
-};
-
-TEST(BlockPaths, ReaderTranslatesLikeTheReference)
-{
-    for (const ReaderCase& c : kReaderCases) {
-        SCOPED_TRACE(c.name);
-        ForEveryLengthAndAlignment(c.special, c.odds, [](const std::string& raw) {
-            std::string paired = raw;
-            // Mostly real pairs: every LF after a letter gets its CR.
-            for (size_t i = paired.find('\n'); i != std::string::npos; i = paired.find('\n', i + 2)) {
-                paired.insert(i, "\r");
-            }
-            for (const std::string& text : {raw, paired}) {
-                for (size_t readSize : {size_t{4096}, size_t{17}, size_t{33}}) {
-                    ASSERT_EQ(ReadAll(text, readSize), TextModeReference(text)) << "read size " << readSize;
-                }
-            }
-        });
-    }
-}
 
 std::string ReferenceLineEnds(const std::string& in, char option)
 {
@@ -141,6 +66,11 @@ TEST(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
         table[b] = static_cast<unsigned char>(b < 0x80 ? b : 0xFF - (b - 0x80));
     }
     const CByteMap map(table);
+    const auto mapOneByOne = [&table](std::vector<unsigned char>& bytes, size_t from) {
+        for (size_t i = from; i < bytes.size(); ++i) {
+            bytes[i] = table[bytes[i]];
+        }
+    };
     std::mt19937 random(5);
     for (size_t length = 0; length <= 2 * kLongest; ++length) {
         for (size_t align = 0; align < kAlignments; ++align) {
@@ -150,7 +80,7 @@ TEST(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
                 b = static_cast<unsigned char>(random() % 8 == 0 ? random() % 256 : random() % 128);
             }
             std::vector<unsigned char> expected = bytes;
-            MapHighBytes(table, expected.data() + align, static_cast<uint32_t>(length));
+            mapOneByOne(expected, align);
             map.Apply(bytes.data() + align, static_cast<uint32_t>(length));
             ASSERT_EQ(bytes, expected) << "length " << length << " alignment " << align;
         }

@@ -1,11 +1,11 @@
-#include "tool/codepage_tables.h"
+#include "convert/codepage_tables.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tool/platform.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ struct Direction {
 };
 
 const Direction kDirections[] = {
-    {"oem to ansi", OemToAnsi, kOem437ToAnsi1252},
-    {"ansi to oem", AnsiToOem, kAnsi1252ToOem437},
+    {"oem to ansi", platform::OemToAnsi, kOem437ToAnsi1252},
+    {"ansi to oem", platform::AnsiToOem, kAnsi1252ToOem437},
 };
 
 TEST(CodePages, EveryByteGoesThroughItsTable)

@@ -1,17 +1,32 @@
-#include "tool/driver.h"
+#include "stream/driver.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
-#include "memory_streams.h"
-#include "tool/entities.h"
-#include "tool/lineends.h"
-#include "tool/platform.h"
-#include "tool/uri.h"
+#include "tests/support/memory_streams.h"
+#include "convert/entities.h"
+#include "convert/lineends.h"
+#include "convert/bytemap.h"
+#include "convert/codepage_tables.h"
+#include "convert/uri.h"
 
 namespace {
+
+// Character-set steps as the POSIX host makes them, without the host layer.
+void OemToAnsi(unsigned char* buffer, uint32_t length)
+{
+    static const CByteMap map(kOem437ToAnsi1252);
+    map.Apply(buffer, length);
+}
+
+void AnsiToOem(unsigned char* buffer, uint32_t length)
+{
+    static const CByteMap map(kAnsi1252ToOem437);
+    map.Apply(buffer, length);
+}
 
 struct Outcome {
     DriveResult result;

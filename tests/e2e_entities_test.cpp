@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "run_tool.h"
+#include "tests/support/run_tool.h"
 
 namespace {
 

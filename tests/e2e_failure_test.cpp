@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "run_tool.h"
+#include "tests/support/run_tool.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "run_tool.h"
+#include "tests/support/run_tool.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tool/entities.h"
+#include "convert/entities.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/convert_test_util.h"
+#include "tests/support/convert_test_util.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tool/lineends.h"
+#include "convert/lineends.h"
 
 #include <gtest/gtest.h>
 

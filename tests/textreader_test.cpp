@@ -1,12 +1,14 @@
-#include "tool/textreader.h"
+#include "stream/textreader.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "memory_streams.h"
+#include "tests/support/convert_test_util.h"
+#include "tests/support/memory_streams.h"
 
 namespace {
 
@@ -204,6 +206,59 @@ TEST(TextReader, PutBackHandsBytesOutAgain)
     reader.PutBack(6);
     ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(run.data), run.size), "&amp;\n");
+}
+
+}  // namespace
+
+// The block paths of the reader against the byte-by-byte reference: every
+// length up to kLongest at every alignment, so that each CR, LF and Ctrl-Z
+// lands on every lane of a block, at a block's edge and in the scalar tail.
+namespace {
+
+std::string ReadAll(const std::string& raw, size_t readSize)
+{
+    CMemorySource source(raw);
+    CTextReader reader(source, readSize);
+    std::string text;
+    ByteSpan run;
+    bool endsLine = false;
+    while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
+        text.append(reinterpret_cast<const char*>(run.data), run.size);
+    }
+    return text;
+}
+
+struct ReaderCase {
+    const char* name;
+    std::string special;
+    unsigned odds;
+};
+
+const ReaderCase kReaderCases[] = {
+    {"crlf pairs", "\r\n", 3},  // pairs, but also lone CRs and CR CR LF
+    {"one pair a block", "\n", 20},
+    {"crlf text", "\r", 4},  // lone CRs only
+    {"ctrl-z", "\r\n\x1a", 8},
+    {"dense", "\r\n\r\n\r\n\x1a", 1},
+};
+
+TEST(CTextReader, BlockPathsTranslateLikeTheReference)
+{
+    for (const ReaderCase& c : kReaderCases) {
+        SCOPED_TRACE(c.name);
+        ForEveryLengthAndAlignment(c.special, c.odds, [](const std::string& raw) {
+            std::string paired = raw;
+            // Mostly real pairs: every LF after a letter gets its CR.
+            for (size_t i = paired.find('\n'); i != std::string::npos; i = paired.find('\n', i + 2)) {
+                paired.insert(i, "\r");
+            }
+            for (const std::string& text : {raw, paired}) {
+                for (size_t readSize : {size_t{4096}, size_t{17}, size_t{33}}) {
+                    ASSERT_EQ(ReadAll(text, readSize), TextModeReference(text)) << "read size " << readSize;
+                }
+            }
+        });
+    }
 }
 
 }  // namespace

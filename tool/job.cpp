@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tool/platform.h"
+#include "platform/filestream.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tool/driver.h"
+#include "stream/driver.h"
 
 // Exit statuses of the tool.
 constexpr int kExitSuccess = 0;

@@ -1,9 +1,9 @@
 #include "tool/tooloptions.h"
 
-#include "tool/entities.h"
-#include "tool/lineends.h"
-#include "tool/platform.h"
-#include "tool/uri.h"
+#include "convert/entities.h"
+#include "convert/lineends.h"
+#include "platform/platform.h"
+#include "convert/uri.h"
 
 CToolOptions::CToolOptions()
     : m_help("?", "help", false, false, 0),
@@ -38,7 +38,7 @@ CConversion CToolOptions::GetConversion() const
 {
     CConversion conversion;
     if (m_ansi.IsGiven()) {
-        conversion.recode = m_ansi.GetValue() ? OemToAnsi : AnsiToOem;
+        conversion.recode = m_ansi.GetValue() ? platform::OemToAnsi : platform::AnsiToOem;
     }
     if (m_unix.GetValue()) {
         conversion.convert = ToUnixLineEnds;

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/run_tool.h"
+#include "tests/support/run_tool.h"
 
 namespace {
 

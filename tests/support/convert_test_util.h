@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tool/convert.h"
+#include "convert/convert.h"
 
 // One converter call: the bytes it consumed and the bytes it wrote.
 struct Chunk {
@@ -156,4 +156,33 @@ inline std::string RandomLine(std::mt19937& random, const std::vector<std::strin
         line += choice < fragments.size() ? fragments[choice] : std::string(1, static_cast<char>(byte(random)));
     }
     return line;
+}
+
+// The block paths are tested on every length up to kLongest behind every
+// alignment prefix up to kAlignments.
+constexpr size_t kLongest = 80;
+constexpr size_t kAlignments = 16;
+
+// Text over a small alphabet: `special` bytes at about one place in `odds`.
+inline std::string RandomText(std::mt19937& random, size_t length, const std::string& special, unsigned odds)
+{
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        text += random() % odds == 0 ? special[random() % special.size()] : static_cast<char>('a' + random() % 26);
+    }
+    return text;
+}
+
+// Runs `check` on texts of every length and behind every alignment prefix.
+template <typename Check>
+inline void ForEveryLengthAndAlignment(const std::string& special, unsigned odds, Check check)
+{
+    std::mt19937 random(11);
+    for (size_t length = 0; length <= kLongest; ++length) {
+        for (size_t align = 0; align < kAlignments; ++align) {
+            const std::string text = std::string(align, 'x') + RandomText(random, length, special, odds);
+            SCOPED_TRACE("length " + std::to_string(length) + " alignment " + std::to_string(align));
+            check(text);
+        }
+    }
 }

@@ -1,4 +1,4 @@
-#include "run_tool.h"
+#include "tests/support/run_tool.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -61,7 +61,8 @@ std::string AsStandardOutput(const std::string& options, const std::string& text
 
 std::string ToolPath()
 {
-    return GLYPHMILL_EXE;
+    const char* chosen = std::getenv("GLYPHMILL_EXE");
+    return chosen != nullptr && chosen[0] != '\0' ? chosen : GLYPHMILL_EXE;
 }
 
 std::string Quote(const std::string& text)

@@ -42,5 +42,6 @@ std::string AsTextStream(const std::string& text);
 // `text` as the tool's standard output delivers it with these options.
 std::string AsStandardOutput(const std::string& options, const std::string& text);
 
+// The tool under test: $GLYPHMILL_EXE when set, else the one this build made.
 std::string ToolPath();
 std::string Quote(const std::string& text);

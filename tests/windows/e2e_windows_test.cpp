@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "run_tool.h"
+#include "tests/support/run_tool.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "tool/codepage_tables.h"
-#include "tool/platform.h"
+#include "convert/codepage_tables.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ struct Direction {
 };
 
 const Direction kDirections[] = {
-    {"oem to ansi", OemToCharBuffA, kOem437ToAnsi1252, OemToAnsi},
-    {"ansi to oem", CharToOemBuffA, kAnsi1252ToOem437, AnsiToOem},
+    {"oem to ansi", OemToCharBuffA, kOem437ToAnsi1252, platform::OemToAnsi},
+    {"ansi to oem", CharToOemBuffA, kAnsi1252ToOem437, platform::AnsiToOem},
 };
 
 std::string AllBytes()

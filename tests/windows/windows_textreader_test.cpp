@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "tool/convert.h"
-#include "tool/platform.h"
-#include "tool/stream.h"
-#include "tool/textreader.h"
+#include "convert/convert.h"
+#include "platform/platform.h"
+#include "platform/filestream.h"
+#include "stream/textreader.h"
 
 namespace {
 

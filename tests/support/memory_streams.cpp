@@ -1,0 +1,51 @@
+#include "tests/support/memory_streams.h"
+
+#include <algorithm>
+#include <cerrno>
+
+CMemorySource::CMemorySource(std::string text, std::vector<size_t> readSizes, int errorAtEnd)
+    : m_text(std::move(text)), m_readSizes(std::move(readSizes)), m_errorAtEnd(errorAtEnd)
+{
+}
+
+long CMemorySource::Read(unsigned char* buffer, size_t size)
+{
+    ++m_reads;
+    if (m_offset == m_text.size() && m_errorAtEnd != 0) {
+        return -1;
+    }
+    if (!m_readSizes.empty()) {
+        size = std::min(size, m_readSizes[m_reads % m_readSizes.size()]);
+    }
+    const size_t count = std::min(size, m_text.size() - m_offset);
+    std::copy_n(m_text.data() + m_offset, count, buffer);
+    m_offset += count;
+    return static_cast<long>(count);
+}
+
+bool CMemorySink::Write(const unsigned char* buffer, size_t size)
+{
+    ++m_writes;
+    if (m_text.size() + size > m_limit) {
+        return false;
+    }
+    m_text.append(reinterpret_cast<const char*>(buffer), size);
+    return true;
+}
+
+int CMemorySink::LastError() const
+{
+    return ENOSPC;
+}
+
+std::string TextModeReference(const std::string& raw)
+{
+    std::string out;
+    for (size_t i = 0; i < raw.size() && raw[i] != '\x1a'; ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+            continue;
+        }
+        out += raw[i];
+    }
+    return out;
+}
