@@ -25,13 +25,6 @@ void StorePair(unsigned char* at, uint16_t pair)
 
 }  // namespace
 
-void MapHighBytes(const unsigned char table[256], unsigned char* buffer, uint32_t length)
-{
-    for (uint32_t i = 0; i < length; ++i) {
-        buffer[i] = table[buffer[i]];
-    }
-}
-
 CByteMap::CByteMap(const unsigned char table[256]) : m_table(table), m_pairs(kPairs)
 {
     for (uint32_t pair = 0; pair < kPairs; ++pair) {

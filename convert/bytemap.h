@@ -3,13 +3,11 @@
 #include <cstdint>
 #include <vector>
 
-// Maps every byte of `buffer` through a 256-entry table whose lower half is
-// the identity (true of code pages 437 and 1252), in place.
-void MapHighBytes(const unsigned char table[256], unsigned char* buffer, uint32_t length);
-
-// The same mapping two bytes at a time, through a table of all 65536 pairs
-// (128 KiB) built once from the byte table: text with a high byte in most
-// blocks of 16 costs half the lookups, and no branch on where those bytes are.
+// Maps every byte of a buffer in place through a 256-entry table whose lower
+// half is the identity (true of code pages 437 and 1252). It goes two bytes at
+// a time, through a table of all 65536 pairs (128 KiB) built once from the
+// byte table: text with a high byte in most blocks of 16 costs half the
+// lookups, and no branch on where those bytes are.
 class CByteMap {
 public:
     explicit CByteMap(const unsigned char table[256]);

@@ -36,20 +36,6 @@ ReaderSetup ChooseSetup(CFuzzChoices& choices)
     return setup;
 }
 
-std::vector<std::string> Pieces(CTextReader& reader, uint32_t maxPiece, int expectedError)
-{
-    std::vector<std::string> pieces;
-    ByteSpan piece;
-    ReadStatus status;
-    while ((status = reader.NextPiece(piece)) == ReadStatus::Data) {
-        FUZZ_CHECK(piece.size > 0 && piece.size <= maxPiece);
-        pieces.emplace_back(reinterpret_cast<const char*>(piece.data), piece.size);
-    }
-    FUZZ_CHECK(status == (expectedError != 0 ? ReadStatus::Error : ReadStatus::End));
-    FUZZ_CHECK(reader.LastError() == expectedError);
-    return pieces;
-}
-
 // Runs as the driver takes them, putting back a few bytes of every run that
 // stops inside a line, as a held-back partial escape would.
 std::string JoinedRuns(CTextReader& reader, uint32_t maxPiece, CFuzzChoices& choices)
@@ -86,27 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     CMemorySource whole(input, {}, setup.errorAtEnd);
     CTextReader oneRead(whole, input.size() + 1, setup.maxPiece);
-    const std::vector<std::string> reference = Pieces(oneRead, setup.maxPiece, setup.expectedError);
-
-    CMemorySource chopped(input, setup.readSizes, setup.errorAtEnd);
-    CTextReader manyReads(chopped, setup.readSize, setup.maxPiece);
-    const std::vector<std::string> pieces = Pieces(manyReads, setup.maxPiece, setup.expectedError);
-    FUZZ_CHECK(pieces == reference);
-
-    std::string joined;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        // A piece ends after its first line feed; only a full piece or the
-        // last one may end without one.
-        const std::string& piece = pieces[i];
-        const size_t lf = piece.find('\n');
-        FUZZ_CHECK(lf == std::string::npos || lf + 1 == piece.size());
-        FUZZ_CHECK(lf != std::string::npos || piece.size() == setup.maxPiece || i + 1 == pieces.size());
-        joined += piece;
-    }
-    FUZZ_CHECK(joined == expected);
+    FUZZ_CHECK(JoinedRuns(oneRead, setup.maxPiece, choices) == expected);
+    FUZZ_CHECK(oneRead.LastError() == setup.expectedError);
 
     CMemorySource forRuns(input, setup.readSizes, setup.errorAtEnd);
     CTextReader runReader(forRuns, setup.readSize, setup.maxPiece);
     FUZZ_CHECK(JoinedRuns(runReader, setup.maxPiece, choices) == expected);
+    FUZZ_CHECK(runReader.LastError() == setup.expectedError);
     return 0;
 }

@@ -11,11 +11,6 @@ constexpr unsigned char kCR = '\r';
 constexpr unsigned char kLF = '\n';
 constexpr unsigned char kCtrlZ = 0x1A;
 
-unsigned char* FindFirst(unsigned char* from, size_t size, unsigned char byte)
-{
-    return static_cast<unsigned char*>(std::memchr(from, byte, size));
-}
-
 unsigned char* FindLast(unsigned char* from, size_t size, unsigned char byte)
 {
 #if defined(__GLIBC__)
@@ -101,25 +96,6 @@ bool CTextReader::NeedsRead() const
     const uint32_t available = Available();
     return !m_inputEnded && available < m_maxPiece &&
            std::memchr(m_buffer.data() + m_start, kLF, available) == nullptr;
-}
-
-ReadStatus CTextReader::NextPiece(ByteSpan& piece)
-{
-    for (;;) {
-        const uint32_t available = Available();
-        unsigned char* start = m_buffer.data() + m_start;
-        if (unsigned char* lf = FindFirst(start, std::min(available, m_maxPiece), kLF)) {
-            return Cut(static_cast<uint32_t>(lf - start) + 1, piece);
-        }
-        if (available >= m_maxPiece) {
-            return Cut(m_maxPiece, piece);
-        }
-        if (m_inputEnded) {
-            bool endsLine = true;
-            return Finish(piece, endsLine);
-        }
-        Fill();
-    }
 }
 
 ReadStatus CTextReader::NextRun(ByteSpan& run, bool& endsLine)

@@ -32,9 +32,6 @@ public:
     explicit CTextReader(CByteSource& source, size_t readSize = kDefaultReadSize,
                          uint32_t maxPiece = kMaxPiece);
 
-    // The next single piece.
-    ReadStatus NextPiece(ByteSpan& piece);
-
     // The next run of whole pieces: everything buffered up to the last line
     // end, or all buffered bytes when they hold no line end but at least a
     // full piece. `endsLine` tells whether the run ends at a line end (after

@@ -12,31 +12,6 @@
 
 namespace {
 
-// Pieces as a line reader with a buffer of maxPiece + 1 bytes sees them.
-std::vector<std::string> ReferencePieces(const std::string& text, size_t maxPiece)
-{
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t lf = text.find('\n', start);
-        const size_t lineEnd = lf == std::string::npos ? text.size() : lf + 1;
-        const size_t length = std::min(lineEnd - start, maxPiece);
-        pieces.push_back(text.substr(start, length));
-        start += length;
-    }
-    return pieces;
-}
-
-std::vector<std::string> ReadPieces(CTextReader& reader)
-{
-    std::vector<std::string> pieces;
-    ByteSpan piece;
-    while (reader.NextPiece(piece) == ReadStatus::Data) {
-        pieces.emplace_back(reinterpret_cast<const char*>(piece.data), piece.size);
-    }
-    return pieces;
-}
-
 std::string ReadRuns(CTextReader& reader, uint32_t maxPiece)
 {
     struct Run {
@@ -86,11 +61,7 @@ TEST(TextReader, TranslatesForEveryReadSize)
         for (size_t readSize = 1; readSize <= c.raw.size() + 1; ++readSize) {
             CMemorySource source(c.raw);
             CTextReader reader(source, readSize);
-            std::string joined;
-            for (const std::string& piece : ReadPieces(reader)) {
-                joined += piece;
-            }
-            EXPECT_EQ(joined, c.text) << "read size " << readSize;
+            EXPECT_EQ(ReadRuns(reader, CTextReader::kMaxPiece), c.text) << "read size " << readSize;
         }
     }
 }
@@ -121,7 +92,7 @@ const LengthCase kLengths[] = {
     {"several pieces", 3 * CTextReader::kMaxPiece + 5},
 };
 
-TEST(TextReader, LongLinesArriveInPiecesOfAtMost16383Bytes)
+TEST(TextReader, LongLinesArriveWholeInRunsOfAtLeastAPiece)
 {
     for (const LengthCase& c : kLengths) {
         SCOPED_TRACE(c.name);
@@ -129,12 +100,12 @@ TEST(TextReader, LongLinesArriveInPiecesOfAtMost16383Bytes)
         for (size_t readSize : {size_t{4096}, size_t{65536}, size_t{7}}) {
             CMemorySource source(text);
             CTextReader reader(source, readSize);
-            EXPECT_EQ(ReadPieces(reader), ReferencePieces(text, CTextReader::kMaxPiece));
+            EXPECT_EQ(ReadRuns(reader, CTextReader::kMaxPiece), text);
         }
     }
 }
 
-TEST(TextReader, PiecesDoNotDependOnReadSizesOrPieceSize)
+TEST(TextReader, RunsDoNotDependOnReadSizesOrPieceSize)
 {
     std::mt19937 random(7);
     const char alphabet[] = {'a', '\r', '\n', '\x1a', '\0', '&'};
@@ -150,11 +121,7 @@ TEST(TextReader, PiecesDoNotDependOnReadSizesOrPieceSize)
         const std::string text = TextModeReference(raw);
         CMemorySource source(raw, {1 + random() % 9, 1 + random() % 3});
         CTextReader reader(source, 1 + random() % 40, maxPiece);
-        EXPECT_EQ(ReadPieces(reader), ReferencePieces(text, maxPiece)) << round;
-
-        CMemorySource again(raw, {1 + random() % 9});
-        CTextReader runs(again, 1 + random() % 40, maxPiece);
-        EXPECT_EQ(ReadRuns(runs, maxPiece), text) << round;
+        EXPECT_EQ(ReadRuns(reader, maxPiece), text) << round;
     }
 }
 
@@ -162,7 +129,7 @@ TEST(TextReader, StopsReadingAtCtrlZ)
 {
     CMemorySource source("abc\x1a" + std::string(100000, 'x'), {8});
     CTextReader reader(source, 8);
-    EXPECT_EQ(ReadPieces(reader), std::vector<std::string>{"abc"});
+    EXPECT_EQ(ReadRuns(reader, CTextReader::kMaxPiece), "abc");
     EXPECT_EQ(source.Reads(), 1u);
 }
 
@@ -170,11 +137,12 @@ TEST(TextReader, DeliversBufferedTextBeforeReportingAnError)
 {
     CMemorySource source("one\ntwo", {}, EIO);
     CTextReader reader(source);
-    ByteSpan piece;
-    ASSERT_EQ(reader.NextPiece(piece), ReadStatus::Data);
-    ASSERT_EQ(reader.NextPiece(piece), ReadStatus::Data);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(piece.data), piece.size), "two");
-    EXPECT_EQ(reader.NextPiece(piece), ReadStatus::Error);
+    ByteSpan run;
+    bool endsLine = false;
+    ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
+    ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(run.data), run.size), "two");
+    EXPECT_EQ(reader.NextRun(run, endsLine), ReadStatus::Error);
     EXPECT_EQ(reader.LastError(), EIO);
 }
 

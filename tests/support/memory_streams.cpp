@@ -49,3 +49,17 @@ std::string TextModeReference(const std::string& raw)
     }
     return out;
 }
+
+std::vector<std::string> ReferencePieces(const std::string& text, size_t maxPiece)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t lf = text.find('\n', start);
+        const size_t lineEnd = lf == std::string::npos ? text.size() : lf + 1;
+        const size_t length = std::min(lineEnd - start, maxPiece);
+        pieces.push_back(text.substr(start, length));
+        start += length;
+    }
+    return pieces;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,3 +44,7 @@ private:
 // The text-mode reading rules written the obvious way: CR LF becomes LF and the
 // first Ctrl-Z ends the text.
 std::string TextModeReference(const std::string& raw);
+
+// Pieces as a line reader with a buffer of maxPiece + 1 bytes sees them: each
+// ends after its first LF, after maxPiece bytes of a longer line, or at the end.
+std::vector<std::string> ReferencePieces(const std::string& text, size_t maxPiece);
