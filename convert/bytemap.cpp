@@ -48,7 +48,7 @@ GLYPHMILL_INLINE uint64_t MapWord(const uint16_t* pairs, uint64_t word)
 
 void CByteMap::Apply(unsigned char* buffer, uint32_t length) const
 {
-    constexpr ptrdiff_t kChunk = 64;
+    using bytescan::kChunk;
     unsigned char* at = buffer;
     unsigned char* const end = buffer + length;
 #if defined(GLYPHMILL_SSE2)

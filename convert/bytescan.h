@@ -1,8 +1,8 @@
 #pragma once
 
-// Small helpers the converters and the reader share: 16-byte block loads and
-// compares (SSE2, which every x86-64 has), and the bookkeeping every converter
-// call ends with. Internal to the converters library.
+// Small helpers the converters and the reader share: the bytes they look for,
+// byte searches, 16-byte block loads and compares (SSE2, which every x86-64
+// has), and the bookkeeping every converter call ends with.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,9 @@
 
 #include "convert/convert.h"
 
-#if defined(__SSE2__)
+// GLYPHMILL_PORTABLE turns every vector path off, so that the portable code
+// does all the work (it is what hosts without SSE2 run).
+#if defined(__SSE2__) && !defined(GLYPHMILL_PORTABLE)
 #include <emmintrin.h>
 #define GLYPHMILL_SSE2 1
 #endif
@@ -25,7 +27,40 @@
 
 namespace bytescan {
 
+constexpr unsigned char kCR = '\r';
+constexpr unsigned char kLF = '\n';
+constexpr unsigned char kCtrlZ = 0x1A;
+
+// The vector blocks, and the chunks of four blocks whose special bytes are
+// found in one go (one bit each in a 64-bit mask).
 constexpr ptrdiff_t kBlock = 16;
+constexpr ptrdiff_t kChunk = 4 * kBlock;
+
+// The first `byte` in [from, from + size), or null.
+inline const unsigned char* FindFirst(const unsigned char* from, size_t size, unsigned char byte)
+{
+    return static_cast<const unsigned char*>(std::memchr(from, byte, size));
+}
+
+// The last `byte` in [from, from + size), or null.
+inline const unsigned char* FindLast(const unsigned char* from, size_t size, unsigned char byte)
+{
+#if defined(__GLIBC__)
+    return static_cast<const unsigned char*>(memrchr(from, byte, size));
+#else
+    for (size_t i = size; i > 0; --i) {
+        if (from[i - 1] == byte) {
+            return from + (i - 1);
+        }
+    }
+    return nullptr;
+#endif
+}
+
+inline unsigned LowestBit64(uint64_t bits)
+{
+    return static_cast<unsigned>(__builtin_ctzll(bits));
+}
 
 #if defined(GLYPHMILL_SSE2)
 inline __m128i Load(const unsigned char* in)
@@ -55,31 +90,6 @@ inline unsigned LowestBit(unsigned bits)
     return static_cast<unsigned>(__builtin_ctz(bits));
 }
 
-constexpr ptrdiff_t kChunk = 4 * kBlock;
-
-// One bit per byte of a 64-byte chunk that equals kByte.
-template <unsigned char kByte>
-GLYPHMILL_INLINE uint64_t ChunkBits(const unsigned char* in)
-{
-    uint64_t bits = 0;
-    for (ptrdiff_t block = 0; block < kChunk; block += kBlock) {
-        bits |= uint64_t{Bits(Equal<kByte>(Load(in + block)))} << block;
-    }
-    return bits;
-}
-
-// Copies a run of at most 64 bytes with whole-block stores (up to 64 bytes
-// are read and written): cheaper than a branch on a length no predictor knows.
-GLYPHMILL_INLINE void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t length)
-{
-    Store(out, Load(in));
-    Store(out + kBlock, Load(in + kBlock));
-    if (length > 2 * kBlock) {
-        Store(out + 2 * kBlock, Load(in + 2 * kBlock));
-        Store(out + 3 * kBlock, Load(in + 3 * kBlock));
-    }
-}
-
 // Row n has its first n lanes set: a mask from a table load is cheaper than
 // one broadcast from a lane number and a compare.
 struct LaneMasks {
@@ -105,6 +115,52 @@ inline __m128i LanesBefore(unsigned lane)
     return _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneMasks.m_rows[lane]));
 }
 #endif
+
+// One bit per byte of a chunk that equals kByte, byte 0 in bit 0.
+template <unsigned char kByte>
+GLYPHMILL_INLINE uint64_t ChunkBits(const unsigned char* in)
+{
+    uint64_t bits = 0;
+#if defined(GLYPHMILL_SSE2)
+    for (ptrdiff_t block = 0; block < kChunk; block += kBlock) {
+        bits |= uint64_t{Bits(Equal<kByte>(Load(in + block)))} << block;
+    }
+#else
+    for (ptrdiff_t i = 0; i < kChunk; ++i) {
+        bits |= uint64_t{in[i] == kByte} << i;
+    }
+#endif
+    return bits;
+}
+
+// One bit per byte of a chunk for which `isSpecial(byte)` holds.
+template <typename Predicate>
+GLYPHMILL_INLINE uint64_t ChunkBitsWhere(const unsigned char* in, Predicate isSpecial)
+{
+    uint64_t bits = 0;
+    for (ptrdiff_t i = 0; i < kChunk; ++i) {
+        bits |= uint64_t{isSpecial(in[i])} << i;
+    }
+    return bits;
+}
+
+// Copies a run of at most a chunk with whole-block stores (up to kChunk
+// bytes are read and written): cheaper than a branch on a length no
+// predictor knows.
+GLYPHMILL_INLINE void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t length)
+{
+#if defined(GLYPHMILL_SSE2)
+    Store(out, Load(in));
+    Store(out + kBlock, Load(in + kBlock));
+    if (length > 2 * kBlock) {
+        Store(out + 2 * kBlock, Load(in + 2 * kBlock));
+        Store(out + 3 * kBlock, Load(in + 3 * kBlock));
+    }
+#else
+    static_cast<void>(length);
+    std::memcpy(out, in, kChunk);
+#endif
+}
 
 // Entity and URI converters start a step only below this limit: a step writes
 // at most 8 bytes and its fixed-size copy stays inside CONVERT_HEADROOM.
@@ -143,8 +199,8 @@ const unsigned char* CopyUntil(const unsigned char* in, const unsigned char* sto
         out += kBlock;
     }
 #endif
-    const void* hit = std::memchr(in, kByte, static_cast<size_t>(stop - in));
-    const unsigned char* until = hit != nullptr ? static_cast<const unsigned char*>(hit) : stop;
+    const unsigned char* const hit = FindFirst(in, static_cast<size_t>(stop - in), kByte);
+    const unsigned char* const until = hit != nullptr ? hit : stop;
     std::memcpy(out, in, static_cast<size_t>(until - in));
     out += until - in;
     return until;

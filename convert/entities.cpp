@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "convert/bytescan.h"
+#include "convert/steploop.h"
 
 constexpr EntityRow HtmlEntityTable[kHtmlEntityCount + 1] = {
     // ASCII
@@ -300,20 +301,32 @@ GLYPHMILL_INLINE void DecodeStep(const unsigned char*& in, const unsigned char* 
 }
 
 #if defined(GLYPHMILL_SSE2)
-using bytescan::Equal;
-using bytescan::kBlock;
-using bytescan::Load;
-
 // Bits of the bytes that may have a row: the ASCII codes of the table, and
 // every byte from 0x80 up when the table has such codes (the step decides).
 template <const EntityIndex& kIndex, size_t... kAscii>
 unsigned Candidates(__m128i block, std::index_sequence<kAscii...>)
 {
     __m128i lanes = kIndex.m_hasHighCodes ? block : _mm_setzero_si128();
-    ((lanes = _mm_or_si128(lanes, Equal<kIndex.m_asciiCodes[kAscii]>(block))), ...);
+    ((lanes = _mm_or_si128(lanes, bytescan::Equal<kIndex.m_asciiCodes[kAscii]>(block))), ...);
     return static_cast<unsigned>(_mm_movemask_epi8(lanes));
 }
 #endif
+
+// One bit per byte of a chunk that may need a step when encoding.
+template <const EntityIndex& kIndex>
+GLYPHMILL_INLINE uint64_t CandidateBits(const unsigned char* chunk)
+{
+#if defined(GLYPHMILL_SSE2)
+    constexpr auto kAsciiCodes = std::make_index_sequence<kIndex.m_asciiCount>();
+    uint64_t bits = 0;
+    for (ptrdiff_t block = 0; block < bytescan::kChunk; block += bytescan::kBlock) {
+        bits |= uint64_t{Candidates<kIndex>(bytescan::Load(chunk + block), kAsciiCodes)} << block;
+    }
+    return bits;
+#else
+    return bytescan::ChunkBitsWhere(chunk, [](unsigned char byte) { return kIndex.m_encodedLength[byte] != 1; });
+#endif
+}
 
 template <const EntityIndex& kIndex>
 void EncodeStep(const unsigned char*& in, unsigned char*& out)
@@ -323,102 +336,19 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
     out += kIndex.m_encodedLength[byte];
 }
 
-using bytescan::Finish;
-using bytescan::OutputLimit;
-
-// Chunks whose steps surely all start below the limit are taken at once; the
-// last bytes go step by step.
 template <const EntityIndex& kIndex>
 uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                         uint32_t capacity)
 {
-    const unsigned char* in = *cursor;
-    const unsigned char* const end = in + *remaining;
-    unsigned char* out = output;
-    unsigned char* const limit = OutputLimit(output, capacity);
-#if defined(GLYPHMILL_SSE2)
-    constexpr auto kAsciiCodes = std::make_index_sequence<kIndex.m_asciiCount>();
-    using bytescan::kChunk;
-    // Chunks of 64 bytes while the output has room for 64 whole entity texts
-    // and one more run copy; a run copy may read 64 bytes from the last byte
-    // of the chunk on. The runs between the bytes that may have a row are
-    // copied a block at a time, those bytes are steps.
-    while (end - in >= 2 * kChunk && limit - out >= kChunk * static_cast<ptrdiff_t>(kMaxEntityLength + 2)) {
-        const unsigned char* const chunk = in;
-        uint64_t candidates = 0;
-        for (ptrdiff_t block = 0; block < kChunk; block += kBlock) {
-            candidates |= uint64_t{Candidates<kIndex>(Load(chunk + block), kAsciiCodes)} << block;
-        }
-        for (; candidates != 0; candidates &= candidates - 1) {
-            const unsigned char* const next = chunk + __builtin_ctzll(candidates);
-            bytescan::CopyRun(out, in, next - in);
-            out += next - in;
-            in = next;
-            EncodeStep<kIndex>(in, out);
-        }
-        bytescan::CopyRun(out, in, chunk + kChunk - in);
-        out += chunk + kChunk - in;
-        in = chunk + kChunk;
-    }
-#endif
-    while (in < end && out < limit) {
-        EncodeStep<kIndex>(in, out);
-    }
-    return Finish(cursor, remaining, in, output, out);
+    return steploop::Encode<kMaxEntityLength>(cursor, output, remaining, capacity, CandidateBits<kIndex>,
+                                              EncodeStep<kIndex>);
 }
-
-#if defined(GLYPHMILL_SSE2)
-// Chunks of 64 bytes while the output has room for one more and a run copy:
-// every step writes one byte and consumes at least one. The places of the
-// '&' bytes do not depend on the steps, so they are found for the whole chunk
-// first and the steps need not wait for one another. An entity text holds no
-// '&' after its first byte, so a step never passes a '&' of the chunk, and
-// only the last step may end beyond the chunk. A run copy may read 64 bytes
-// from the last byte of the chunk on.
-template <const EntityIndex& kIndex>
-void DecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                  const unsigned char* limit)
-{
-    using bytescan::kChunk;
-    while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
-        const unsigned char* const chunk = in;
-        for (uint64_t amps = bytescan::ChunkBits<kAmpersand>(chunk); amps != 0; amps &= amps - 1) {
-            const unsigned char* const next = chunk + __builtin_ctzll(amps);
-            bytescan::CopyRun(out, in, next - in);
-            out += next - in;
-            in = next;
-            DecodeStep<kIndex>(in, end, out);
-        }
-        if (in < chunk + kChunk) {
-            bytescan::CopyRun(out, in, chunk + kChunk - in);
-            out += chunk + kChunk - in;
-            in = chunk + kChunk;
-        }
-    }
-}
-#endif
 
 template <const EntityIndex& kIndex>
 uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                         uint32_t capacity)
 {
-    const unsigned char* in = *cursor;
-    const unsigned char* const end = in + *remaining;
-    unsigned char* out = output;
-    unsigned char* const limit = OutputLimit(output, capacity);
-#if defined(GLYPHMILL_SSE2)
-    DecodeChunks<kIndex>(in, end, out, limit);
-#endif
-    while (in < end && out < limit) {
-        // Every step writes one byte, so every step of a run no longer than
-        // the room left starts below the limit.
-        in = bytescan::CopyUntil<kAmpersand>(in, in + std::min(end - in, limit - out), out);
-        if (in == end || out == limit) {
-            break;
-        }
-        DecodeStep<kIndex>(in, end, out);
-    }
-    return Finish(cursor, remaining, in, output, out);
+    return steploop::Decode<kAmpersand>(cursor, output, remaining, capacity, DecodeStep<kIndex>);
 }
 
 }  // namespace
@@ -450,12 +380,6 @@ uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output, 
 uint32_t EntityDecodeHoldback(const unsigned char* piece, uint32_t length)
 {
     // A '&' further back than this starts a text that ends inside the piece.
-    const uint32_t reach = static_cast<uint32_t>(std::max(kHtmlIndex.m_longest, kXmlIndex.m_longest) - 1);
-    const uint32_t window = std::min(length, reach);
-    for (uint32_t back = 1; back <= window; ++back) {
-        if (piece[length - back] == kAmpersand) {
-            return back;
-        }
-    }
-    return 0;
+    const size_t reach = std::max(kHtmlIndex.m_longest, kXmlIndex.m_longest) - 1;
+    return steploop::Holdback(piece, length, kAmpersand, static_cast<uint32_t>(reach));
 }

@@ -7,13 +7,14 @@
 
 namespace {
 
-constexpr unsigned char kCR = '\r';
-constexpr unsigned char kLF = '\n';
+using bytescan::kCR;
+using bytescan::kLF;
 
+// The first `byte` in [from, to), or `to`.
 const unsigned char* Find(const unsigned char* from, const unsigned char* to, unsigned char byte)
 {
-    const void* hit = std::memchr(from, byte, static_cast<size_t>(to - from));
-    return hit ? static_cast<const unsigned char*>(hit) : to;
+    const unsigned char* const hit = bytescan::FindFirst(from, static_cast<size_t>(to - from), byte);
+    return hit != nullptr ? hit : to;
 }
 
 // Copies [from, to) without its CR bytes; returns the end of what was written.

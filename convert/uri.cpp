@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "convert/bytescan.h"
+#include "convert/steploop.h"
 
 namespace {
 
@@ -82,8 +83,6 @@ constexpr UriTables BuildTables()
 constexpr UriTables kTables = BuildTables();
 
 #if defined(GLYPHMILL_SSE2)
-using bytescan::kBlock;
-using bytescan::Load;
 
 // Lanes of the bytes in [kFirst, kLast]: byte - kFirst, as an unsigned byte,
 // is at most kLast - kFirst.
@@ -109,15 +108,27 @@ unsigned Reserved(__m128i block, std::index_sequence<kRange...>)
 }
 #endif
 
+// One bit per byte of a chunk that the encoder escapes.
+GLYPHMILL_INLINE uint64_t ReservedBits(const unsigned char* chunk)
+{
+#if defined(GLYPHMILL_SSE2)
+    constexpr auto kRanges = std::make_index_sequence<std::size(kUnreserved)>();
+    uint64_t bits = 0;
+    for (ptrdiff_t block = 0; block < bytescan::kChunk; block += bytescan::kBlock) {
+        bits |= uint64_t{Reserved(bytescan::Load(chunk + block), kRanges)} << block;
+    }
+    return bits;
+#else
+    return bytescan::ChunkBitsWhere(chunk, [](unsigned char byte) { return kTables.m_encoded[byte].m_length != 1; });
+#endif
+}
+
 void EncodeStep(const unsigned char*& in, unsigned char*& out)
 {
     const Encoded& encoded = kTables.m_encoded[*in++];
     std::memcpy(out, &encoded, sizeof encoded);
     out += encoded.m_length;
 }
-
-using bytescan::Finish;
-using bytescan::OutputLimit;
 
 // The byte of the escape at `at`, or -1 when the '%' there is not followed by
 // two hexadecimal digits before `end`.
@@ -139,105 +150,20 @@ GLYPHMILL_INLINE void DecodeStep(const unsigned char*& in, const unsigned char* 
     in += byte >= 0 ? kEscapeLength : 1;
 }
 
-#if defined(GLYPHMILL_SSE2)
-// Chunks of 64 bytes while the output has room for one more and a run copy:
-// every step writes one byte and consumes at least one. The places of the
-// '%' bytes do not depend on the steps, so they are found for the whole chunk
-// first. An escape holds no '%' after its first byte, so a step never passes
-// a '%' of the chunk, and only the last step may end beyond the chunk. A run
-// copy may read 64 bytes from the last byte of the chunk on.
-void DecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                  const unsigned char* limit)
-{
-    using bytescan::kChunk;
-    while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
-        const unsigned char* const chunk = in;
-        for (uint64_t percents = bytescan::ChunkBits<kPercent>(chunk); percents != 0; percents &= percents - 1) {
-            const unsigned char* const next = chunk + __builtin_ctzll(percents);
-            bytescan::CopyRun(out, in, next - in);
-            out += next - in;
-            in = next;
-            DecodeStep(in, end, out);
-        }
-        if (in < chunk + kChunk) {
-            bytescan::CopyRun(out, in, chunk + kChunk - in);
-            out += chunk + kChunk - in;
-            in = chunk + kChunk;
-        }
-    }
-}
-#endif
-
 }  // namespace
 
-// Chunks whose steps surely all start below the limit are taken at once; the
-// last bytes go step by step.
 uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    const unsigned char* in = *cursor;
-    const unsigned char* const end = in + *remaining;
-    unsigned char* out = output;
-    unsigned char* const limit = OutputLimit(output, capacity);
-#if defined(GLYPHMILL_SSE2)
-    constexpr auto kRanges = std::make_index_sequence<std::size(kUnreserved)>();
-    using bytescan::kChunk;
-    // Chunks of 64 bytes while the output has room for 64 escapes and one
-    // more run copy; a run copy may read 64 bytes from the last byte of the
-    // chunk on. The runs between reserved bytes are copied a block at a time,
-    // the reserved bytes are steps.
-    while (end - in >= 2 * kChunk && limit - out >= kChunk * static_cast<ptrdiff_t>(kEscapeLength + 2)) {
-        const unsigned char* const chunk = in;
-        uint64_t reserved = 0;
-        for (ptrdiff_t block = 0; block < kChunk; block += kBlock) {
-            reserved |= uint64_t{Reserved(Load(chunk + block), kRanges)} << block;
-        }
-        for (; reserved != 0; reserved &= reserved - 1) {
-            const unsigned char* const next = chunk + __builtin_ctzll(reserved);
-            bytescan::CopyRun(out, in, next - in);
-            out += next - in;
-            in = next;
-            EncodeStep(in, out);
-        }
-        bytescan::CopyRun(out, in, chunk + kChunk - in);
-        out += chunk + kChunk - in;
-        in = chunk + kChunk;
-    }
-#endif
-    while (in < end && out < limit) {
-        EncodeStep(in, out);
-    }
-    return Finish(cursor, remaining, in, output, out);
+    return steploop::Encode<kEscapeLength>(cursor, output, remaining, capacity, ReservedBits, EncodeStep);
 }
 
 uint32_t UriDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    const unsigned char* in = *cursor;
-    const unsigned char* const end = in + *remaining;
-    unsigned char* out = output;
-    unsigned char* const limit = OutputLimit(output, capacity);
-#if defined(GLYPHMILL_SSE2)
-    DecodeChunks(in, end, out, limit);
-#endif
-    while (in < end && out < limit) {
-        // Every step writes one byte, so every step of a run no longer than
-        // the room left starts below the limit.
-        in = bytescan::CopyUntil<kPercent>(in, in + std::min(end - in, limit - out), out);
-        if (in == end || out == limit) {
-            break;
-        }
-        DecodeStep(in, end, out);
-    }
-    return Finish(cursor, remaining, in, output, out);
+    return steploop::Decode<kPercent>(cursor, output, remaining, capacity, DecodeStep);
 }
 
 uint32_t UriDecodeHoldback(const unsigned char* piece, uint32_t length)
 {
     // A '%' further back has both its digit places inside the piece.
-    const uint32_t window = std::min(length, kEscapeLength - 1);
-    for (uint32_t back = 1; back <= window; ++back) {
-        if (piece[length - back] == kPercent) {
-            return back;
-        }
-    }
-    return 0;
+    return steploop::Holdback(piece, length, kPercent, kEscapeLength - 1);
 }

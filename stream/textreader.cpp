@@ -7,26 +7,12 @@
 
 namespace {
 
-constexpr unsigned char kCR = '\r';
-constexpr unsigned char kLF = '\n';
-constexpr unsigned char kCtrlZ = 0x1A;
-
-unsigned char* FindLast(unsigned char* from, size_t size, unsigned char byte)
-{
-#if defined(__GLIBC__)
-    return static_cast<unsigned char*>(memrchr(from, byte, size));
-#else
-    for (size_t i = size; i > 0; --i) {
-        if (from[i - 1] == byte) {
-            return from + (i - 1);
-        }
-    }
-    return nullptr;
-#endif
-}
+using bytescan::kChunk;
+using bytescan::kCR;
+using bytescan::kCtrlZ;
+using bytescan::kLF;
 
 #if defined(GLYPHMILL_SSE2)
-constexpr ptrdiff_t kChunk = 4 * bytescan::kBlock;
 
 __m128i Special(__m128i bytes)
 {
@@ -95,15 +81,15 @@ bool CTextReader::NeedsRead() const
 {
     const uint32_t available = Available();
     return !m_inputEnded && available < m_maxPiece &&
-           std::memchr(m_buffer.data() + m_start, kLF, available) == nullptr;
+           bytescan::FindFirst(m_buffer.data() + m_start, available, kLF) == nullptr;
 }
 
 ReadStatus CTextReader::NextRun(ByteSpan& run, bool& endsLine)
 {
     for (;;) {
         const uint32_t available = Available();
-        unsigned char* start = m_buffer.data() + m_start;
-        if (unsigned char* lf = FindLast(start, available, kLF)) {
+        const unsigned char* start = m_buffer.data() + m_start;
+        if (const unsigned char* lf = bytescan::FindLast(start, available, kLF)) {
             endsLine = true;
             return Cut(static_cast<uint32_t>(lf - start) + 1, run);
         }
