@@ -7,6 +7,7 @@
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
+#include "platform/platform.h"
 #include "tests/support/argv.h"
 
 TEST(CToolOptions, UsageText)
@@ -63,3 +64,58 @@ TEST(CToolOptions, CommandLines)
     }
 }
 
+
+TEST(CToolOptions, EachOptionSelectsItsConversion)
+{
+    struct Case {
+        const char* option;
+        RecodeFn recode;
+        ConvertFn convert;
+        HoldbackFn holdback;
+        bool binaryOutput;
+    };
+    const Case kCases[] = {
+        {"-a", platform::OemToAnsi, nullptr, nullptr, false},
+        {"-a-", platform::AnsiToOem, nullptr, nullptr, false},
+        {"-u", nullptr, ToUnixLineEnds, nullptr, true},
+        {"-w", nullptr, ToWindowsLineEnds, nullptr, true},
+        {"-m+", nullptr, ToMacLineEnds, nullptr, true},
+        // Line ends turned off copy the text, through a text-mode stream on Windows.
+        {"-u-", nullptr, nullptr, nullptr, false},
+        {"-w-", nullptr, nullptr, nullptr, false},
+        {"-m-", nullptr, nullptr, nullptr, false},
+        {"-h", nullptr, EncodeHtmlEntities, nullptr, false},
+        {"-h-", nullptr, DecodeHtmlEntities, EntityDecodeHoldback, false},
+        {"-x+", nullptr, EncodeXmlEntities, nullptr, false},
+        {"-x-", nullptr, DecodeXmlEntities, EntityDecodeHoldback, false},
+        {"-I", nullptr, UriEncode, nullptr, false},
+        {"/i-", nullptr, UriDecode, UriDecodeHoldback, false},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.option);
+        CToolOptions options;
+        Argv args{c.option, "-f=in", "-o=out"};
+        ASSERT_TRUE(options.Parse(args.argc(), args.argv()));
+        ASSERT_TRUE(options.HasConversion());
+        const JobSettings settings = options.GetJobSettings();
+        EXPECT_EQ(settings.conversion.recode, c.recode);
+        EXPECT_EQ(settings.conversion.convert, c.convert);
+        EXPECT_EQ(settings.conversion.holdback, c.holdback);
+        EXPECT_EQ(settings.binaryStandardOutput, c.binaryOutput);
+        EXPECT_STREQ(settings.inputPath, "in");
+        EXPECT_STREQ(settings.outputPath, "out");
+    }
+}
+
+TEST(CToolOptions, NoConversionWithoutAConversionOption)
+{
+    CToolOptions options;
+    Argv args{"-q"};
+    ASSERT_TRUE(options.Parse(args.argc(), args.argv()));
+    EXPECT_FALSE(options.HasConversion());
+    const JobSettings settings = options.GetJobSettings();
+    EXPECT_EQ(settings.conversion.convert, nullptr);
+    EXPECT_EQ(settings.conversion.recode, nullptr);
+    EXPECT_EQ(settings.inputPath, nullptr);
+    EXPECT_EQ(settings.outputPath, nullptr);
+}

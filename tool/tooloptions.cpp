@@ -26,37 +26,33 @@ CToolOptions::CToolOptions()
     AddArg(&m_help);
 }
 
-bool CToolOptions::HasConversion() const
+// -u, -w and -m on select their converter and off copy the text unchanged;
+// -h, -x, -i and -a select a direction either way.
+const CToolOptions::ConversionRow CToolOptions::kConversionRows[] = {
+    {&CToolOptions::m_ansi, {platform::OemToAnsi, nullptr, nullptr}, {platform::AnsiToOem, nullptr, nullptr}, false},
+    {&CToolOptions::m_unix, {nullptr, ToUnixLineEnds, nullptr}, {}, true},
+    {&CToolOptions::m_windows, {nullptr, ToWindowsLineEnds, nullptr}, {}, true},
+    {&CToolOptions::m_mac, {nullptr, ToMacLineEnds, nullptr}, {}, true},
+    {&CToolOptions::m_html, {nullptr, EncodeHtmlEntities, nullptr}, {nullptr, DecodeHtmlEntities, EntityDecodeHoldback},
+     false},
+    {&CToolOptions::m_xml, {nullptr, EncodeXmlEntities, nullptr}, {nullptr, DecodeXmlEntities, EntityDecodeHoldback},
+     false},
+    {&CToolOptions::m_uri, {nullptr, UriEncode, nullptr}, {nullptr, UriDecode, UriDecodeHoldback}, false},
+};
+
+const CToolOptions::ConversionRow* CToolOptions::GivenConversion() const
 {
-    return m_ansi.IsGiven() || m_unix.IsGiven() || m_windows.IsGiven() || m_mac.IsGiven() ||
-           m_html.IsGiven() || m_xml.IsGiven() || m_uri.IsGiven();
+    for (const ConversionRow& row : kConversionRows) {
+        if ((this->*row.option).IsGiven()) {
+            return &row;
+        }
+    }
+    return nullptr;
 }
 
-// -u, -w and -m act by their value, so -u- copies the text unchanged; -h, -x
-// and -i act by being given and take the direction from their value.
-CConversion CToolOptions::GetConversion() const
+bool CToolOptions::HasConversion() const
 {
-    CConversion conversion;
-    if (m_ansi.IsGiven()) {
-        conversion.recode = m_ansi.GetValue() ? platform::OemToAnsi : platform::AnsiToOem;
-    }
-    if (m_unix.GetValue()) {
-        conversion.convert = ToUnixLineEnds;
-    } else if (m_windows.GetValue()) {
-        conversion.convert = ToWindowsLineEnds;
-    } else if (m_mac.GetValue()) {
-        conversion.convert = ToMacLineEnds;
-    } else if (m_html.IsGiven()) {
-        conversion.convert = m_html.GetValue() ? EncodeHtmlEntities : DecodeHtmlEntities;
-        conversion.holdback = m_html.GetValue() ? nullptr : EntityDecodeHoldback;
-    } else if (m_xml.IsGiven()) {
-        conversion.convert = m_xml.GetValue() ? EncodeXmlEntities : DecodeXmlEntities;
-        conversion.holdback = m_xml.GetValue() ? nullptr : EntityDecodeHoldback;
-    } else if (m_uri.IsGiven()) {
-        conversion.convert = m_uri.GetValue() ? UriEncode : UriDecode;
-        conversion.holdback = m_uri.GetValue() ? nullptr : UriDecodeHoldback;
-    }
-    return conversion;
+    return GivenConversion() != nullptr;
 }
 
 JobSettings CToolOptions::GetJobSettings() const
@@ -64,8 +60,11 @@ JobSettings CToolOptions::GetJobSettings() const
     JobSettings settings;
     settings.inputPath = m_input.IsGiven() ? m_input.GetValue() : nullptr;
     settings.outputPath = m_output.IsGiven() ? m_output.GetValue() : nullptr;
-    // Windows text mode would turn the line-ending conversions' LF back into CR LF.
-    settings.binaryStandardOutput = m_unix.GetValue() || m_windows.GetValue() || m_mac.GetValue();
-    settings.conversion = GetConversion();
+    if (const ConversionRow* row = GivenConversion()) {
+        const bool on = (this->*row->option).GetValue();
+        settings.conversion = on ? row->whenOn : row->whenOff;
+        // Windows text mode would turn the line-ending conversions' LF back into CR LF.
+        settings.binaryStandardOutput = on && row->binaryOutputWhenOn;
+    }
     return settings;
 }

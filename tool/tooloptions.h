@@ -19,7 +19,18 @@ public:
     JobSettings GetJobSettings() const;
 
 private:
-    CConversion GetConversion() const;
+    // One conversion option: what it selects when on and when off, and
+    // whether standard output must be binary when it is on.
+    struct ConversionRow {
+        CCmdLineArgToggle CToolOptions::*option;
+        CConversion whenOn;
+        CConversion whenOff;
+        bool binaryOutputWhenOn;
+    };
+    static const ConversionRow kConversionRows[];
+
+    // The row of the conversion option given, or null.
+    const ConversionRow* GivenConversion() const;
 
     CCmdLineArgToggle m_help;
     CCmdLineArgString m_input;
