@@ -39,7 +39,7 @@ void RunReader(benchmark::State& state, const std::string& text)
         ByteSpan run;
         bool endsLine = false;
         while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
-            benchmark::DoNotOptimize(run.data);
+            benchmark::DoNotOptimize(run.m_data);
         }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));

@@ -17,7 +17,7 @@ namespace {
 const char* const kOptions[] = {"-u", "-w", "-m", "-a", "-a-", "-h", "-h-",
                                 "-x", "-x-", "-i", "-i-", "-u-"};
 
-CConversion ConversionFor(const char* option)
+Conversion ConversionFor(const char* option)
 {
     CToolOptions options;
     char program[] = "glyphmill";
@@ -25,32 +25,32 @@ CConversion ConversionFor(const char* option)
     char* argv[] = {program, text.data(), nullptr};
     FUZZ_CHECK(options.Parse(2, argv));
     FUZZ_CHECK(options.HasConversion());
-    return options.GetJobSettings().conversion;
+    return options.GetJobSettings().m_conversion;
 }
 
 // The whole translated text recoded and converted in one call whose capacity
 // no conversion can fill.
-std::string WholeText(const CConversion& conversion, const std::string& input)
+std::string WholeText(const Conversion& conversion, const std::string& input)
 {
     std::string text = TextModeReference(input);
     std::vector<unsigned char> bytes(text.begin(), text.end());
     const uint32_t length = static_cast<uint32_t>(bytes.size());
-    if (conversion.recode != nullptr) {
-        conversion.recode(bytes.data(), length);
+    if (conversion.m_recode != nullptr) {
+        conversion.m_recode(bytes.data(), length);
     }
-    if (conversion.convert == nullptr) {
+    if (conversion.m_convert == nullptr) {
         return std::string(bytes.begin(), bytes.end());
     }
     const uint32_t capacity = 8 * length + CONVERT_HEADROOM + 8;
     std::vector<unsigned char> out(capacity);
     const unsigned char* cursor = bytes.data();
     uint32_t remaining = length;
-    const uint32_t written = conversion.convert(&cursor, out.data(), &remaining, capacity);
+    const uint32_t written = conversion.m_convert(&cursor, out.data(), &remaining, capacity);
     FUZZ_CHECK(remaining == 0);
     return std::string(out.begin(), out.begin() + written);
 }
 
-std::string Streamed(const CConversion& conversion, const std::string& input, CFuzzChoices& choices,
+std::string Streamed(const Conversion& conversion, const std::string& input, CFuzzChoices& choices,
                      int errorAtEnd)
 {
     std::vector<size_t> readSizes;
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int errorAtEnd = choices.Between(0, 3) == 0 ? EIO : 0;
     // One conversion per input lets the fuzzer steer towards each one's paths.
     const uint32_t lastOption = static_cast<uint32_t>(sizeof kOptions / sizeof kOptions[0] - 1);
-    const CConversion conversion = ConversionFor(kOptions[choices.Between(0, lastOption)]);
+    const Conversion conversion = ConversionFor(kOptions[choices.Between(0, lastOption)]);
     // Everything read before a read error still reaches the output.
     FUZZ_CHECK(Streamed(conversion, input, choices, errorAtEnd) == WholeText(conversion, input));
     return 0;

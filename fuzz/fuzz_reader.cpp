@@ -44,11 +44,11 @@ std::string JoinedRuns(CTextReader& reader, uint32_t maxPiece, CFuzzChoices& cho
     ByteSpan run;
     bool endsLine = true;
     while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
-        FUZZ_CHECK(run.size > 0);
-        const std::string text(reinterpret_cast<const char*>(run.data), run.size);
+        FUZZ_CHECK(run.m_size > 0);
+        const std::string text(reinterpret_cast<const char*>(run.m_data), run.m_size);
         uint32_t kept = 0;
         if (!endsLine) {
-            FUZZ_CHECK(run.size >= maxPiece && text.find('\n') == std::string::npos);
+            FUZZ_CHECK(run.m_size >= maxPiece && text.find('\n') == std::string::npos);
             kept = choices.Between(0, CTextReader::kMinPiece - 1);
             reader.PutBack(kept);
         }

@@ -18,17 +18,17 @@ bool ConvertRun(ConvertFn convert, const unsigned char* text, uint32_t length, C
 
 // A run that stops inside a long line keeps back the start of a match that
 // may continue in the next run; the reader hands those bytes out again.
-uint32_t HeldBack(const CConversion& conversion, const ByteSpan& run, bool endsLine)
+uint32_t HeldBack(const Conversion& conversion, const ByteSpan& run, bool endsLine)
 {
-    if (endsLine || conversion.holdback == nullptr) {
+    if (endsLine || conversion.m_holdback == nullptr) {
         return 0;
     }
-    return conversion.holdback(run.data, run.size);
+    return conversion.m_holdback(run.m_data, run.m_size);
 }
 
 }  // namespace
 
-DriveResult ConvertText(const CConversion& conversion, CTextReader& reader, COutputBuffer& output)
+DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutputBuffer& output)
 {
     for (;;) {
         if (reader.NeedsRead() && !output.Flush()) {
@@ -45,13 +45,13 @@ DriveResult ConvertText(const CConversion& conversion, CTextReader& reader, COut
         }
         const uint32_t kept = HeldBack(conversion, run, endsLine);
         reader.PutBack(kept);
-        const uint32_t length = run.size - kept;
-        if (conversion.recode != nullptr) {
-            conversion.recode(run.data, length);
+        const uint32_t length = run.m_size - kept;
+        if (conversion.m_recode != nullptr) {
+            conversion.m_recode(run.m_data, length);
         }
-        const bool written = conversion.convert != nullptr
-                                 ? ConvertRun(conversion.convert, run.data, length, output)
-                                 : output.Append(run.data, length);
+        const bool written = conversion.m_convert != nullptr
+                                 ? ConvertRun(conversion.m_convert, run.m_data, length, output)
+                                 : output.Append(run.m_data, length);
         if (!written) {
             return DriveResult::WriteFailed;
         }

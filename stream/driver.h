@@ -14,10 +14,10 @@ using HoldbackFn = uint32_t (*)(const unsigned char* piece, uint32_t length);
 using RecodeFn = void (*)(unsigned char* buffer, uint32_t length);
 
 // The one conversion a run applies.
-struct CConversion {
-    RecodeFn recode = nullptr;      // null: no character-set step
-    ConvertFn convert = nullptr;    // null: text is copied unchanged
-    HoldbackFn holdback = nullptr;  // null: a cut inside a line cannot change the output
+struct Conversion {
+    RecodeFn m_recode = nullptr;      // null: no character-set step
+    ConvertFn m_convert = nullptr;    // null: text is copied unchanged
+    HoldbackFn m_holdback = nullptr;  // null: a cut inside a line cannot change the output
 };
 
 enum class DriveResult { Done, ReadFailed, WriteFailed };
@@ -25,4 +25,4 @@ enum class DriveResult { Done, ReadFailed, WriteFailed };
 // Streams the whole input through the conversion into the output. The output
 // is flushed before every wait for more input and at the end, so a line that
 // has been read leaves the tool before it blocks again.
-DriveResult ConvertText(const CConversion& conversion, CTextReader& reader, COutputBuffer& output);
+DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutputBuffer& output);

@@ -116,8 +116,8 @@ ReadStatus CTextReader::Finish(ByteSpan& span, bool& endsLine)
 
 ReadStatus CTextReader::Cut(uint32_t length, ByteSpan& span)
 {
-    span.data = m_buffer.data() + m_start;
-    span.size = length;
+    span.m_data = m_buffer.data() + m_start;
+    span.m_size = length;
     m_start += length;
     return ReadStatus::Data;
 }

@@ -8,8 +8,8 @@
 #include "stream/bytestream.h"
 
 struct ByteSpan {
-    unsigned char* data = nullptr;
-    uint32_t size = 0;
+    unsigned char* m_data = nullptr;
+    uint32_t m_size = 0;
 };
 
 enum class ReadStatus { Data, End, Error };

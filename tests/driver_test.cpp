@@ -33,7 +33,7 @@ struct Outcome {
     std::string output;
 };
 
-Outcome Drive(const CConversion& conversion, const std::string& input, uint32_t maxPiece = CTextReader::kMaxPiece,
+Outcome Drive(const Conversion& conversion, const std::string& input, uint32_t maxPiece = CTextReader::kMaxPiece,
               std::vector<size_t> readSizes = {})
 {
     CMemorySource source(input, std::move(readSizes));
@@ -46,13 +46,13 @@ Outcome Drive(const CConversion& conversion, const std::string& input, uint32_t 
 
 // Converts the text-mode translation in one call per line with a buffer large
 // enough for any output, as if there were no pieces at all.
-std::string WholeLines(const CConversion& conversion, const std::string& raw)
+std::string WholeLines(const Conversion& conversion, const std::string& raw)
 {
     std::string text = TextModeReference(raw);
-    if (conversion.recode != nullptr) {
-        conversion.recode(reinterpret_cast<unsigned char*>(text.data()), static_cast<uint32_t>(text.size()));
+    if (conversion.m_recode != nullptr) {
+        conversion.m_recode(reinterpret_cast<unsigned char*>(text.data()), static_cast<uint32_t>(text.size()));
     }
-    if (conversion.convert == nullptr) {
+    if (conversion.m_convert == nullptr) {
         return text;
     }
     std::vector<unsigned char> output(8 * text.size() + LINE_BUF_SIZE);
@@ -60,7 +60,7 @@ std::string WholeLines(const CConversion& conversion, const std::string& raw)
     uint32_t remaining = static_cast<uint32_t>(text.size());
     std::string out;
     while (remaining > 0) {
-        const uint32_t written = conversion.convert(&cursor, output.data(), &remaining,
+        const uint32_t written = conversion.m_convert(&cursor, output.data(), &remaining,
                                                     static_cast<uint32_t>(output.size()));
         out.append(output.begin(), output.begin() + written);
     }
@@ -69,7 +69,7 @@ std::string WholeLines(const CConversion& conversion, const std::string& raw)
 
 struct Job {
     const char* name;
-    CConversion conversion;
+    Conversion conversion;
 };
 
 const Job kJobs[] = {
@@ -108,7 +108,7 @@ TEST(Driver, PieceSizeNeverChangesTheOutput)
 
 TEST(Driver, EntityStraddlingThe16383ByteSplitIsDecoded)
 {
-    const CConversion decode{nullptr, DecodeHtmlEntities, EntityDecodeHoldback};
+    const Conversion decode{nullptr, DecodeHtmlEntities, EntityDecodeHoldback};
     for (size_t offset = 0; offset <= 8; ++offset) {
         const std::string input = std::string(CTextReader::kMaxPiece - offset, 'a') + "&eacute;x\n";
         const std::string expected = std::string(CTextReader::kMaxPiece - offset, 'a') + "\xe9x\n";

@@ -22,7 +22,7 @@ std::string ReadRuns(CTextReader& reader, uint32_t maxPiece)
     ByteSpan run;
     bool endsLine = false;
     while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
-        runs.push_back({std::string(reinterpret_cast<const char*>(run.data), run.size), endsLine});
+        runs.push_back({std::string(reinterpret_cast<const char*>(run.m_data), run.m_size), endsLine});
     }
     std::string text;
     for (size_t i = 0; i < runs.size(); ++i) {
@@ -141,7 +141,7 @@ TEST(TextReader, DeliversBufferedTextBeforeReportingAnError)
     bool endsLine = false;
     ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
     ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(run.data), run.size), "two");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(run.m_data), run.m_size), "two");
     EXPECT_EQ(reader.NextRun(run, endsLine), ReadStatus::Error);
     EXPECT_EQ(reader.LastError(), EIO);
 }
@@ -154,10 +154,10 @@ TEST(TextReader, NeedsReadOnlyWhenNoPieceIsBuffered)
     ByteSpan run;
     bool endsLine = false;
     ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
-    EXPECT_EQ(run.size, 3u);
+    EXPECT_EQ(run.m_size, 3u);
     EXPECT_TRUE(reader.NeedsRead()) << "'cd' may still grow";
     ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
-    EXPECT_EQ(run.size, 2u);
+    EXPECT_EQ(run.m_size, 2u);
     EXPECT_FALSE(reader.NeedsRead()) << "the end is known";
 }
 
@@ -170,10 +170,10 @@ TEST(TextReader, PutBackHandsBytesOutAgain)
     // Only 22 bytes are needed for a piece, but the run takes all that is buffered.
     ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
     EXPECT_TRUE(endsLine);
-    EXPECT_EQ(run.size, 26u);
+    EXPECT_EQ(run.m_size, 26u);
     reader.PutBack(6);
     ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(run.data), run.size), "&amp;\n");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(run.m_data), run.m_size), "&amp;\n");
 }
 
 }  // namespace
@@ -191,7 +191,7 @@ std::string ReadAll(const std::string& raw, size_t readSize)
     ByteSpan run;
     bool endsLine = false;
     while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
-        text.append(reinterpret_cast<const char*>(run.data), run.size);
+        text.append(reinterpret_cast<const char*>(run.m_data), run.m_size);
     }
     return text;
 }

@@ -59,7 +59,7 @@ TEST(CToolOptions, CommandLines)
         Argv args(c.texts);
         EXPECT_EQ(set.Parse(args.argc(), args.argv()), c.error[0] == '\0');
         EXPECT_STREQ(set.GetErrorText(), c.error);
-        const char* input = set.GetJobSettings().inputPath;
+        const char* input = set.GetJobSettings().m_inputPath;
         EXPECT_STREQ(input != nullptr ? input : "", c.f);
     }
 }
@@ -98,12 +98,12 @@ TEST(CToolOptions, EachOptionSelectsItsConversion)
         ASSERT_TRUE(options.Parse(args.argc(), args.argv()));
         ASSERT_TRUE(options.HasConversion());
         const JobSettings settings = options.GetJobSettings();
-        EXPECT_EQ(settings.conversion.recode, c.recode);
-        EXPECT_EQ(settings.conversion.convert, c.convert);
-        EXPECT_EQ(settings.conversion.holdback, c.holdback);
-        EXPECT_EQ(settings.binaryStandardOutput, c.binaryOutput);
-        EXPECT_STREQ(settings.inputPath, "in");
-        EXPECT_STREQ(settings.outputPath, "out");
+        EXPECT_EQ(settings.m_conversion.m_recode, c.recode);
+        EXPECT_EQ(settings.m_conversion.m_convert, c.convert);
+        EXPECT_EQ(settings.m_conversion.m_holdback, c.holdback);
+        EXPECT_EQ(settings.m_binaryStandardOutput, c.binaryOutput);
+        EXPECT_STREQ(settings.m_inputPath, "in");
+        EXPECT_STREQ(settings.m_outputPath, "out");
     }
 }
 
@@ -114,8 +114,8 @@ TEST(CToolOptions, NoConversionWithoutAConversionOption)
     ASSERT_TRUE(options.Parse(args.argc(), args.argv()));
     EXPECT_FALSE(options.HasConversion());
     const JobSettings settings = options.GetJobSettings();
-    EXPECT_EQ(settings.conversion.convert, nullptr);
-    EXPECT_EQ(settings.conversion.recode, nullptr);
-    EXPECT_EQ(settings.inputPath, nullptr);
-    EXPECT_EQ(settings.outputPath, nullptr);
+    EXPECT_EQ(settings.m_conversion.m_convert, nullptr);
+    EXPECT_EQ(settings.m_conversion.m_recode, nullptr);
+    EXPECT_EQ(settings.m_inputPath, nullptr);
+    EXPECT_EQ(settings.m_outputPath, nullptr);
 }

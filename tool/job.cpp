@@ -24,8 +24,8 @@ class CJob {
 public:
     explicit CJob(const JobSettings& settings)
         : m_settings(settings),
-          m_inputName(Describe(settings.inputPath, "standard input")),
-          m_outputName(Describe(settings.outputPath, "standard output"))
+          m_inputName(Describe(settings.m_inputPath, "standard input")),
+          m_outputName(Describe(settings.m_outputPath, "standard output"))
     {
     }
 
@@ -45,14 +45,14 @@ public:
 private:
     bool OpenInput()
     {
-        if (m_settings.inputPath == nullptr) {
+        if (m_settings.m_inputPath == nullptr) {
             m_input = platform::StandardInput();
             return true;
         }
         int error = 0;
-        m_input = platform::OpenForReading(m_settings.inputPath, &error);
+        m_input = platform::OpenForReading(m_settings.m_inputPath, &error);
         if (m_input == platform::kNoFile) {
-            std::fprintf(stderr, "Error opening '%s' for input.\n", m_settings.inputPath);
+            std::fprintf(stderr, "Error opening '%s' for input.\n", m_settings.m_inputPath);
             return false;
         }
         return true;
@@ -62,8 +62,8 @@ private:
     // ends), so the run stops before the output is opened.
     bool RefuseSameFile()
     {
-        const bool same = m_settings.outputPath != nullptr
-                              ? platform::IsSameRegularFile(m_input, m_settings.outputPath)
+        const bool same = m_settings.m_outputPath != nullptr
+                              ? platform::IsSameRegularFile(m_input, m_settings.m_outputPath)
                               : platform::IsSameRegularFile(m_input, platform::StandardOutput());
         if (same) {
             std::fprintf(stderr, "Error: %s and %s are the same file.\n", m_inputName.c_str(),
@@ -74,17 +74,17 @@ private:
 
     bool OpenOutput()
     {
-        if (m_settings.outputPath == nullptr) {
+        if (m_settings.m_outputPath == nullptr) {
             m_output = platform::StandardOutput();
-            if (m_settings.binaryStandardOutput) {
+            if (m_settings.m_binaryStandardOutput) {
                 platform::SetBinaryMode(m_output);
             }
             return true;
         }
         int error = 0;
-        m_output = platform::OpenForWriting(m_settings.outputPath, &error);
+        m_output = platform::OpenForWriting(m_settings.m_outputPath, &error);
         if (m_output == platform::kNoFile) {
-            std::fprintf(stderr, "Error opening '%s' for output.\n", m_settings.outputPath);
+            std::fprintf(stderr, "Error opening '%s' for output.\n", m_settings.m_outputPath);
             return false;
         }
         return true;
@@ -96,7 +96,7 @@ private:
         CFileSink sink(m_output);
         CTextReader reader(source);
         COutputBuffer output(sink);
-        switch (ConvertText(m_settings.conversion, reader, output)) {
+        switch (ConvertText(m_settings.m_conversion, reader, output)) {
         case DriveResult::Done:
             return true;
         case DriveResult::ReadFailed:
@@ -127,7 +127,7 @@ private:
         if (m_output != platform::kNoFile) {
             platform::Close(m_output, &ignored);
         }
-        if (m_settings.inputPath != nullptr) {
+        if (m_settings.m_inputPath != nullptr) {
             platform::Close(m_input, &ignored);
         }
     }
@@ -135,7 +135,7 @@ private:
     bool CloseInput()
     {
         int error = 0;
-        if (m_settings.inputPath == nullptr || platform::Close(m_input, &error)) {
+        if (m_settings.m_inputPath == nullptr || platform::Close(m_input, &error)) {
             return true;
         }
         ReportFailure("closing", m_inputName, error);

@@ -8,10 +8,10 @@ constexpr int kExitFailure = 1;  // a file could not be opened, read, written or
 constexpr int kExitUsage = 2;    // the command line did not parse or chose no conversion
 
 struct JobSettings {
-    const char* inputPath = nullptr;   // null: standard input
-    const char* outputPath = nullptr;  // null: standard output
-    bool binaryStandardOutput = false;
-    CConversion conversion;
+    const char* m_inputPath = nullptr;   // null: standard input
+    const char* m_outputPath = nullptr;  // null: standard output
+    bool m_binaryStandardOutput = false;
+    Conversion m_conversion;
 };
 
 // Opens the input and then the output, converts, closes, and reports any

@@ -43,7 +43,7 @@ const CToolOptions::ConversionRow CToolOptions::kConversionRows[] = {
 const CToolOptions::ConversionRow* CToolOptions::GivenConversion() const
 {
     for (const ConversionRow& row : kConversionRows) {
-        if ((this->*row.option).IsGiven()) {
+        if ((this->*row.m_option).IsGiven()) {
             return &row;
         }
     }
@@ -58,13 +58,13 @@ bool CToolOptions::HasConversion() const
 JobSettings CToolOptions::GetJobSettings() const
 {
     JobSettings settings;
-    settings.inputPath = m_input.IsGiven() ? m_input.GetValue() : nullptr;
-    settings.outputPath = m_output.IsGiven() ? m_output.GetValue() : nullptr;
+    settings.m_inputPath = m_input.IsGiven() ? m_input.GetValue() : nullptr;
+    settings.m_outputPath = m_output.IsGiven() ? m_output.GetValue() : nullptr;
     if (const ConversionRow* row = GivenConversion()) {
-        const bool on = (this->*row->option).GetValue();
-        settings.conversion = on ? row->whenOn : row->whenOff;
+        const bool on = (this->*row->m_option).GetValue();
+        settings.m_conversion = on ? row->m_whenOn : row->m_whenOff;
         // Windows text mode would turn the line-ending conversions' LF back into CR LF.
-        settings.binaryStandardOutput = on && row->binaryOutputWhenOn;
+        settings.m_binaryStandardOutput = on && row->m_binaryOutputWhenOn;
     }
     return settings;
 }

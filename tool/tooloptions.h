@@ -22,10 +22,10 @@ private:
     // One conversion option: what it selects when on and when off, and
     // whether standard output must be binary when it is on.
     struct ConversionRow {
-        CCmdLineArgToggle CToolOptions::*option;
-        CConversion whenOn;
-        CConversion whenOff;
-        bool binaryOutputWhenOn;
+        CCmdLineArgToggle CToolOptions::*m_option;
+        Conversion m_whenOn;
+        Conversion m_whenOff;
+        bool m_binaryOutputWhenOn;
     };
     static const ConversionRow kConversionRows[];
 

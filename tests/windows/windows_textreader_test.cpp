@@ -70,7 +70,7 @@ std::vector<std::string> ReadThroughOurReader(size_t readSize)
     ByteSpan run;
     bool endsLine = false;
     while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
-        text.append(reinterpret_cast<const char*>(run.data), run.size);
+        text.append(reinterpret_cast<const char*>(run.m_data), run.m_size);
     }
     EXPECT_EQ(reader.LastError(), 0);
     platform::Close(file, &error);
