@@ -2,8 +2,10 @@
 
 #include <cstdint>
 
-// Size of the driver's line pieces (16383 bytes and a terminator) and of the
-// output chunk every converter call may fill.
+// The output chunk every converter call may fill. Text reaches the converters
+// the way a line reader with a buffer of this size would see it: a line
+// longer than LINE_BUF_SIZE - 1 bytes arrives in pieces of that size, and a
+// match cut by such a split is held back and decoded whole.
 constexpr uint32_t LINE_BUF_SIZE = 16384;
 
 // Entity and URI converters stop once their output reaches capacity minus this

@@ -11,9 +11,14 @@
 // end); the buffer flushes on its own only when a chunk would not fit.
 class COutputBuffer {
 public:
+    // Four reads' worth of converted text (a read of 64 KiB may grow to 8
+    // times that when encoded, but seldom does): few enough writes that the
+    // system call costs nothing next to the conversion, small enough to stay
+    // in the cache the converter writes through.
     static constexpr size_t kDefaultSize = 256 * 1024;
-    // An append of at least this part of the buffer into an empty buffer is
-    // written straight from where it is.
+    // An append of at least this part of the buffer (32 KiB) into an empty
+    // buffer is written straight from where it is: a copy would cost more
+    // than the one extra write saves.
     static constexpr size_t kDirectFraction = 8;
 
     explicit COutputBuffer(CByteSink& sink, size_t size = kDefaultSize);

@@ -24,6 +24,9 @@ enum class ReadStatus { Data, End, Error };
 class CTextReader {
 public:
     static constexpr uint32_t kMaxPiece = LINE_BUF_SIZE - 1;
+    // The pipe buffer of Linux and a multiple of every file system's block:
+    // a pipe delivers at most this much per read, and larger reads of files
+    // gain little while the text falls out of the first-level caches.
     static constexpr size_t kDefaultReadSize = 64 * 1024;
     // Pieces shorter than this could not hold back a partial entity text and
     // still make progress.
