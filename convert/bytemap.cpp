@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "convert/bytescan.h"
+#include "convert/kernels.h"
 
 namespace {
 
@@ -36,40 +36,7 @@ CByteMap::CByteMap(const unsigned char table[256]) : m_table(table), m_pairs(kPa
     }
 }
 
-// Eight bytes, four pairs, each looked up where it sits in the word.
-GLYPHMILL_INLINE uint64_t MapWord(const uint16_t* pairs, uint64_t word)
-{
-    uint64_t mapped = 0;
-    for (unsigned shift = 0; shift < 64; shift += 16) {
-        mapped |= uint64_t{pairs[(word >> shift) & 0xFFFF]} << shift;
-    }
-    return mapped;
-}
-
 void CByteMap::Apply(unsigned char* buffer, uint32_t length) const
 {
-    using bytescan::kChunk;
-    unsigned char* at = buffer;
-    unsigned char* const end = buffer + length;
-#if defined(GLYPHMILL_SSE2)
-    for (; end - at >= kChunk; at += kChunk) {
-        // Plain ASCII, the most of most text, is only looked at.
-        __m128i high = bytescan::Load(at);
-        for (ptrdiff_t i = bytescan::kBlock; i < kChunk; i += bytescan::kBlock) {
-            high = _mm_or_si128(high, bytescan::Load(at + i));
-        }
-        if (bytescan::Bits(high) == 0) {
-            continue;
-        }
-        for (ptrdiff_t i = 0; i < kChunk; i += 8) {
-            uint64_t word = 0;
-            std::memcpy(&word, at + i, sizeof word);
-            word = MapWord(m_pairs.data(), word);
-            std::memcpy(at + i, &word, sizeof word);
-        }
-    }
-#endif
-    for (; at < end; ++at) {
-        *at = m_table[*at];
-    }
+    kernels::Active().m_mapBytes(m_table, m_pairs.data(), buffer, length);
 }

@@ -13,13 +13,16 @@
 #include <cstdint>
 
 #include "convert/bytescan.h"
+#include "convert/isa.h"
 
 namespace steploop {
+inline namespace GLYPHMILL_ISA_NS {
 
 // Encodes from *cursor as far as the output limit allows. `specialBits`
 // gives, for a chunk of kChunk bytes, one bit per byte that needs a step;
-// `step` converts the byte at `in` and advances both pointers.
-template <size_t kMaxStep, typename SpecialBits, typename Step>
+// `step` converts the byte at `in` and advances both pointers. V is the
+// instruction set (isa.h).
+template <typename V, size_t kMaxStep, typename SpecialBits, typename Step>
 uint32_t Encode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity,
                 SpecialBits specialBits, Step step)
 {
@@ -36,12 +39,12 @@ uint32_t Encode(const unsigned char** cursor, unsigned char* output, uint32_t* r
         const unsigned char* const chunk = in;
         for (uint64_t special = specialBits(chunk); special != 0; special &= special - 1) {
             const unsigned char* const next = chunk + bytescan::LowestBit64(special);
-            bytescan::CopyRun(out, in, next - in);
+            V::CopyRun(out, in, next - in);
             out += next - in;
             in = next;
             step(in, out);
         }
-        bytescan::CopyRun(out, in, chunk + kChunk - in);
+        V::CopyRun(out, in, chunk + kChunk - in);
         out += chunk + kChunk - in;
         in = chunk + kChunk;
     }
@@ -55,7 +58,7 @@ uint32_t Encode(const unsigned char** cursor, unsigned char* output, uint32_t* r
 // Decodes from *cursor as far as the output limit allows. `step` handles the
 // introducer at `in`: it writes one byte and consumes a whole match or the
 // introducer alone, never passing another introducer but the match's own.
-template <unsigned char kIntroducer, typename Step>
+template <typename V, unsigned char kIntroducer, typename Step>
 uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity,
                 Step step)
 {
@@ -71,15 +74,15 @@ uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* r
     // read kChunk bytes from the last byte of the chunk on.
     while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
         const unsigned char* const chunk = in;
-        for (uint64_t hits = bytescan::ChunkBits<kIntroducer>(chunk); hits != 0; hits &= hits - 1) {
+        for (uint64_t hits = V::template Equal64<kIntroducer>(chunk); hits != 0; hits &= hits - 1) {
             const unsigned char* const next = chunk + bytescan::LowestBit64(hits);
-            bytescan::CopyRun(out, in, next - in);
+            V::CopyRun(out, in, next - in);
             out += next - in;
             in = next;
             step(in, end, out);
         }
         if (in < chunk + kChunk) {
-            bytescan::CopyRun(out, in, chunk + kChunk - in);
+            V::CopyRun(out, in, chunk + kChunk - in);
             out += chunk + kChunk - in;
             in = chunk + kChunk;
         }
@@ -87,7 +90,7 @@ uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* r
     while (in < end && out < limit) {
         // Every step writes one byte, so every step of a run no longer than
         // the room left starts below the limit.
-        in = bytescan::CopyUntil<kIntroducer>(in, in + std::min(end - in, limit - out), out);
+        in = bytescan::CopyUntil(in, in + std::min(end - in, limit - out), out, kIntroducer);
         if (in == end || out == limit) {
             break;
         }
@@ -107,4 +110,5 @@ inline uint32_t Holdback(const unsigned char* piece, uint32_t length, unsigned c
     return found != nullptr ? static_cast<uint32_t>(piece + length - found) : 0;
 }
 
+}  // namespace GLYPHMILL_ISA_NS
 }  // namespace steploop

@@ -4,69 +4,10 @@
 #include <cstring>
 
 #include "convert/bytescan.h"
+#include "convert/textmode.h"
 
-namespace {
-
-using bytescan::kChunk;
 using bytescan::kCR;
-using bytescan::kCtrlZ;
 using bytescan::kLF;
-
-#if defined(GLYPHMILL_SSE2)
-
-__m128i Special(__m128i bytes)
-{
-    return _mm_or_si128(bytescan::Equal<kCR>(bytes), bytescan::Equal<kCtrlZ>(bytes));
-}
-
-GLYPHMILL_INLINE bool HasSpecial(const unsigned char* in)
-{
-    __m128i any = Special(bytescan::Load(in));
-    for (ptrdiff_t block = bytescan::kBlock; block < kChunk; block += bytescan::kBlock) {
-        any = _mm_or_si128(any, Special(bytescan::Load(in + block)));
-    }
-    return bytescan::Bits(any) != 0;
-}
-
-GLYPHMILL_INLINE void MoveChunk(const unsigned char*& in, unsigned char*& out)
-{
-    // Until the first dropped CR the text stays where it was read.
-    for (ptrdiff_t block = 0; block < kChunk && out != in; block += bytescan::kBlock) {
-        bytescan::Store(out + block, bytescan::Load(in + block));
-    }
-    in += kChunk;
-    out += kChunk;
-}
-
-// The block with the byte at `at` removed (the last lane is left over).
-__m128i WithoutByte(__m128i bytes, unsigned at)
-{
-    const __m128i before = bytescan::LanesBefore(at);
-    return _mm_or_si128(_mm_and_si128(before, bytes), _mm_andnot_si128(before, _mm_srli_si128(bytes, 1)));
-}
-
-
-// One block of 16 bytes, of which the byte after it is known: true when the
-// block holds at most one CR, which starts a CR LF pair, and no Ctrl-Z, and so
-// is one store; false when it must go byte by byte.
-GLYPHMILL_INLINE bool MoveBlock(const unsigned char*& in, unsigned char*& out)
-{
-    const __m128i bytes = bytescan::Load(in);
-    const unsigned cr = bytescan::Bits(bytescan::Equal<kCR>(bytes));
-    const unsigned lfAfter = bytescan::Bits(bytescan::Equal<kLF>(bytescan::Load(in + 1)));
-    const unsigned pair = cr & lfAfter;
-    const unsigned other = (cr & ~lfAfter) | bytescan::Bits(bytescan::Equal<kCtrlZ>(bytes)) | (pair & (pair - 1));
-    if (other != 0) {
-        return false;
-    }
-    bytescan::Store(out, WithoutByte(bytes, bytescan::LowestBit(pair | 1u << bytescan::kBlock)));
-    out += bytescan::kBlock - (pair != 0 ? 1 : 0);
-    in += bytescan::kBlock;
-    return true;
-}
-#endif
-
-}  // namespace
 
 CTextReader::CTextReader(CByteSource& source, size_t readSize, uint32_t maxPiece)
     : m_source(source),
@@ -154,72 +95,12 @@ bool CTextReader::Fill()
     return true;
 }
 
-// Applies the text-mode rules to the bytes from `from` to `to`, in place:
-// bytes only move towards the front, and no store reaches a byte not yet
-// loaded. One pass finds the CR and Ctrl-Z bytes and closes the gaps.
+// Applies the text-mode rules to the bytes from `from` to `to`, in place.
 void CTextReader::Translate(size_t from, size_t to)
 {
-    const unsigned char* in = m_buffer.data() + from;
-    const unsigned char* const end = m_buffer.data() + to;
-    unsigned char* out = m_buffer.data() + from;
-#if defined(GLYPHMILL_SSE2)
-    // Most text has no CR at all, or one CR LF pair per line: 64-byte chunks
-    // without either byte are copied at once, and blocks with one pair drop
-    // its CR without a branch. A block needs the byte after it to pair a CR.
-    while (end - in > kChunk && !m_inputEnded) {
-        if (!HasSpecial(in)) {
-            MoveChunk(in, out);
-            continue;
-        }
-        for (ptrdiff_t block = 0; block < kChunk && !m_inputEnded; block += bytescan::kBlock) {
-            if (!MoveBlock(in, out)) {
-                in = TranslateBlock(in, out);
-            }
-        }
-    }
-    while (end - in > bytescan::kBlock && !m_inputEnded) {
-        if (!MoveBlock(in, out)) {
-            in = TranslateBlock(in, out);
-        }
-    }
-#endif
-    while (in < end && !m_inputEnded) {
-        in = TranslateByte(in, end, out);
-    }
-    m_end = static_cast<size_t>(out - m_buffer.data());
-}
-
-#if defined(GLYPHMILL_SSE2)
-// A block MoveBlock refused, byte by byte.
-const unsigned char* CTextReader::TranslateBlock(const unsigned char* in, unsigned char*& out)
-{
-    const unsigned char* const stop = in + bytescan::kBlock;
-    while (in < stop && !m_inputEnded) {
-        in = TranslateByte(in, stop + 1, out);
-    }
-    return in;
-}
-#endif
-
-// One byte by the text-mode rules; returns the next byte to look at.
-const unsigned char* CTextReader::TranslateByte(const unsigned char* in, const unsigned char* end,
-                                                unsigned char*& out)
-{
-    const unsigned char byte = *in;
-    if (byte == kCtrlZ) {
-        m_inputEnded = true;
-        return end;
-    }
-    if (byte == kCR) {
-        if (in + 1 == end) {
-            // Whether this CR starts a CR LF pair is known only after the next read.
-            m_pendingCR = true;
-            return end;
-        }
-        if (in[1] == kLF) {
-            return in + 1;
-        }
-    }
-    *out++ = byte;
-    return in + 1;
+    unsigned char* const text = m_buffer.data();
+    const TextModeStop stop = TranslateTextMode(text + from, text + to, text + from);
+    m_inputEnded = m_inputEnded || stop.m_ctrlZ;
+    m_pendingCR = stop.m_pendingCR;
+    m_end = static_cast<size_t>(stop.m_out - text);
 }

@@ -56,8 +56,6 @@ private:
     bool Fill();
     void Compact();
     void Translate(size_t from, size_t to);
-    const unsigned char* TranslateBlock(const unsigned char* in, unsigned char*& out);
-    const unsigned char* TranslateByte(const unsigned char* in, const unsigned char* end, unsigned char*& out);
     ReadStatus Cut(uint32_t length, ByteSpan& span);
     ReadStatus Finish(ByteSpan& span, bool& endsLine);
 

@@ -1,0 +1,43 @@
+#pragma once
+
+// The byte kernels of every converter, once per instruction-set level. The
+// public converters call the table of the active level (see simd.h). Each
+// level's table is built in a translation unit of its own, compiled for that
+// instruction set. Internal to the converters library.
+
+#include <cstdint>
+
+#include "convert/convert.h"
+#include "convert/textmode.h"
+
+namespace kernels {
+
+struct Table {
+    ConvertFn m_toWindows;
+    ConvertFn m_toMac;
+    ConvertFn m_encodeHtml;
+    ConvertFn m_decodeHtml;
+    ConvertFn m_encodeXml;
+    ConvertFn m_decodeXml;
+    ConvertFn m_uriEncode;
+    ConvertFn m_uriDecode;
+    // Maps every byte in place through `table` (lower half the identity);
+    // `pairs` maps two bytes at once, as they sit in memory.
+    void (*m_mapBytes)(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length);
+    // Applies the text-mode rules to [in, end), writing from `out` (out <= in:
+    // the text may be translated in place). A CR LF pair becomes LF; the
+    // first Ctrl-Z ends the text; a CR that is the last byte is left for the
+    // caller, who knows the next byte.
+    TextModeStop (*m_translateTextMode)(const unsigned char* in, const unsigned char* end, unsigned char* out);
+};
+
+extern const Table kPortable;
+#if defined(GLYPHMILL_X86_KERNELS)
+extern const Table kSse2;
+extern const Table kAvx2;
+extern const Table kAvx512;
+#endif
+
+const Table& Active();
+
+}  // namespace kernels

@@ -1,0 +1,36 @@
+#pragma once
+
+// The table of one instruction set's kernels: included once by each
+// kernels_<level>.cpp, which is compiled for that set.
+
+#include "convert/bytemap_kernels.h"
+#include "convert/entity_kernels.h"
+#include "convert/kernels.h"
+#include "convert/lineends_kernels.h"
+#include "convert/textmode_kernels.h"
+#include "convert/uri_kernels.h"
+
+namespace kernels {
+inline namespace GLYPHMILL_ISA_NS {
+
+template <typename V>
+constexpr Table MakeTable()
+{
+    using entitykernels::kHtmlIndex;
+    using entitykernels::kXmlIndex;
+    return Table{
+        lineendkernels::ToWindows<V>,
+        lineendkernels::ToMac<V>,
+        entitykernels::EncodeEntities<V, kHtmlIndex>,
+        entitykernels::DecodeEntities<V, kHtmlIndex>,
+        entitykernels::EncodeEntities<V, kXmlIndex>,
+        entitykernels::DecodeEntities<V, kXmlIndex>,
+        urikernels::Encode<V>,
+        urikernels::Decode<V>,
+        bytemapkernels::MapBytes<V>,
+        textmodekernels::Translate<V>,
+    };
+}
+
+}  // namespace GLYPHMILL_ISA_NS
+}  // namespace kernels

@@ -1,0 +1,8 @@
+#include "convert/textmode.h"
+
+#include "convert/kernels.h"
+
+TextModeStop TranslateTextMode(const unsigned char* in, const unsigned char* end, unsigned char* out)
+{
+    return kernels::Active().m_translateTextMode(in, end, out);
+}

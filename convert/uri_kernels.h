@@ -1,0 +1,253 @@
+#pragma once
+
+// The URI converters as templates over the instruction set (isa.h): the
+// tables, the steps, the chunk scans and, where the processor compresses
+// bytes, whole blocks converted without a step. Internal to the converters
+// library.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+#include "convert/bytescan.h"
+#include "convert/isa.h"
+#include "convert/steploop.h"
+
+namespace urikernels {
+inline namespace GLYPHMILL_ISA_NS {
+
+
+constexpr unsigned char kPercent = '%';
+constexpr uint32_t kEscapeLength = 3;
+constexpr unsigned char kNotHex = 0xFF;
+
+struct ByteRange {
+    unsigned char m_first;
+    unsigned char m_last;
+};
+
+// The unreserved bytes of RFC 2396 and the two line-end controls. Both the
+// byte table and the block scan are built from this one list.
+constexpr ByteRange kUnreserved[] = {
+    {'A', 'Z'}, {'a', 'z'}, {'0', '9'},
+    {'\'', '*'},  // ' ( ) *
+    {'-', '.'}, {'!', '!'}, {'_', '_'}, {'~', '~'},
+    {'\r', '\r'}, {'\n', '\n'},
+};
+
+// What the encoder writes for one byte: the byte itself or its escape, then
+// its length, so that a step is one four-byte copy (the length byte lands
+// past the step and is overwritten by the next).
+struct Encoded {
+    unsigned char m_bytes[kEscapeLength] = {};
+    unsigned char m_length = 0;
+};
+static_assert(sizeof(Encoded) == 4, "a step copies one Encoded whole");
+
+struct UriTables {
+    Encoded m_encoded[256] = {};
+    unsigned char m_hexValue[256] = {};
+};
+
+constexpr bool IsUnreserved(unsigned byte)
+{
+    for (const ByteRange& range : kUnreserved) {
+        if (byte >= range.m_first && byte <= range.m_last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr UriTables BuildTables()
+{
+    constexpr char kLowerHex[] = "0123456789abcdef";
+    UriTables tables;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        Encoded& encoded = tables.m_encoded[byte];
+        if (IsUnreserved(byte)) {
+            encoded.m_bytes[0] = static_cast<unsigned char>(byte);
+            encoded.m_length = 1;
+        } else {
+            encoded.m_bytes[0] = kPercent;
+            encoded.m_bytes[1] = static_cast<unsigned char>(kLowerHex[byte >> 4]);
+            encoded.m_bytes[2] = static_cast<unsigned char>(kLowerHex[byte & 0xF]);
+            encoded.m_length = kEscapeLength;
+        }
+        tables.m_hexValue[byte] = kNotHex;
+    }
+    for (unsigned digit = 0; digit < 10; ++digit) {
+        tables.m_hexValue['0' + digit] = static_cast<unsigned char>(digit);
+    }
+    for (unsigned digit = 0; digit < 6; ++digit) {
+        tables.m_hexValue['A' + digit] = static_cast<unsigned char>(10 + digit);
+        tables.m_hexValue['a' + digit] = static_cast<unsigned char>(10 + digit);
+    }
+    return tables;
+}
+
+inline constexpr UriTables kTables = BuildTables();
+
+// Bits of the bytes of a chunk outside the unreserved set.
+template <typename V, size_t... kRange>
+GLYPHMILL_INLINE uint64_t Reserved(const unsigned char* chunk, std::index_sequence<kRange...>)
+{
+    uint64_t unreserved = 0;
+    ((unreserved |= V::template InRange64<kUnreserved[kRange].m_first, kUnreserved[kRange].m_last>(chunk)), ...);
+    return ~unreserved;
+}
+
+template <typename V>
+GLYPHMILL_INLINE uint64_t ReservedBits(const unsigned char* chunk)
+{
+    return Reserved<V>(chunk, std::make_index_sequence<std::size(kUnreserved)>());
+}
+
+inline void EncodeStep(const unsigned char*& in, unsigned char*& out)
+{
+    const Encoded& encoded = kTables.m_encoded[*in++];
+    std::memcpy(out, &encoded, sizeof encoded);
+    out += encoded.m_length;
+}
+
+// The byte of the escape at `at`, or -1 when the '%' there is not followed by
+// two hexadecimal digits before `end`.
+inline int EscapedByte(const unsigned char* at, const unsigned char* end)
+{
+    if (end - at < static_cast<ptrdiff_t>(kEscapeLength)) {
+        return -1;
+    }
+    const unsigned char high = kTables.m_hexValue[at[1]];
+    const unsigned char low = kTables.m_hexValue[at[2]];
+    return high == kNotHex || low == kNotHex ? -1 : high << 4 | low;
+}
+
+// One step of decoding: an escape, or a '%' that is none.
+GLYPHMILL_INLINE void DecodeStep(const unsigned char*& in, const unsigned char* end, unsigned char*& out)
+{
+    const int byte = EscapedByte(in, end);
+    *out++ = byte >= 0 ? static_cast<unsigned char>(byte) : kPercent;
+    in += byte >= 0 ? kEscapeLength : 1;
+}
+
+#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
+// Sixteen bytes, `reserved` flagging those to escape, as one permute into
+// three-byte slots ('%', high digit, low digit; or the byte alone) and one
+// compress of the lanes in use. Writes 64 bytes at `out`.
+GLYPHMILL_INLINE void EncodeBlock16(const unsigned char*& in, unsigned char*& out, uint64_t reserved)
+{
+    // Lane 3i of a slot, and the two digit lanes after it.
+    constexpr uint64_t kFirstLanes = 0x0000249249249249u;
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i digits = _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
+    const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
+    // Sources: bytes 0-15, high digits 16-31, low digits 32-47, '%' 48-63.
+    __m512i sources = _mm512_castsi128_si512(bytes);
+    sources = _mm512_inserti32x4(sources, high, 1);
+    sources = _mm512_inserti32x4(sources, low, 2);
+    sources = _mm512_inserti32x4(sources, _mm_set1_epi8(kPercent), 3);
+    alignas(64) static constexpr unsigned char kEscapeIndex[64] = {48, 16, 32, 49, 17, 33, 50, 18, 34, 51, 19, 35, 52, 20, 36, 53, 21, 37, 54, 22, 38, 55, 23, 39, 56, 24, 40, 57, 25, 41, 58, 26, 42, 59, 27, 43, 60, 28, 44, 61, 29, 45, 62, 30, 46, 63, 31, 47, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    alignas(64) static constexpr unsigned char kByteIndex[64] = {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0, 5, 0, 0, 6, 0, 0, 7, 0, 0, 8, 0, 0, 9, 0, 0, 10, 0, 0, 11, 0, 0, 12, 0, 0, 13, 0, 0, 14, 0, 0, 15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const uint64_t plain = _pdep_u64(~reserved & 0xFFFF, kFirstLanes);
+    const __m512i index = _mm512_mask_mov_epi8(_mm512_load_si512(kEscapeIndex), plain, _mm512_load_si512(kByteIndex));
+    // The zero-masked form: the plain one trips a false maybe-uninitialized warning in GCC 12.
+    const __m512i slots = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, index, sources);
+    const uint64_t escaped = _pdep_u64(reserved & 0xFFFF, kFirstLanes);
+    const uint64_t keep = kFirstLanes | escaped << 1 | escaped << 2;
+    _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, slots));
+    out += 16 + 2 * __builtin_popcountll(reserved & 0xFFFF);
+    in += 16;
+}
+
+// Whole chunks while the output has room for every byte escaped and the
+// last block's full store.
+inline void EncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                         const unsigned char* limit)
+{
+    while (end - in >= bytescan::kChunk && limit - out >= 4 * bytescan::kChunk) {
+        const uint64_t reserved = ReservedBits<isa::Avx512>(in);
+        for (unsigned block = 0; block < 64; block += 16) {
+            EncodeBlock16(in, out, reserved >> block);
+        }
+    }
+}
+
+// The lanes of a chunk that hold a hexadecimal digit, and their values.
+GLYPHMILL_INLINE __mmask64 HexDigits(__m512i bytes, __m512i& values)
+{
+    const __m512i decimal = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
+    const __m512i letter = _mm512_sub_epi8(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
+    const __mmask64 isDecimal = _mm512_cmple_epu8_mask(decimal, _mm512_set1_epi8(9));
+    const __mmask64 isLetter = _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(5));
+    values = _mm512_mask_mov_epi8(_mm512_add_epi8(letter, _mm512_set1_epi8(10)), isDecimal, decimal);
+    return isDecimal | isLetter;
+}
+
+// Whole chunks while the two bytes after a chunk can be read and the output
+// has room for a full store: the escapes of a chunk are found at once (a
+// digit is never a '%', so escapes never overlap), their bytes put in place
+// of the '%' and the digits compressed away. An escape whose digits reach
+// into the next chunk moves the next chunk's start past them, so a step is
+// never divided.
+inline void DecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                         const unsigned char* limit)
+{
+    constexpr ptrdiff_t kChunk = bytescan::kChunk;
+    while (end - in >= kChunk + 2 && limit - out >= kChunk) {
+        const __m512i bytes = _mm512_loadu_si512(in);
+        __m512i high;
+        __m512i low;
+        const __mmask64 highDigits = HexDigits(_mm512_loadu_si512(in + 1), high);
+        const __mmask64 lowDigits = HexDigits(_mm512_loadu_si512(in + 2), low);
+        const uint64_t escapes = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kPercent)) & highDigits & lowDigits;
+        // Shifted as 16-bit lanes, so only the digit's own four bits may stay.
+        const __m512i highNibbles = _mm512_slli_epi16(_mm512_and_si512(high, _mm512_set1_epi8(0x0F)), 4);
+        const __m512i decoded = _mm512_or_si512(highNibbles, low);
+        const __m512i merged = _mm512_mask_mov_epi8(bytes, escapes, decoded);
+        const uint64_t drop = escapes << 1 | escapes << 2;
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(~drop, merged));
+        out += kChunk - __builtin_popcountll(drop);
+        // Digits past the chunk: two after an escape in its last lane, one
+        // after an escape in the lane before.
+        in += kChunk + ((escapes >> 63) != 0 ? 2 : (escapes >> 62) & 1);
+    }
+}
+#endif
+
+template <typename V>
+uint32_t Encode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
+{
+#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
+    if constexpr (V::kHasCompress) {
+        const unsigned char* in = *cursor;
+        unsigned char* out = output;
+        EncodeChunks(in, in + *remaining, out, bytescan::OutputLimit(output, capacity));
+        const uint32_t written = bytescan::Finish(cursor, remaining, in, output, out);
+        return written + steploop::Encode<V, kEscapeLength>(cursor, out, remaining, capacity - written,
+                                                            ReservedBits<V>, EncodeStep);
+    }
+#endif
+    return steploop::Encode<V, kEscapeLength>(cursor, output, remaining, capacity, ReservedBits<V>, EncodeStep);
+}
+
+template <typename V>
+uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
+{
+#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
+    if constexpr (V::kHasCompress) {
+        const unsigned char* in = *cursor;
+        unsigned char* out = output;
+        DecodeChunks(in, in + *remaining, out, bytescan::OutputLimit(output, capacity));
+        const uint32_t written = bytescan::Finish(cursor, remaining, in, output, out);
+        return written + steploop::Decode<V, kPercent>(cursor, out, remaining, capacity - written, DecodeStep);
+    }
+#endif
+    return steploop::Decode<V, kPercent>(cursor, output, remaining, capacity, DecodeStep);
+}
+
+}  // namespace GLYPHMILL_ISA_NS
+}  // namespace urikernels
