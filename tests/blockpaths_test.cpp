@@ -12,6 +12,12 @@
 #include "convert/bytemap.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
+#include "convert/uri.h"
+#include "tests/support/simd_levels.h"
+
+// Every test of this file runs once per instruction-set level.
+class BlockPaths : public CAtEveryLevel {};
+GLYPHMILL_AT_EVERY_LEVEL(BlockPaths);
 
 namespace {
 
@@ -44,7 +50,7 @@ const LineEndCase kLineEndCases[] = {
     {"mac", ToMacLineEnds, 'm'},
 };
 
-TEST(BlockPaths, LineEndsConvertLikeTheReference)
+TEST_P(BlockPaths, LineEndsConvertLikeTheReference)
 {
     for (const LineEndCase& c : kLineEndCases) {
         SCOPED_TRACE(c.name);
@@ -59,7 +65,7 @@ TEST(BlockPaths, LineEndsConvertLikeTheReference)
     }
 }
 
-TEST(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
+TEST_P(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
 {
     unsigned char table[256];
     for (unsigned b = 0; b < 256; ++b) {
@@ -90,7 +96,7 @@ TEST(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
 // Every entity text, cut short, without its ';', and whole, at every place
 // before the end of the line: the eight-byte steps need eight bytes from the
 // '&' on, and a line's last seven bytes go the careful way.
-TEST(BlockPaths, EntityDecodingNearTheEndOfTheLine)
+TEST_P(BlockPaths, EntityDecodingNearTheEndOfTheLine)
 {
     for (const EntityRow* row = HtmlEntityTable; row->m_text != nullptr; ++row) {
         const std::string entity = row->m_text;
@@ -110,3 +116,63 @@ TEST(BlockPaths, EntityDecodingNearTheEndOfTheLine)
 }
 
 }  // namespace
+
+namespace {
+
+struct ConverterCase {
+    const char* name;
+    ConvertFn convert;
+    std::string special;  // the bytes its steps and vector paths care about
+};
+
+const ConverterCase kConverters[] = {
+    {"-w", ToWindowsLineEnds, "\r\n"},
+    {"-m", ToMacLineEnds, "\r\n"},
+    {"-h", EncodeHtmlEntities, "&<>\"'\xe9\xff\x80"},
+    {"-h-", DecodeHtmlEntities, "&;"},
+    {"-x", EncodeXmlEntities, "&<>\"'\xe9"},
+    {"-x-", DecodeXmlEntities, "&;"},
+    {"-i", UriEncode, " %+\xe9~-"},
+    {"-i-", UriDecode, "%4aF"},
+};
+
+// Texts that put the matches of each converter at every place of two chunks
+// and a block on either side: a match alone in plain text at every offset,
+// and random text of every density.
+std::vector<std::string> TextsFor(const ConverterCase& c)
+{
+    const std::string matches[] = {"&amp;", "&eacute;", "&apos;", "%4a", "%e9", "%%41", "\r\n", "\n", "\r", "\xe9"};
+    std::vector<std::string> texts;
+    for (const std::string& match : matches) {
+        for (size_t at = 0; at < 2 * 64 + 20; ++at) {
+            texts.push_back(std::string(at, 'a') + match + std::string(150 - at % 20, 'b'));
+        }
+    }
+    std::mt19937 random(13);
+    for (unsigned odds : {1u, 2u, 5u, 40u}) {
+        for (size_t length = 0; length < 400; length += 7) {
+            texts.push_back(RandomText(random, length, c.special, odds));
+        }
+    }
+    return texts;
+}
+
+}  // namespace
+
+// Every converter at this level against the portable one, which the other
+// tests hold against references: the same bytes and the same consumption at
+// every capacity, including those that stop the vector paths early.
+TEST_P(BlockPaths, EveryConverterMatchesThePortablePath)
+{
+    for (const ConverterCase& c : kConverters) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& text : TextsFor(c)) {
+            for (uint32_t capacity : {LINE_BUF_SIZE, uint32_t{300}, uint32_t{75}}) {
+                simd::UseLevel(simd::Level::kPortable);
+                const std::vector<Chunk> expected = ConvertChunks(c.convert, text, capacity);
+                simd::UseLevel(GetParam());
+                ASSERT_EQ(ConvertChunks(c.convert, text, capacity), expected) << "capacity " << capacity << ": " << text;
+            }
+        }
+    }
+}

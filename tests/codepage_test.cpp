@@ -6,6 +6,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/support/simd_levels.h"
+
+// Every test of this file runs once per instruction-set level.
+class CodePages : public CAtEveryLevel {};
+GLYPHMILL_AT_EVERY_LEVEL(CodePages);
 
 namespace {
 
@@ -33,7 +38,7 @@ const Direction kDirections[] = {
     {"ansi to oem", platform::AnsiToOem, kAnsi1252ToOem437},
 };
 
-TEST(CodePages, EveryByteGoesThroughItsTable)
+TEST_P(CodePages, EveryByteGoesThroughItsTable)
 {
     for (const Direction& d : kDirections) {
         SCOPED_TRACE(d.name);
@@ -62,7 +67,7 @@ const Sample kSamples[] = {
     {"ascii", 'A', 'A'},
 };
 
-TEST(CodePages, KnownCharactersMapBothWays)
+TEST_P(CodePages, KnownCharactersMapBothWays)
 {
     for (const Sample& s : kSamples) {
         SCOPED_TRACE(s.name);
@@ -71,7 +76,7 @@ TEST(CodePages, KnownCharactersMapBothWays)
     }
 }
 
-TEST(CodePages, LowerHalfIsTheIdentity)
+TEST_P(CodePages, LowerHalfIsTheIdentity)
 {
     for (int b = 0; b < 0x80; ++b) {
         EXPECT_EQ(kOem437ToAnsi1252[b], b);

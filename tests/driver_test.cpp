@@ -12,6 +12,11 @@
 #include "convert/bytemap.h"
 #include "convert/codepage_tables.h"
 #include "convert/uri.h"
+#include "tests/support/simd_levels.h"
+
+// Every test of this file runs once per instruction-set level.
+class Driver : public CAtEveryLevel {};
+GLYPHMILL_AT_EVERY_LEVEL(Driver);
 
 namespace {
 
@@ -87,7 +92,7 @@ const Job kJobs[] = {
     {"uri decode", {nullptr, UriDecode, UriDecodeHoldback}},
 };
 
-TEST(Driver, PieceSizeNeverChangesTheOutput)
+TEST_P(Driver, PieceSizeNeverChangesTheOutput)
 {
     // Entity texts and escapes in a long line that every piece size cuts somewhere.
     std::string line;
@@ -106,7 +111,7 @@ TEST(Driver, PieceSizeNeverChangesTheOutput)
     }
 }
 
-TEST(Driver, EntityStraddlingThe16383ByteSplitIsDecoded)
+TEST_P(Driver, EntityStraddlingThe16383ByteSplitIsDecoded)
 {
     const Conversion decode{nullptr, DecodeHtmlEntities, EntityDecodeHoldback};
     for (size_t offset = 0; offset <= 8; ++offset) {
@@ -116,7 +121,7 @@ TEST(Driver, EntityStraddlingThe16383ByteSplitIsDecoded)
     }
 }
 
-TEST(Driver, FlushesBeforeEveryWaitForInput)
+TEST_P(Driver, FlushesBeforeEveryWaitForInput)
 {
     // Two reads: the first line must be written before the second read.
     CMemorySource source("one\ntw", {4, 100});
@@ -128,7 +133,7 @@ TEST(Driver, FlushesBeforeEveryWaitForInput)
     EXPECT_EQ(sink.Writes(), 2u);
 }
 
-TEST(Driver, ReportsWhichSideFailed)
+TEST_P(Driver, ReportsWhichSideFailed)
 {
     {
         CMemorySource source("text\n", {}, EIO);

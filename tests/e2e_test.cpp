@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "tests/support/run_tool.h"
@@ -156,6 +157,40 @@ TEST(EndToEnd, SampleFileConverts)
     EXPECT_EQ(run.out, AsStandardOutput("-h",
                                         "Caf&eacute; cr&egrave;me &amp; &quot;fish&quot; &lt;chips&gt;\n"
                                         "The 100% sure way: a+b=c?\n"));
+}
+
+// GLYPHMILL_SIMD may lower the level, never names an unknown one: the run
+// stops before reading anything.
+TEST(EndToEnd, SimdLevelFromTheEnvironment)
+{
+    const char* before = std::getenv("GLYPHMILL_SIMD");
+    const std::string saved = before != nullptr ? before : "";
+    const std::string input = "a b\n";
+    struct Case {
+        const char* level;
+        int status;
+        std::string out;
+        std::string err;
+    };
+    const Case kCases[] = {
+        {"portable", 0, "a%20b\n", ""},
+        {"avx512", 0, "a%20b\n", ""},  // above what a processor has: its highest
+        {"", 0, "a%20b\n", ""},
+        {"AVX2", 2, "", "Error: GLYPHMILL_SIMD must be portable, sse2, avx2 or avx512, not 'AVX2'.\n"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.level);
+        setenv("GLYPHMILL_SIMD", c.level, 1);
+        const ToolRun run = RunTool("-q -i", &input);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, AsStandardOutput("-i", c.out));
+        EXPECT_EQ(run.err, AsTextStream(c.err));
+    }
+    if (before != nullptr) {
+        setenv("GLYPHMILL_SIMD", saved.c_str(), 1);
+    } else {
+        unsetenv("GLYPHMILL_SIMD");
+    }
 }
 
 }  // namespace

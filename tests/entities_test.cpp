@@ -7,6 +7,11 @@
 #include <vector>
 
 #include "tests/support/convert_test_util.h"
+#include "tests/support/simd_levels.h"
+
+// Every test of this file runs once per instruction-set level.
+class Entities : public CAtEveryLevel {};
+GLYPHMILL_AT_EVERY_LEVEL(Entities);
 
 namespace {
 
@@ -95,7 +100,7 @@ std::string Join(const std::vector<std::string>& fragments, const std::string& s
     return line;
 }
 
-TEST(Entities, EdgeCases)
+TEST_P(Entities, EdgeCases)
 {
     struct Case {
         const char* name;
@@ -138,7 +143,7 @@ TEST(Entities, EdgeCases)
 }
 
 // Exactly the codes the table leaves out pass the HTML encoder unchanged.
-TEST(Entities, HtmlCodesWithoutRow)
+TEST_P(Entities, HtmlCodesWithoutRow)
 {
     const std::string noRow = "\xA0\xA6\xA8\xAC\xAD\xAE\xAF\xB3\xB4\xB7\xB8\xB9\xBE";
     for (int value = 1; value < 256; ++value) {
@@ -149,7 +154,7 @@ TEST(Entities, HtmlCodesWithoutRow)
     }
 }
 
-TEST(Entities, ChunkSizes)
+TEST_P(Entities, ChunkSizes)
 {
     const std::vector<Chunk> encoded = ConvertChunks(EncodeHtmlEntities, std::string(16383, '\xE9'), LINE_BUF_SIZE);
     ASSERT_EQ(encoded.size(), 9u);
@@ -171,7 +176,7 @@ TEST(Entities, ChunkSizes)
     }
 }
 
-TEST(Entities, CapacityWithoutRoom)
+TEST_P(Entities, CapacityWithoutRoom)
 {
     for (const Converters& pair : kBoth) {
         ExpectNoStepWithoutRoom(pair.encode, std::string(40, '<'));
@@ -179,7 +184,7 @@ TEST(Entities, CapacityWithoutRoom)
     }
 }
 
-TEST(Entities, RoundTrip)
+TEST_P(Entities, RoundTrip)
 {
     std::mt19937 random(7);
     for (const Converters& pair : kBoth) {
@@ -193,7 +198,7 @@ TEST(Entities, RoundTrip)
     }
 }
 
-TEST(Entities, MatchRowByRowScan)
+TEST_P(Entities, MatchRowByRowScan)
 {
     std::mt19937 random(11);
     for (const Converters& pair : kBoth) {
@@ -223,7 +228,7 @@ TEST(Entities, MatchRowByRowScan)
     }
 }
 
-TEST(Entities, Holdback)
+TEST_P(Entities, Holdback)
 {
     struct Case {
         const char* name;

@@ -1,9 +1,14 @@
 #include "convert/lineends.h"
+#include "tests/support/simd_levels.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+// Every test of this file runs once per instruction-set level.
+class LineEnds : public CAtEveryLevel {};
+GLYPHMILL_AT_EVERY_LEVEL(LineEnds);
 
 namespace {
 
@@ -62,7 +67,7 @@ const Case kCases[] = {
     {"mac high bytes", ToMacLineEnds, "\xe9\n\xff", "\xe9\r\xff"},
 };
 
-TEST(LineEnds, ConvertsTheSameAtEveryCapacity)
+TEST_P(LineEnds, ConvertsTheSameAtEveryCapacity)
 {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -93,7 +98,7 @@ const ChunkCase kChunks[] = {
     {"empty input", ToUnixLineEnds, "", 4, "", 0},
 };
 
-TEST(LineEnds, StopsWhereTheOutputIsFull)
+TEST_P(LineEnds, StopsWhereTheOutputIsFull)
 {
     for (const ChunkCase& c : kChunks) {
         SCOPED_TRACE(c.name);
@@ -103,7 +108,7 @@ TEST(LineEnds, StopsWhereTheOutputIsFull)
     }
 }
 
-TEST(LineEnds, WindowsLineOf16382BytesFillsOneChunkExactly)
+TEST_P(LineEnds, WindowsLineOf16382BytesFillsOneChunkExactly)
 {
     const std::string line = std::string(LINE_BUF_SIZE - 2, 'a') + "\n";
     const CallResult result = CallOnce(ToWindowsLineEnds, line, LINE_BUF_SIZE);
@@ -112,7 +117,7 @@ TEST(LineEnds, WindowsLineOf16382BytesFillsOneChunkExactly)
     EXPECT_EQ(result.written.substr(LINE_BUF_SIZE - 2), "\r\n");
 }
 
-TEST(LineEnds, EveryByteValueOutsideCrAndLfIsCopied)
+TEST_P(LineEnds, EveryByteValueOutsideCrAndLfIsCopied)
 {
     std::string all;
     for (int b = 0; b < 256; ++b) {

@@ -9,6 +9,11 @@
 
 #include "tests/support/convert_test_util.h"
 #include "tests/support/memory_streams.h"
+#include "tests/support/simd_levels.h"
+
+// Every test of this file runs once per instruction-set level.
+class TextReader : public CAtEveryLevel {};
+GLYPHMILL_AT_EVERY_LEVEL(TextReader);
 
 namespace {
 
@@ -53,7 +58,7 @@ const TranslationCase kTranslations[] = {
     {"lf cr", "\n\r", "\n\r"},
 };
 
-TEST(TextReader, TranslatesForEveryReadSize)
+TEST_P(TextReader, TranslatesForEveryReadSize)
 {
     for (const TranslationCase& c : kTranslations) {
         SCOPED_TRACE(c.name);
@@ -66,7 +71,7 @@ TEST(TextReader, TranslatesForEveryReadSize)
     }
 }
 
-TEST(TextReader, CrLfStraddlingEveryBoundaryOfOddReads)
+TEST_P(TextReader, CrLfStraddlingEveryBoundaryOfOddReads)
 {
     std::string raw;
     for (int i = 0; i < 50; ++i) {
@@ -92,7 +97,7 @@ const LengthCase kLengths[] = {
     {"several pieces", 3 * CTextReader::kMaxPiece + 5},
 };
 
-TEST(TextReader, LongLinesArriveWholeInRunsOfAtLeastAPiece)
+TEST_P(TextReader, LongLinesArriveWholeInRunsOfAtLeastAPiece)
 {
     for (const LengthCase& c : kLengths) {
         SCOPED_TRACE(c.name);
@@ -105,7 +110,7 @@ TEST(TextReader, LongLinesArriveWholeInRunsOfAtLeastAPiece)
     }
 }
 
-TEST(TextReader, RunsDoNotDependOnReadSizesOrPieceSize)
+TEST_P(TextReader, RunsDoNotDependOnReadSizesOrPieceSize)
 {
     std::mt19937 random(7);
     const char alphabet[] = {'a', '\r', '\n', '\x1a', '\0', '&'};
@@ -125,7 +130,7 @@ TEST(TextReader, RunsDoNotDependOnReadSizesOrPieceSize)
     }
 }
 
-TEST(TextReader, StopsReadingAtCtrlZ)
+TEST_P(TextReader, StopsReadingAtCtrlZ)
 {
     CMemorySource source("abc\x1a" + std::string(100000, 'x'), {8});
     CTextReader reader(source, 8);
@@ -133,7 +138,7 @@ TEST(TextReader, StopsReadingAtCtrlZ)
     EXPECT_EQ(source.Reads(), 1u);
 }
 
-TEST(TextReader, DeliversBufferedTextBeforeReportingAnError)
+TEST_P(TextReader, DeliversBufferedTextBeforeReportingAnError)
 {
     CMemorySource source("one\ntwo", {}, EIO);
     CTextReader reader(source);
@@ -146,7 +151,7 @@ TEST(TextReader, DeliversBufferedTextBeforeReportingAnError)
     EXPECT_EQ(reader.LastError(), EIO);
 }
 
-TEST(TextReader, NeedsReadOnlyWhenNoPieceIsBuffered)
+TEST_P(TextReader, NeedsReadOnlyWhenNoPieceIsBuffered)
 {
     CMemorySource source("ab\ncd", {5});
     CTextReader reader(source);
@@ -161,7 +166,7 @@ TEST(TextReader, NeedsReadOnlyWhenNoPieceIsBuffered)
     EXPECT_FALSE(reader.NeedsRead()) << "the end is known";
 }
 
-TEST(TextReader, PutBackHandsBytesOutAgain)
+TEST_P(TextReader, PutBackHandsBytesOutAgain)
 {
     CMemorySource source(std::string(20, 'x') + "&amp;" + "\n");
     CTextReader reader(source, 1000, 22);
@@ -210,7 +215,7 @@ const ReaderCase kReaderCases[] = {
     {"dense", "\r\n\r\n\r\n\x1a", 1},
 };
 
-TEST(CTextReader, BlockPathsTranslateLikeTheReference)
+TEST_P(TextReader, BlockPathsTranslateLikeTheReference)
 {
     for (const ReaderCase& c : kReaderCases) {
         SCOPED_TRACE(c.name);

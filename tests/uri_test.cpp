@@ -7,6 +7,11 @@
 #include <vector>
 
 #include "tests/support/convert_test_util.h"
+#include "tests/support/simd_levels.h"
+
+// Every test of this file runs once per instruction-set level.
+class Uri : public CAtEveryLevel {};
+GLYPHMILL_AT_EVERY_LEVEL(Uri);
 
 namespace {
 
@@ -70,7 +75,7 @@ uint32_t ReferenceDecode(const unsigned char** cursor, unsigned char* output, ui
 const std::vector<std::string> kFragments = {"%", "%%", "%4", "%41", "%4a", "%4A", "%e9", "%zz", "%4z",
                                              "%z4", "%g0", "+", " ", "\r", "\n", "a", "Z", "9", "-"};
 
-TEST(Uri, EdgeCases)
+TEST_P(Uri, EdgeCases)
 {
     struct Case {
         const char* name;
@@ -102,7 +107,7 @@ TEST(Uri, EdgeCases)
     }
 }
 
-TEST(Uri, ChunkSizes)
+TEST_P(Uri, ChunkSizes)
 {
     const std::vector<Chunk> encoded = ConvertChunks(UriEncode, std::string(16383, ' '), LINE_BUF_SIZE);
     ASSERT_FALSE(encoded.empty());
@@ -116,13 +121,13 @@ TEST(Uri, ChunkSizes)
     EXPECT_EQ(decoded[1].output.size(), 9u);
 }
 
-TEST(Uri, CapacityWithoutRoom)
+TEST_P(Uri, CapacityWithoutRoom)
 {
     ExpectNoStepWithoutRoom(UriEncode, std::string(40, ' '));
     ExpectNoStepWithoutRoom(UriDecode, std::string(40, '%'));
 }
 
-TEST(Uri, RoundTrip)
+TEST_P(Uri, RoundTrip)
 {
     std::mt19937 random(5);
     std::vector<std::string> lines = {AllByteValues()};
@@ -134,7 +139,7 @@ TEST(Uri, RoundTrip)
     }
 }
 
-TEST(Uri, MatchStepByStepScan)
+TEST_P(Uri, MatchStepByStepScan)
 {
     std::mt19937 random(3);
     std::string percentEverywhere;
@@ -160,7 +165,7 @@ TEST(Uri, MatchStepByStepScan)
     ExpectSameChunks(UriDecode, ReferenceDecode, longLine, 40);
 }
 
-TEST(Uri, Holdback)
+TEST_P(Uri, Holdback)
 {
     struct Case {
         const char* name;

@@ -1,5 +1,7 @@
 #include <cstdio>
+#include <cstdlib>
 
+#include "convert/simd.h"
 #include "tool/tooloptions.h"
 
 namespace {
@@ -20,10 +22,30 @@ void PrintUsage(CToolOptions& options)
     std::fflush(stderr);
 }
 
+// GLYPHMILL_SIMD lowers the instruction set the kernels use (for tests,
+// benchmarks and a processor that misbehaves); it never raises it.
+bool ApplySimdLevelFromEnvironment()
+{
+    const char* name = std::getenv("GLYPHMILL_SIMD");
+    if (name == nullptr || name[0] == '\0') {
+        return true;
+    }
+    simd::Level level = simd::Level::kPortable;
+    if (!simd::ParseLevel(name, &level)) {
+        std::fprintf(stderr, "Error: GLYPHMILL_SIMD must be portable, sse2, avx2 or avx512, not '%s'.\n", name);
+        return false;
+    }
+    simd::UseLevel(level);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (!ApplySimdLevelFromEnvironment()) {
+        return kExitUsage;
+    }
     CToolOptions options;
     const bool parsed = options.Parse(argc, argv);
     if (!parsed || options.IsHelpWanted()) {

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "convert/simd.h"
+
+namespace simd {
+// Test names and messages show the level by name.
+inline void PrintTo(Level level, std::ostream* out)
+{
+    *out << LevelName(level);
+}
+}  // namespace simd
+
+// Every instruction-set level this build has and this processor runs, from
+// the portable one up: the tables of kernel tests run once per level.
+inline std::vector<simd::Level> SupportedLevels()
+{
+    std::vector<simd::Level> levels;
+    for (int level = 0; level <= static_cast<int>(simd::SupportedLevel()); ++level) {
+        levels.push_back(static_cast<simd::Level>(level));
+    }
+    return levels;
+}
+
+// A test fixture whose parameter is the level the kernels use while it runs.
+class CAtEveryLevel : public ::testing::TestWithParam<simd::Level> {
+protected:
+    void SetUp() override { ASSERT_EQ(simd::UseLevel(GetParam()), GetParam()); }
+    void TearDown() override { simd::UseLevel(simd::SupportedLevel()); }
+};
+
+inline std::string LevelTestName(const ::testing::TestParamInfo<simd::Level>& info)
+{
+    return simd::LevelName(info.param);
+}
+
+// Runs the tests of `fixture` (a CAtEveryLevel) once per supported level.
+#define GLYPHMILL_AT_EVERY_LEVEL(fixture) \
+    INSTANTIATE_TEST_SUITE_P(Levels, fixture, ::testing::ValuesIn(SupportedLevels()), LevelTestName)
