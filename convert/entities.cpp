@@ -30,6 +30,11 @@ uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output, 
     return kernels::Active().m_decodeXml(cursor, output, remaining, capacity);
 }
 
+bool HasNoAmpersand(const unsigned char* text, uint32_t length)
+{
+    return bytescan::FindFirst(text, length, entitykernels::kAmpersand) == nullptr;
+}
+
 uint32_t EntityDecodeHoldback(const unsigned char* piece, uint32_t length)
 {
     using entitykernels::kAmpersand;

@@ -69,6 +69,9 @@ uint32_t EncodeXmlEntities(const unsigned char** cursor, unsigned char* output,
 uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output,
                            uint32_t* remaining, uint32_t capacity);
 
+// Whether decoding would copy `text` unchanged: it holds no '&'.
+bool HasNoAmpersand(const unsigned char* text, uint32_t length);
+
 // For a piece of a line that does not end the line: how many bytes at its end
 // must be put in front of the next piece so that an entity text cut by the
 // split is matched whole. Decoding the piece without them and then the rest

@@ -32,6 +32,11 @@ uint32_t ToUnixLineEnds(const unsigned char** cursor, unsigned char* output, uin
     return bytescan::Finish(cursor, remaining, in, output, out);
 }
 
+bool HasNoCR(const unsigned char* text, uint32_t length)
+{
+    return bytescan::FindFirst(text, length, kCR) == nullptr;
+}
+
 uint32_t ToWindowsLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                            uint32_t capacity)
 {

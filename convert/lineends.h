@@ -11,6 +11,9 @@
 uint32_t ToUnixLineEnds(const unsigned char** cursor, unsigned char* output,
                         uint32_t* remaining, uint32_t capacity);
 
+// Whether ToUnixLineEnds would copy `text` unchanged: it holds no CR.
+bool HasNoCR(const unsigned char* text, uint32_t length);
+
 // Writes every LF as CR LF and drops every lone CR. Stops once the output holds
 // capacity - 1 bytes, since one input byte may produce two.
 uint32_t ToWindowsLineEnds(const unsigned char** cursor, unsigned char* output,

@@ -14,6 +14,11 @@ uint32_t UriDecode(const unsigned char** cursor, unsigned char* output, uint32_t
     return kernels::Active().m_uriDecode(cursor, output, remaining, capacity);
 }
 
+bool HasNoPercent(const unsigned char* text, uint32_t length)
+{
+    return bytescan::FindFirst(text, length, urikernels::kPercent) == nullptr;
+}
+
 uint32_t UriDecodeHoldback(const unsigned char* piece, uint32_t length)
 {
     using urikernels::kEscapeLength;

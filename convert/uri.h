@@ -19,6 +19,9 @@ uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t
 uint32_t UriDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                    uint32_t capacity);
 
+// Whether UriDecode would copy `text` unchanged: it holds no '%'.
+bool HasNoPercent(const unsigned char* text, uint32_t length);
+
 // For a piece of a line that does not end the line: how many bytes at its end
 // must be put in front of the next piece so that an escape cut by the split
 // is decoded whole. Decoding the piece without them and then the rest gives

@@ -26,6 +26,12 @@ uint32_t HeldBack(const Conversion& conversion, const ByteSpan& run, bool endsLi
     return conversion.m_holdback(run.m_data, run.m_size);
 }
 
+bool NeedsConverting(const Conversion& conversion, const unsigned char* text, uint32_t length)
+{
+    return conversion.m_convert != nullptr &&
+           (conversion.m_unchanged == nullptr || !conversion.m_unchanged(text, length));
+}
+
 }  // namespace
 
 DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutputBuffer& output)
@@ -49,7 +55,7 @@ DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutp
         if (conversion.m_recode != nullptr) {
             conversion.m_recode(run.m_data, length);
         }
-        const bool written = conversion.m_convert != nullptr
+        const bool written = NeedsConverting(conversion, run.m_data, length)
                                  ? ConvertRun(conversion.m_convert, run.m_data, length, output)
                                  : output.Append(run.m_data, length);
         if (!written) {

@@ -13,11 +13,16 @@ using HoldbackFn = uint32_t (*)(const unsigned char* piece, uint32_t length);
 // In-place character-set step applied to the text before it is converted.
 using RecodeFn = void (*)(unsigned char* buffer, uint32_t length);
 
+// Whether the converter would write `text` exactly as it is: such text is
+// handed to the output without the converter's copy.
+using UnchangedFn = bool (*)(const unsigned char* text, uint32_t length);
+
 // The one conversion a run applies.
 struct Conversion {
     RecodeFn m_recode = nullptr;      // null: no character-set step
     ConvertFn m_convert = nullptr;    // null: text is copied unchanged
     HoldbackFn m_holdback = nullptr;  // null: a cut inside a line cannot change the output
+    UnchangedFn m_unchanged = nullptr;  // null: always convert
 };
 
 enum class DriveResult { Done, ReadFailed, WriteFailed };

@@ -79,17 +79,18 @@ struct Job {
 
 const Job kJobs[] = {
     {"copy", {}},
-    {"unix", {nullptr, ToUnixLineEnds, nullptr}},
+    {"unix", {nullptr, ToUnixLineEnds, nullptr, nullptr}},
+    {"unix, unchanged runs written as they are", {nullptr, ToUnixLineEnds, nullptr, HasNoCR}},
     {"windows", {nullptr, ToWindowsLineEnds, nullptr}},
     {"mac", {nullptr, ToMacLineEnds, nullptr}},
     {"oem to ansi", {OemToAnsi, nullptr, nullptr}},
     {"ansi to oem", {AnsiToOem, nullptr, nullptr}},
     {"html encode", {nullptr, EncodeHtmlEntities, nullptr}},
-    {"html decode", {nullptr, DecodeHtmlEntities, EntityDecodeHoldback}},
+    {"html decode", {nullptr, DecodeHtmlEntities, EntityDecodeHoldback, HasNoAmpersand}},
     {"xml encode", {nullptr, EncodeXmlEntities, nullptr}},
-    {"xml decode", {nullptr, DecodeXmlEntities, EntityDecodeHoldback}},
+    {"xml decode", {nullptr, DecodeXmlEntities, EntityDecodeHoldback, nullptr}},
     {"uri encode", {nullptr, UriEncode, nullptr}},
-    {"uri decode", {nullptr, UriDecode, UriDecodeHoldback}},
+    {"uri decode", {nullptr, UriDecode, UriDecodeHoldback, HasNoPercent}},
 };
 
 TEST_P(Driver, PieceSizeNeverChangesTheOutput)

@@ -72,24 +72,25 @@ TEST(CToolOptions, EachOptionSelectsItsConversion)
         RecodeFn recode;
         ConvertFn convert;
         HoldbackFn holdback;
+        UnchangedFn unchanged;
         bool binaryOutput;
     };
     const Case kCases[] = {
-        {"-a", platform::OemToAnsi, nullptr, nullptr, false},
-        {"-a-", platform::AnsiToOem, nullptr, nullptr, false},
-        {"-u", nullptr, ToUnixLineEnds, nullptr, true},
-        {"-w", nullptr, ToWindowsLineEnds, nullptr, true},
-        {"-m+", nullptr, ToMacLineEnds, nullptr, true},
+        {"-a", platform::OemToAnsi, nullptr, nullptr, nullptr, false},
+        {"-a-", platform::AnsiToOem, nullptr, nullptr, nullptr, false},
+        {"-u", nullptr, ToUnixLineEnds, nullptr, HasNoCR, true},
+        {"-w", nullptr, ToWindowsLineEnds, nullptr, nullptr, true},
+        {"-m+", nullptr, ToMacLineEnds, nullptr, nullptr, true},
         // Line ends turned off copy the text, through a text-mode stream on Windows.
-        {"-u-", nullptr, nullptr, nullptr, false},
-        {"-w-", nullptr, nullptr, nullptr, false},
-        {"-m-", nullptr, nullptr, nullptr, false},
-        {"-h", nullptr, EncodeHtmlEntities, nullptr, false},
-        {"-h-", nullptr, DecodeHtmlEntities, EntityDecodeHoldback, false},
-        {"-x+", nullptr, EncodeXmlEntities, nullptr, false},
-        {"-x-", nullptr, DecodeXmlEntities, EntityDecodeHoldback, false},
-        {"-I", nullptr, UriEncode, nullptr, false},
-        {"/i-", nullptr, UriDecode, UriDecodeHoldback, false},
+        {"-u-", nullptr, nullptr, nullptr, nullptr, false},
+        {"-w-", nullptr, nullptr, nullptr, nullptr, false},
+        {"-m-", nullptr, nullptr, nullptr, nullptr, false},
+        {"-h", nullptr, EncodeHtmlEntities, nullptr, nullptr, false},
+        {"-h-", nullptr, DecodeHtmlEntities, EntityDecodeHoldback, HasNoAmpersand, false},
+        {"-x+", nullptr, EncodeXmlEntities, nullptr, nullptr, false},
+        {"-x-", nullptr, DecodeXmlEntities, EntityDecodeHoldback, HasNoAmpersand, false},
+        {"-I", nullptr, UriEncode, nullptr, nullptr, false},
+        {"/i-", nullptr, UriDecode, UriDecodeHoldback, HasNoPercent, false},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.option);
@@ -101,6 +102,7 @@ TEST(CToolOptions, EachOptionSelectsItsConversion)
         EXPECT_EQ(settings.m_conversion.m_recode, c.recode);
         EXPECT_EQ(settings.m_conversion.m_convert, c.convert);
         EXPECT_EQ(settings.m_conversion.m_holdback, c.holdback);
+        EXPECT_EQ(settings.m_conversion.m_unchanged, c.unchanged);
         EXPECT_EQ(settings.m_binaryStandardOutput, c.binaryOutput);
         EXPECT_STREQ(settings.m_inputPath, "in");
         EXPECT_STREQ(settings.m_outputPath, "out");

@@ -30,14 +30,14 @@ CToolOptions::CToolOptions()
 // -h, -x, -i and -a select a direction either way.
 const CToolOptions::ConversionRow CToolOptions::kConversionRows[] = {
     {&CToolOptions::m_ansi, {platform::OemToAnsi, nullptr, nullptr}, {platform::AnsiToOem, nullptr, nullptr}, false},
-    {&CToolOptions::m_unix, {nullptr, ToUnixLineEnds, nullptr}, {}, true},
+    {&CToolOptions::m_unix, {nullptr, ToUnixLineEnds, nullptr, HasNoCR}, {}, true},
     {&CToolOptions::m_windows, {nullptr, ToWindowsLineEnds, nullptr}, {}, true},
     {&CToolOptions::m_mac, {nullptr, ToMacLineEnds, nullptr}, {}, true},
-    {&CToolOptions::m_html, {nullptr, EncodeHtmlEntities, nullptr}, {nullptr, DecodeHtmlEntities, EntityDecodeHoldback},
+    {&CToolOptions::m_html, {nullptr, EncodeHtmlEntities, nullptr}, {nullptr, DecodeHtmlEntities, EntityDecodeHoldback, HasNoAmpersand},
      false},
-    {&CToolOptions::m_xml, {nullptr, EncodeXmlEntities, nullptr}, {nullptr, DecodeXmlEntities, EntityDecodeHoldback},
+    {&CToolOptions::m_xml, {nullptr, EncodeXmlEntities, nullptr}, {nullptr, DecodeXmlEntities, EntityDecodeHoldback, HasNoAmpersand},
      false},
-    {&CToolOptions::m_uri, {nullptr, UriEncode, nullptr}, {nullptr, UriDecode, UriDecodeHoldback}, false},
+    {&CToolOptions::m_uri, {nullptr, UriEncode, nullptr}, {nullptr, UriDecode, UriDecodeHoldback, HasNoPercent}, false},
 };
 
 const CToolOptions::ConversionRow* CToolOptions::GivenConversion() const
