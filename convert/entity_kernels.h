@@ -229,29 +229,44 @@ unsigned char MatchEntity(const unsigned char* at, const unsigned char* end)
     return kNoRow;
 }
 
-// A decoding step for a '&' with at least eight bytes from it on: the first
-// ';' found in a word fixes the length, and the text up to it is one hash
-// key. The length comes from the ';' rather than from the row found, so that
-// the next step need not wait for the table lookups when, as usual, the text
-// is an entity.
+// The entity text at `at`, which has at least eight bytes from it on: the
+// first ';' found in a word fixes the length, and the text up to it is one
+// hash key. The length comes from the ';' rather than from the row found, so
+// that the next step need not wait for the table lookups when, as usual, the
+// text is an entity.
 template <const EntityIndex& kIndex>
-GLYPHMILL_INLINE void DecodeWordStep(const unsigned char*& in, unsigned char*& out)
+GLYPHMILL_INLINE bool MatchWord(const unsigned char* at, unsigned char& code, unsigned& length)
 {
     constexpr uint64_t kOnes = 0x0101010101010101u;
     // The first byte lowest on every host: the keys are built that way.
-    const uint64_t word = bytescan::LoadLittleEndian64(in);
+    const uint64_t word = bytescan::LoadLittleEndian64(at);
     const uint64_t semicolons = word ^ (kOnes * kSemicolon);
     // The lowest flagged byte is the first ';' (a borrow only flags bytes above it).
     const uint64_t found = (semicolons - kOnes) & ~semicolons & (kOnes << 7);
-    if (__builtin_expect(found != 0, 1)) {
-        const unsigned bits = static_cast<unsigned>(bytescan::LowestBit64(found)) + 1;
-        const uint64_t key = bits == 64 ? word : word & ((uint64_t{1} << bits) - 1);
-        const unsigned char row = kIndex.m_slotRow[HashSlot(key)];
-        if (__builtin_expect(row != kNoRow && kIndex.m_key[row] == key, 1)) {
-            *out++ = kIndex.m_code[row];
-            in += bits / 8;
-            return;
-        }
+    if (__builtin_expect(found == 0, 0)) {
+        return false;
+    }
+    const unsigned bits = static_cast<unsigned>(bytescan::LowestBit64(found)) + 1;
+    const uint64_t key = bits == 64 ? word : word & ((uint64_t{1} << bits) - 1);
+    const unsigned char row = kIndex.m_slotRow[HashSlot(key)];
+    if (__builtin_expect(row == kNoRow || kIndex.m_key[row] != key, 0)) {
+        return false;
+    }
+    code = kIndex.m_code[row];
+    length = bits / 8;
+    return true;
+}
+
+// A decoding step for a '&' with at least eight bytes from it on.
+template <const EntityIndex& kIndex>
+GLYPHMILL_INLINE void DecodeWordStep(const unsigned char*& in, unsigned char*& out)
+{
+    unsigned char code = 0;
+    unsigned length = 0;
+    if (MatchWord<kIndex>(in, code, length)) {
+        *out++ = code;
+        in += length;
+        return;
     }
     *out++ = kAmpersand;
     ++in;
@@ -302,10 +317,59 @@ uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uin
                                                  EncodeStep<kIndex>);
 }
 
+#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
+// Whole chunks while eight bytes after a chunk can be read and the output
+// has room for a full store: each entity's byte is put in place of its '&'
+// and the rest of its text compressed away, so that the steps no longer wait
+// for one another's output. The end of an entity that reaches into the next
+// chunk is dropped from the front of that chunk; the chunks themselves follow
+// one another at a fixed stride, so that the loads never wait for the
+// decoding. A step is never divided: the cursor ends past the last entity.
+template <const EntityIndex& kIndex>
+void DecodeChunksCompressed(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                            const unsigned char* limit)
+{
+    constexpr ptrdiff_t kChunk = bytescan::kChunk;
+    unsigned carried = 0;  // bytes at the front of this chunk that end the last one's entity
+    while (end - in >= kChunk + 8 && limit - out >= kChunk) {
+        __m512i bytes = _mm512_loadu_si512(in);
+        uint64_t drop = (uint64_t{1} << carried) - 1;
+        carried = 0;
+        for (uint64_t amps = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kAmpersand)); amps != 0;
+             amps &= amps - 1) {
+            const unsigned at = bytescan::LowestBit64(amps);
+            unsigned char code = 0;
+            unsigned length = 0;
+            if (MatchWord<kIndex>(in + at, code, length)) {
+                bytes = _mm512_mask_set1_epi8(bytes, uint64_t{1} << at, static_cast<char>(code));
+                // The text after the '&', as far as it lies in this chunk.
+                const unsigned through = at + length;
+                drop |= (through >= kChunk ? 0 : uint64_t{1} << through) - (uint64_t{2} << at);
+                carried = through > kChunk ? through - kChunk : 0;
+            }
+        }
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(~drop, bytes));
+        out += kChunk - __builtin_popcountll(drop);
+        in += kChunk;
+    }
+    in += carried;
+}
+#endif
+
 template <typename V, const EntityIndex& kIndex>
 uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                         uint32_t capacity)
 {
+#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
+    if constexpr (V::kHasCompress) {
+        const unsigned char* in = *cursor;
+        unsigned char* out = output;
+        DecodeChunksCompressed<kIndex>(in, in + *remaining, out, bytescan::OutputLimit(output, capacity));
+        const uint32_t written = bytescan::Finish(cursor, remaining, in, output, out);
+        return written +
+               steploop::Decode<V, kAmpersand>(cursor, out, remaining, capacity - written, DecodeStep<kIndex>);
+    }
+#endif
     return steploop::Decode<V, kAmpersand>(cursor, output, remaining, capacity, DecodeStep<kIndex>);
 }
 

@@ -164,13 +164,30 @@ GLYPHMILL_INLINE void EncodeBlock16(const unsigned char*& in, unsigned char*& ou
 }
 
 // Whole chunks while the output has room for every byte escaped and the
-// last block's full store.
+// last block's full store. A chunk with few bytes to escape is copied in runs
+// between steps; one with many goes as four blocks without a step.
 inline void EncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                          const unsigned char* limit)
 {
-    while (end - in >= bytescan::kChunk && limit - out >= 4 * bytescan::kChunk) {
+    constexpr ptrdiff_t kChunk = bytescan::kChunk;
+    constexpr int kFewEscapes = 2;
+    while (end - in >= kChunk && limit - out >= 4 * kChunk) {
         const uint64_t reserved = ReservedBits<isa::Avx512>(in);
-        for (unsigned block = 0; block < 64; block += 16) {
+        if (__builtin_popcountll(reserved) <= kFewEscapes) {
+            const unsigned char* const chunk = in;
+            for (uint64_t left = reserved; left != 0; left &= left - 1) {
+                const unsigned char* const next = chunk + bytescan::LowestBit64(left);
+                isa::Avx512::CopyRun(out, in, next - in);
+                out += next - in;
+                in = next;
+                EncodeStep(in, out);
+            }
+            isa::Avx512::CopyRun(out, in, chunk + kChunk - in);
+            out += chunk + kChunk - in;
+            in = chunk + kChunk;
+            continue;
+        }
+        for (unsigned block = 0; block < kChunk; block += 16) {
             EncodeBlock16(in, out, reserved >> block);
         }
     }
@@ -190,31 +207,41 @@ GLYPHMILL_INLINE __mmask64 HexDigits(__m512i bytes, __m512i& values)
 // Whole chunks while the two bytes after a chunk can be read and the output
 // has room for a full store: the escapes of a chunk are found at once (a
 // digit is never a '%', so escapes never overlap), their bytes put in place
-// of the '%' and the digits compressed away. An escape whose digits reach
-// into the next chunk moves the next chunk's start past them, so a step is
-// never divided.
+// of the '%' and the digits compressed away. The digits of an escape at the
+// end of a chunk are dropped from the front of the next one; the chunks
+// themselves follow one another at a fixed stride, so that the loads never
+// wait for the decoding. A step is never divided: the cursor ends past the
+// last escape's digits.
 inline void DecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                          const unsigned char* limit)
 {
     constexpr ptrdiff_t kChunk = bytescan::kChunk;
+    uint64_t carried = 0;  // lanes of this chunk that are digits of the last one's escape
     while (end - in >= kChunk + 2 && limit - out >= kChunk) {
         const __m512i bytes = _mm512_loadu_si512(in);
+        const uint64_t percents = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kPercent)) & ~carried;
+        if (percents == 0 && carried == 0) {
+            _mm512_storeu_si512(out, bytes);
+            out += kChunk;
+            in += kChunk;
+            continue;
+        }
         __m512i high;
         __m512i low;
         const __mmask64 highDigits = HexDigits(_mm512_loadu_si512(in + 1), high);
         const __mmask64 lowDigits = HexDigits(_mm512_loadu_si512(in + 2), low);
-        const uint64_t escapes = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kPercent)) & highDigits & lowDigits;
+        const uint64_t escapes = percents & highDigits & lowDigits;
         // Shifted as 16-bit lanes, so only the digit's own four bits may stay.
         const __m512i highNibbles = _mm512_slli_epi16(_mm512_and_si512(high, _mm512_set1_epi8(0x0F)), 4);
-        const __m512i decoded = _mm512_or_si512(highNibbles, low);
-        const __m512i merged = _mm512_mask_mov_epi8(bytes, escapes, decoded);
-        const uint64_t drop = escapes << 1 | escapes << 2;
+        const __m512i merged = _mm512_mask_mov_epi8(bytes, escapes, _mm512_or_si512(highNibbles, low));
+        const uint64_t drop = escapes << 1 | escapes << 2 | carried;
         _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(~drop, merged));
         out += kChunk - __builtin_popcountll(drop);
-        // Digits past the chunk: two after an escape in its last lane, one
-        // after an escape in the lane before.
-        in += kChunk + ((escapes >> 63) != 0 ? 2 : (escapes >> 62) & 1);
+        in += kChunk;
+        // Two digits past an escape in the last lane, one past one in the lane before.
+        carried = escapes >> 62 | escapes >> 63;
     }
+    in += carried == 0 ? 0 : 64 - __builtin_clzll(carried);
 }
 #endif
 
