@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
 """Times glyphmill against cat and the peer tools on the corpus of corpus.py.
 
-Usage: compare.py GLYPHMILL CORPUSDIR
+Usage: compare.py GLYPHMILL CORPUSDIR [CHART.svg]
 
 For every job the peers are first run once under /usr/bin/time -v: their
 output is compared with glyphmill's (a peer that differs is listed, not
-timed) and their peak memory recorded. Then glyphmill, cat and the peers with
-the same output run in one hyperfine invocation (--warmup 1 --runs 5, output
-to /dev/null). Prints one Markdown table and the targets met or missed.
+timed) and their peak memory recorded. Then glyphmill at each instruction-set
+level (GLYPHMILL_SIMD), cat and the peers with the same output run in one
+hyperfine invocation (--warmup 1 --runs 5, output to /dev/null). Prints one
+Markdown table and the targets met or missed, and draws the MB/s of cat,
+glyphmill per level and the best peer as an SVG bar chart when asked.
 """
 
 import json
+
+import chart
 import os
 import re
 import shlex
@@ -57,31 +61,31 @@ def table_peers(table):
 def jobs(tables):
     """(option, input file, cat-ratio target, peer-ratio target, peers)."""
     return [
-        ("-u", "prose_crlf.txt", 3, 2, [
+        ("-u", "prose_crlf.txt", 1.5, 4, [
             ("tr -d '\\r'", "tr -d '\\r'"),
             ("dos2unix", "dos2unix"),
             ("python3 replace", py_replace([("\r\n", "\n")])),
         ]),
-        ("-w", "prose_lf.txt", 3, 2, [
+        ("-w", "prose_lf.txt", 2, 4, [
             ("unix2dos", "unix2dos"),
             ("python3 replace", py_replace([("\n", "\r\n")])),
             ("sed", "sed 's/$/\\r/'"),
         ]),
-        ("-m", "prose_lf.txt", 3, 2, [
+        ("-m", "prose_lf.txt", 1.5, 4, [
             ("tr '\\n' '\\r'", "tr '\\n' '\\r'"),
             ("python3 replace", py_replace([("\n", "\r")])),
         ]),
-        ("-a", "cp437.txt", 3, 2, table_peers(tables["-a"]) + [
+        ("-a", "cp437.txt", 1.5, 4, table_peers(tables["-a"]) + [
             ("iconv", "iconv -f CP437 -t CP1252"),
         ]),
-        ("-a-", "latin1.txt", 3, 2, table_peers(tables["-a-"]) + [
+        ("-a-", "latin1.txt", 1.5, 4, table_peers(tables["-a-"]) + [
             ("iconv", "iconv -f CP1252 -t CP437"),
         ]),
-        ("-h", "latin1.txt", 5, 10, [
+        ("-h", "latin1.txt", 2.5, 4, [
             ("php htmlentities", php(PHP_LINES.format('htmlentities($l, ENT_COMPAT | ENT_HTML401, "ISO-8859-1")'))),
             ("perl HTML::Entities", perl('encode_entities($_, "<>&\\"\\x{A1}-\\x{FF}")', "-MHTML::Entities")),
         ]),
-        ("-h-", "latin1.html", 3, 10, [
+        ("-h-", "latin1.html", 2.5, 4, [
             ("php html_entity_decode",
              php(PHP_LINES.format('html_entity_decode($l, ENT_COMPAT | ENT_HTML401, "ISO-8859-1")'))),
             ("perl HTML::Entities", perl("decode_entities($_)", "-MHTML::Entities")),
@@ -90,22 +94,22 @@ def jobs(tables):
                                          "sys.stdin.buffer.read().decode('latin-1')).encode('latin-1'))")),
             ("recode", "recode html..latin1"),
         ]),
-        ("-x", "latin1.txt", 5, 10, [
+        ("-x", "latin1.txt", 2, 4, [
             ("xmlstarlet esc", "xmlstarlet esc"),
             ("php htmlspecialchars", php(PHP_LINES.format('htmlspecialchars($l, ENT_QUOTES | ENT_XML1, "ISO-8859-1")'))),
             ("python3 replace", py_replace(XML_ENC)),
         ]),
-        ("-x-", "latin1.xml", 3, 10, [
+        ("-x-", "latin1.xml", 2, 4, [
             ("xmlstarlet unesc", "xmlstarlet unesc"),
             ("php htmlspecialchars_decode",
              php(PHP_LINES.format("htmlspecialchars_decode($l, ENT_QUOTES | ENT_XML1)"))),
             ("python3 replace", py_replace([(b, a) for a, b in XML_ENC[1:]] + [("&amp;", "&")])),
         ]),
-        ("-i", "latin1.txt", 5, 10, [
+        ("-i", "latin1.txt", 3, 4, [
             ("perl sprintf", perl("s/([^A-Za-z0-9\\-_.!~*'()\\r\\n])/sprintf('%%%02x', ord($1))/ge")),
             ("php rawurlencode", php(PHP_LINES.format('rawurlencode(rtrim($l, "\\n")) . (substr($l, -1) == "\\n" ? "\\n" : "")'))),
         ]),
-        ("-i-", "latin1.uri", 3, 10, [
+        ("-i-", "latin1.uri", 2.5, 4, [
             ("php rawurldecode", php(PHP_LINES.format("rawurldecode($l)"))),
             ("perl hex", perl("s/%([0-9A-Fa-f]{2})/chr(hex($1))/ge")),
         ]),
@@ -154,7 +158,22 @@ def hyperfine(commands, json_path):
         return {r["command"]: r["median"] for r in json.load(text)["results"]}
 
 
-def measure_job(glyphmill, workdir, job):
+LEVELS = ("portable", "sse2", "avx2", "avx512")
+
+
+def supported_levels():
+    """The levels this processor runs, as glyphmill detects them: a higher one
+    would only repeat the highest."""
+    with open("/proc/cpuinfo") as info:
+        flags = set(re.search(r"^flags\s*:(.*)$", info.read(), re.M).group(1).split())
+    if {"avx512bw", "avx512vbmi", "avx512_vbmi2", "bmi2"} <= flags:
+        return list(LEVELS)
+    if {"avx2", "bmi2"} <= flags:
+        return list(LEVELS[:3])
+    return list(LEVELS[:2]) if "sse2" in flags else list(LEVELS[:1])
+
+
+def measure_job(glyphmill, workdir, job, levels):
     option, name, _, _, peers = job
     source = os.path.join(workdir, name)
     reference = os.path.join(workdir, "out.glyphmill")
@@ -162,6 +181,8 @@ def measure_job(glyphmill, workdir, job):
     _, gm_rss = run_measured("{} -q {}".format(glyphmill, option), source, reference)
     _, cat_rss = run_measured("cat", source, os.path.join(workdir, "out.cat"))
     rows = [("glyphmill", gm_command, gm_rss, "reference"), ("cat", "cat < " + source, cat_rss, "-")]
+    for level in levels:
+        rows.append(("glyphmill " + level, "GLYPHMILL_SIMD={} {}".format(level, gm_command), gm_rss, "same"))
     for peer, command in peers:
         output = os.path.join(workdir, "out.peer")
         status, rss = run_measured(command, source, output)
@@ -188,9 +209,9 @@ def verdicts(job, rows, medians):
     option, _, cat_target, peer_target, _ = job
     gm = medians["glyphmill"]
     cat_ratio = gm / medians["cat"]
-    peers = [medians[tool] for tool, _, _, verdict in rows if verdict == "same"]
     line = "{}: {:.2f}x cat (target <= {}x)".format(option, cat_ratio, cat_target)
     met = cat_ratio <= cat_target
+    peers = [medians[tool] for tool, _, _, verdict in rows if verdict == "same" and not tool.startswith("glyphmill")]
     if peers:
         speedup = min(peers) / gm
         line += ", {:.1f}x the fastest same-output peer (target >= {}x)".format(speedup, peer_target)
@@ -204,18 +225,21 @@ def verdicts(job, rows, medians):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         sys.exit(__doc__)
     glyphmill, workdir = os.path.abspath(sys.argv[1]), sys.argv[2]
+    levels = supported_levels()
+    bars = []
     tables = {option: code_page_table(glyphmill, option, workdir) for option in ("-a", "-a-")}
     print("| job | tool | MB/s | time / cat | time / glyphmill | peak RSS | output |")
     print("|---|---|---:|---:|---:|---:|---|")
     summary = []
     for job in jobs(tables):
-        size, rows, medians = measure_job(glyphmill, workdir, job)
+        size, rows, medians = measure_job(glyphmill, workdir, job, levels)
         for line in table_rows(job[0], size, rows, medians):
             print(line, flush=True)
         summary.append(verdicts(job, rows, medians))
+        bars.append(chart.job_bars(job[0], size, rows, medians, levels))
     nolf = os.path.join(workdir, "nolf.txt")
     gigabyte = 1024 * MIB
     for option, label, generator in (
@@ -228,6 +252,9 @@ def main():
     print("Targets (time ratios of medians; peak RSS of glyphmill):")
     for line in summary:
         print("- " + line)
+    if len(sys.argv) == 4:
+        with open(sys.argv[3], "w") as svg:
+            svg.write(chart.svg(bars, levels))
 
 
 if __name__ == "__main__":

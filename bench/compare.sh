@@ -2,7 +2,8 @@
 # Times glyphmill against cat and the peer tools on a generated corpus of about
 # 100 MB per file and prints one table (see docs/BENCHMARKS.md).
 #
-#   bench/compare.sh [SCRATCHDIR]     (default /tmp/glyphmill-bench, ~1 GB)
+#   bench/compare.sh [SCRATCHDIR [CHART.svg]]   (default /tmp/glyphmill-bench, ~1 GB;
+#                                               chart docs/benchmarks.svg)
 #
 # Builds glyphmill (Release) into build/compare if needed and installs the
 # missing peers when run as root on Debian. Takes about 10 minutes; run it on
@@ -10,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scratch=${1:-/tmp/glyphmill-bench}
+chart=${2:-docs/benchmarks.svg}
 
 ensure_packages() {
   local missing=()
@@ -40,4 +42,4 @@ python3 bench/corpus.py "$glyphmill" "$scratch"
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(date -u +%F)"
 echo
-python3 bench/compare.py "$glyphmill" "$scratch"
+python3 bench/compare.py "$glyphmill" "$scratch" "$chart"
