@@ -171,7 +171,8 @@ inline void EncodeChunks(const unsigned char*& in, const unsigned char* end, uns
 {
     constexpr ptrdiff_t kChunk = bytescan::kChunk;
     constexpr int kFewEscapes = 2;
-    while (end - in >= kChunk && limit - out >= 4 * kChunk) {
+    // A run copy may read a chunk from the last byte of the chunk on.
+    while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
         const uint64_t reserved = ReservedBits<isa::Avx512>(in);
         if (__builtin_popcountll(reserved) <= kFewEscapes) {
             const unsigned char* const chunk = in;
