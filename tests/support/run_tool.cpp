@@ -76,8 +76,17 @@ std::string Quote(const std::string& text)
 
 ToolRun RunTool(const std::string& arguments, const std::string* input, const std::string& redirections)
 {
+    return RunToolWithin(0, arguments, input, redirections);
+}
+
+ToolRun RunToolWithin(int seconds, const std::string& arguments, const std::string* input,
+                      const std::string& redirections)
+{
     CScratchDir io;
     std::string command = Quote(ToolPath()) + " " + arguments;
+    if (seconds > 0) {
+        command = "timeout " + std::to_string(seconds) + " " + command;
+    }
     if (input != nullptr) {
         io.Write("stdin", *input);
         command += " <" + Quote(io.Path("stdin"));

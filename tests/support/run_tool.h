@@ -15,6 +15,10 @@ struct ToolRun {
 // unless `redirections` redirects them.
 ToolRun RunTool(const std::string& arguments, const std::string* input = nullptr,
                 const std::string& redirections = "");
+// The same, the tool stopped by timeout(1) after `seconds` (status 124), so
+// that a tool which never ends fails its test instead of hanging the suite.
+ToolRun RunToolWithin(int seconds, const std::string& arguments, const std::string* input = nullptr,
+                      const std::string& redirections = "");
 
 // A fresh private folder for one test's files, removed with the object.
 class CScratchDir {
