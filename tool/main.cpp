@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "platform/platform.h"
 #include "tool/tooloptions.h"
 
 namespace {
@@ -24,6 +25,9 @@ void PrintUsage(CToolOptions& options)
 
 int main(int argc, char** argv)
 {
+    // Before anything opens a file: a closed standard error must not become
+    // the output file's number, and so receive the messages.
+    platform::ReserveStandardDescriptors();
     CToolOptions options;
     const bool parsed = options.Parse(argc, argv);
     if (!parsed || options.IsHelpWanted()) {
