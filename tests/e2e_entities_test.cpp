@@ -102,7 +102,9 @@ TEST(EndToEndEntities, MatchesStraddlingCutsInsideLongLines)
         dir.Write("in", in);
         const ToolRun viaFile = RunTool(std::string(p.options) + " -q -f" + Quote(dir.Path("in")));
         EXPECT_TRUE(viaFile.out == expected) << "from a file";
-        const ToolRun viaPipe = RunTool(std::string(p.options) + " -q", &in);
+        const ToolRun viaRedirection = RunTool(std::string(p.options) + " -q", &in, "", Feed::Redirect);
+        EXPECT_TRUE(viaRedirection.out == expected) << "from a redirected file";
+        const ToolRun viaPipe = RunTool(std::string(p.options) + " -q", &in, "", Feed::Pipe);
         EXPECT_TRUE(viaPipe.out == expected) << "from a pipe";
     }
 }

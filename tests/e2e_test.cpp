@@ -97,19 +97,33 @@ const ConversionCase kConversions[] = {
     {"value with colon", "-a:+", "\x82", "\xe9"},
 };
 
-TEST(EndToEnd, ConvertsThroughPipesAndFiles)
+// Each row three ways, as users feed the tool: a file argument, a redirected
+// file, a pipe; then into an existing output file longer than the result,
+// which must be cut to the result.
+TEST(EndToEnd, ConvertsThroughFilesRedirectionsAndPipes)
 {
     for (const ConversionCase& c : kConversions) {
         SCOPED_TRACE(c.name);
-        const ToolRun piped = RunTool(std::string(c.options) + " -q", &c.in);
-        EXPECT_EQ(piped.out, AsStandardOutput(c.options, c.out));
-        EXPECT_EQ(piped.err, "");
-        EXPECT_EQ(piped.status, 0);
-
         CScratchDir dir;
         dir.Write("in", c.in);
-        const ToolRun filed = RunTool(std::string(c.options) + " -q -f" + Quote(dir.Path("in")) + " -o=" +
-                                      Quote(dir.Path("out")));
+        const std::string options = std::string(c.options) + " -q";
+        const struct {
+            const char* way;
+            ToolRun run;
+        } runs[] = {
+            {"file argument", RunTool(options + " -f" + Quote(dir.Path("in")))},
+            {"redirection", RunTool(options, &c.in, "", Feed::Redirect)},
+            {"pipe", RunTool(options, &c.in, "", Feed::Pipe)},
+        };
+        for (const auto& [way, run] : runs) {
+            SCOPED_TRACE(way);
+            EXPECT_EQ(run.out, AsStandardOutput(c.options, c.out));
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(run.status, 0);
+        }
+
+        dir.Write("out", c.out + std::string(5000, '#'));
+        const ToolRun filed = RunTool(options + " -f" + Quote(dir.Path("in")) + " -o=" + Quote(dir.Path("out")));
         EXPECT_EQ(dir.Read("out"), c.out);
         EXPECT_EQ(filed.out, "");
         EXPECT_EQ(filed.status, 0);
