@@ -147,4 +147,55 @@ TEST(Driver, ReportsWhichSideFailed)
     }
 }
 
+// The output buffer on its own: whatever the mix of sizes, the sink receives
+// the appended bytes in the order they were appended. A small append is
+// copied; a large one into an empty buffer is written straight from the
+// caller's bytes, so a small one still held must go out first.
+TEST(OutputBuffer, KeepsTheOrderOfAppends)
+{
+    constexpr size_t kSize = 8 * COutputBuffer::kDirectFraction;
+    constexpr size_t kDirect = kSize / COutputBuffer::kDirectFraction;  // the smallest straight write
+    struct OrderCase {
+        const char* name;
+        std::vector<size_t> appends;
+    };
+    const OrderCase cases[] = {
+        {"small then large that fits", {3, kSize - 3}},
+        {"small then large that does not fit", {3, kSize}},
+        {"small then several buffers' worth", {1, 5 * kSize, 2}},
+        {"large into the empty buffer, then small", {kDirect, 2, kDirect}},
+        {"just below a straight write", {kDirect - 1, kDirect, kDirect - 1}},
+        {"fills the buffer exactly", {kSize / 2, kSize / 2, 1}},
+        {"many small", std::vector<size_t>(3 * kSize, 1)},
+    };
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMemorySink sink;
+        COutputBuffer output(sink, kSize);
+        std::string expected;
+        for (size_t i = 0; i < c.appends.size(); ++i) {
+            // Each append its own letter, so that any reordering shows.
+            const std::string bytes(c.appends[i], static_cast<char>('a' + i % 26));
+            ASSERT_TRUE(output.Append(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+            expected += bytes;
+            // What is still held is never ahead of what the sink has.
+            EXPECT_EQ(sink.Text(), expected.substr(0, sink.Text().size()));
+        }
+        ASSERT_TRUE(output.Flush());
+        EXPECT_EQ(sink.Text(), expected);
+    }
+}
+
+TEST(OutputBuffer, AppendFailsWhenTheFlushBeforeItFails)
+{
+    CMemorySink sink(2);
+    COutputBuffer output(sink, 8 * COutputBuffer::kDirectFraction);
+    const std::string small = "abc";
+    const std::string large(8 * COutputBuffer::kDirectFraction, 'z');
+    ASSERT_TRUE(output.Append(reinterpret_cast<const unsigned char*>(small.data()), small.size()));
+    EXPECT_FALSE(output.Append(reinterpret_cast<const unsigned char*>(large.data()), large.size()));
+    EXPECT_EQ(output.LastError(), ENOSPC);
+    EXPECT_EQ(sink.Text(), "");
+}
+
 }  // namespace
