@@ -106,7 +106,7 @@ TEST(Driver, PieceSizeNeverChangesTheOutput)
     }
 }
 
-TEST(Driver, EntityStraddlingThe16383ByteSplitIsDecoded)
+TEST(Driver, EntityStraddlingTheLongestPieceSplitIsDecoded)
 {
     const CConversion decode{nullptr, DecodeHtmlEntities, EntityDecodeHoldback};
     for (size_t offset = 0; offset <= 8; ++offset) {

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "convert/convert.h"
+#include "stream/textreader.h"
 #include "tests/support/run_tool.h"
 
 namespace {
@@ -140,7 +142,9 @@ TEST(EndToEnd, BannerGoesToStandardErrorOnly)
 
 TEST(EndToEnd, LongLinesSurviveWhole)
 {
-    const size_t lengths[] = {16382, 16383, 16384, 16385, 100000, 1000000};
+    // Around the longest piece the reader hands out, and far beyond it.
+    const size_t longest = CTextReader::kMaxPiece;
+    const size_t lengths[] = {longest - 1, longest, longest + 1, longest + 2, 100000, 1000000};
     std::string input;
     std::string expected;
     for (size_t length : lengths) {
@@ -153,14 +157,15 @@ TEST(EndToEnd, LongLinesSurviveWhole)
     EXPECT_TRUE(run.out == expected) << "output of " << run.out.size() << " bytes differs";
 }
 
-TEST(EndToEnd, WindowsLineOf16382BytesToAFile)
+// A line whose CR LF fills the converter's buffer exactly.
+TEST(EndToEnd, WindowsLineFillingTheBufferToAFile)
 {
     CScratchDir dir;
-    dir.Write("in", std::string(16382, 'z') + "\n");
+    dir.Write("in", std::string(LINE_BUF_SIZE - 2, 'z') + "\n");
     RunTool("-w -q -f" + Quote(dir.Path("in")) + " -o" + Quote(dir.Path("out")));
     const std::string out = dir.Read("out");
-    EXPECT_EQ(out.size(), 16384u);
-    EXPECT_EQ(out.substr(16382), "\r\n");
+    EXPECT_EQ(out.size(), LINE_BUF_SIZE);
+    EXPECT_EQ(out.substr(LINE_BUF_SIZE - 2), "\r\n");
 }
 
 TEST(EndToEnd, SampleFileConverts)

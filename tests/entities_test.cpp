@@ -216,23 +216,28 @@ TEST(Entities, HtmlCodesWithoutRow)
 
 TEST(Entities, ChunkSizes)
 {
-    const std::vector<Chunk> encoded = ConvertChunks(EncodeHtmlEntities, std::string(16383, '\xE9'), LINE_BUF_SIZE);
-    ASSERT_EQ(encoded.size(), 9u);
-    EXPECT_EQ(encoded[0].consumed, 2047u);
+    // A longest piece of accents: each byte one 8-byte "&eacute;".
+    const uint32_t entity = sizeof("&eacute;") - 1;
+    const uint32_t perChunk = FullChunkOf(entity) / entity;
+    const std::vector<Chunk> encoded =
+        ConvertChunks(EncodeHtmlEntities, std::string(kLongestPiece, '\xE9'), LINE_BUF_SIZE);
+    ASSERT_EQ(encoded.size(), (kLongestPiece + perChunk - 1) / perChunk);
+    EXPECT_EQ(encoded[0].consumed, perChunk);
     size_t total = 0;
     for (const Chunk& chunk : encoded) {
-        EXPECT_TRUE(&chunk == &encoded.back() || chunk.output.size() >= 16374);
+        EXPECT_TRUE(&chunk == &encoded.back() || chunk.output.size() >= kFullChunk);
         total += chunk.output.size();
     }
-    EXPECT_EQ(encoded[0].output.size(), 16376u);
-    EXPECT_EQ(total, 131064u);
+    EXPECT_EQ(encoded[0].output.size(), FullChunkOf(entity));
+    EXPECT_EQ(total, size_t{kLongestPiece} * entity);
 
     for (const Converters& pair : kBoth) {
         SCOPED_TRACE(pair.name);
-        const std::vector<Chunk> decoded = ConvertChunks(pair.decode, std::string(16383, 'a'), LINE_BUF_SIZE);
+        const std::vector<Chunk> decoded =
+            ConvertChunks(pair.decode, std::string(kLongestPiece, 'a'), LINE_BUF_SIZE);
         ASSERT_EQ(decoded.size(), 2u);
-        EXPECT_EQ(decoded[0].output.size(), 16374u);
-        EXPECT_EQ(decoded[1].output.size(), 9u);
+        EXPECT_EQ(decoded[0].output.size(), kFullChunk);
+        EXPECT_EQ(decoded[1].output.size(), kLongestPiece - kFullChunk);
     }
 }
 
@@ -275,14 +280,14 @@ TEST(Entities, MatchRowByRowScan)
         }
         // Every partial text at the very end of a line.
         for (const std::string& fragment : fragments) {
-            ExpectSameChunks(pair.decode, pair.referenceDecode, "0123456789abcdef" + fragment, 64);
+            ExpectSameChunks(pair.decode, pair.referenceDecode, "0123456789abcdef" + fragment, kSmallCapacity);
         }
         for (int i = 0; i < 40; ++i) {
             const std::string line = RandomLine(random, fragments, 60);
-            ExpectSameChunks(pair.encode, pair.referenceEncode, line, 64);
-            ExpectSameChunks(pair.decode, pair.referenceDecode, line, 64);
+            ExpectSameChunks(pair.encode, pair.referenceEncode, line, kSmallCapacity);
+            ExpectSameChunks(pair.decode, pair.referenceDecode, line, kSmallCapacity);
         }
-        const std::string longLine = RandomLine(random, fragments, 16383).substr(0, 16383);
+        const std::string longLine = RandomLine(random, fragments, kLongestPiece).substr(0, kLongestPiece);
         ExpectSameChunks(pair.encode, pair.referenceEncode, longLine, 40);
         ExpectSameChunks(pair.decode, pair.referenceDecode, longLine, 40);
     }

@@ -103,7 +103,7 @@ TEST(LineEnds, StopsWhereTheOutputIsFull)
     }
 }
 
-TEST(LineEnds, WindowsLineOf16382BytesFillsOneChunkExactly)
+TEST(LineEnds, WindowsLineTwoShortOfTheBufferFillsOneChunkExactly)
 {
     const std::string line = std::string(LINE_BUF_SIZE - 2, 'a') + "\n";
     const CallResult result = CallOnce(ToWindowsLineEnds, line, LINE_BUF_SIZE);
