@@ -28,11 +28,9 @@ void ReserveStandardDescriptors()
 {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            // open takes the lowest free number, which is `fd` itself.
-            const int reserved = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-            if (reserved >= 0 && reserved != fd) {
-                close(reserved);
-            }
+            // open takes the lowest free number: `fd` itself, as those below
+            // it are open by now. Without a null device it stays closed.
+            (void)open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
         }
     }
 }

@@ -145,6 +145,16 @@ TEST(Driver, ReportsWhichSideFailed)
         COutputBuffer output(sink, 4096);
         EXPECT_EQ(ConvertText({nullptr, ToUnixLineEnds, nullptr}, reader, output), DriveResult::WriteFailed);
     }
+    {
+        // The Ctrl-Z ends the text inside the read that holds the line, so the
+        // only write is the last flush, and it fails.
+        CMemorySource source("text\n\x1arest\n");
+        CMemorySink sink(0);
+        CTextReader reader(source);
+        COutputBuffer output(sink);
+        EXPECT_EQ(ConvertText({nullptr, ToUnixLineEnds, nullptr}, reader, output), DriveResult::WriteFailed);
+        EXPECT_EQ(sink.Writes(), 1u);
+    }
 }
 
 // The output buffer on its own: whatever the mix of sizes, the sink receives

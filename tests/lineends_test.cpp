@@ -90,6 +90,11 @@ const ChunkCase kChunks[] = {
     {"unix consumes dropped cr", ToUnixLineEnds, "p\rqr", 2, "pq", 3},
     {"unix full output leaves cr", ToUnixLineEnds, "pq\rr", 2, "pq", 2},
     {"mac stops at capacity", ToMacLineEnds, "pq\nr", 3, "pq\r", 3},
+    // No room at all: nothing written, nothing consumed.
+    {"windows without room", ToWindowsLineEnds, "pq\n", 0, "", 0},
+    {"windows with room for a CR only", ToWindowsLineEnds, "\n", 1, "", 0},
+    {"unix without room", ToUnixLineEnds, "pq\n", 0, "", 0},
+    {"mac without room", ToMacLineEnds, "pq\n", 0, "", 0},
     {"empty input", ToUnixLineEnds, "", 4, "", 0},
 };
 
