@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,33 @@ TEST(OutputBuffer, KeepsTheOrderOfAppends)
         ASSERT_TRUE(output.Flush());
         EXPECT_EQ(sink.Text(), expected);
     }
+}
+
+// Reserve flushes what is held when the room asked for is not left, and
+// grows the buffer only when even the empty buffer is too small.
+TEST(OutputBuffer, ReserveFlushesWhatIsHeldFirst)
+{
+    constexpr size_t kSize = 8 * COutputBuffer::kDirectFraction;
+    CMemorySink sink;
+    COutputBuffer output(sink, kSize);
+    const std::string held = "abc";
+    ASSERT_TRUE(output.Append(reinterpret_cast<const unsigned char*>(held.data()), held.size()));
+    const struct {
+        size_t size;
+        char fill;
+    } reserves[] = {{kSize - 1, 'x'}, {1, 'y'}, {2 * kSize, 'z'}};
+    std::string expected = held;
+    for (const auto& r : reserves) {
+        unsigned char* room = output.Reserve(r.size);
+        ASSERT_NE(room, nullptr);
+        std::memset(room, r.fill, r.size);
+        output.Commit(r.size);
+        expected += std::string(r.size, r.fill);
+        EXPECT_EQ(sink.Text(), expected.substr(0, sink.Text().size()));
+    }
+    ASSERT_TRUE(output.Flush());
+    EXPECT_EQ(sink.Text(), expected);
+    EXPECT_EQ(sink.Writes(), 3u);  // "abc", then the x's and the y, then the z's
 }
 
 TEST(OutputBuffer, AppendFailsWhenTheFlushBeforeItFails)
