@@ -131,7 +131,8 @@ TEST(Uri, EveryPercentPairDecodes)
             const std::string in = {'%', static_cast<char>(x), static_cast<char>(y)};
             const int high = HexValue(static_cast<unsigned char>(x));
             const int low = HexValue(static_cast<unsigned char>(y));
-            const std::string expected = high >= 0 && low >= 0 ? std::string(1, static_cast<char>(high * 16 + low)) : in;
+            const bool escape = high >= 0 && low >= 0;
+            const std::string expected = escape ? std::string(1, static_cast<char>(high * 16 + low)) : in;
             ASSERT_EQ(ConvertLine(UriDecode, in + "%"), expected + "%") << "pair " << x << " " << y;
             // '|' is no digit, so no escape spans two pairs.
             all += in + "|";
