@@ -61,8 +61,9 @@ TEST(EndToEndNonRegularFiles, RefusesOneFifoAsInputAndOutput)
     };
     for (const SameFifoCase& c : cases) {
         SCOPED_TRACE(c.name);
-        // The writer lets the tool's open of the FIFO for reading return.
-        StartInBackground("sleep 0.2; printf 'hello\\r\\n' >" + fifo);
+        // The writer lets the tool's open of the FIFO for reading return; it
+        // gives up after a while if the tool never opens the FIFO.
+        StartInBackground("timeout 20 sh -c " + Quote("sleep 0.2; printf 'hello\\r\\n' >" + fifo));
         const ToolRun run = RunToolWithin(10, "-u -q " + c.arguments, nullptr, c.redirections);
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.status, 1);
