@@ -36,7 +36,11 @@ public:
     void AddExclusiveGroup(std::initializer_list<CCmdLineArg*> members);
     // Declares the prerequisite and the dependents (as AddArg); a given
     // dependent then needs the prerequisite. Only the first list recorded for a
-    // prerequisite counts.
+    // prerequisite counts: a later list for it is declared but never checked.
+    // After the exclusive groups and before the required arguments, the lists
+    // are checked one prerequisite at a time in ascending order of the
+    // prerequisites' addresses (not in declaration order); the first failing
+    // one is reported, naming the first given dependent in its list's order.
     void AddDependency(CCmdLineArg* prerequisite, std::initializer_list<CCmdLineArg*> dependents);
     // A free line for the detailed usage, shown before the argument list.
     void AddTextLine(const char* text);

@@ -17,6 +17,14 @@ void AnsiToOem(unsigned char* buffer, uint32_t length);
 using FileHandle = int;
 constexpr FileHandle kNoFile = -1;
 
+// Called first thing in main: each of the descriptors 0, 1 and 2 that the
+// tool was started without is taken by the null device, opened the wrong
+// way round (0 for writing, 1 and 2 for reading), so that the tool's own
+// files never get those numbers while using them still fails as a closed
+// descriptor does: no input, and messages and output go nowhere. A no-op on
+// Windows, whose runtime keeps its standard streams apart from the files.
+void ReserveStandardDescriptors();
+
 // Standard input in binary mode: the tool applies the text-mode rules itself.
 FileHandle StandardInput();
 FileHandle StandardOutput();
@@ -41,9 +49,18 @@ bool WriteAll(FileHandle file, const unsigned char* buffer, size_t size, int* er
 bool Close(FileHandle file, int* error);
 
 // Whether `file` and the file at `path` (or the two open files) are one and
-// the same regular file, whatever the names used to reach it.
-bool IsSameRegularFile(FileHandle file, const char* path);
-bool IsSameRegularFile(FileHandle a, FileHandle b);
+// the same file that a run reading one while writing the other would destroy
+// or never finish: the same regular file or the same FIFO (POSIX), whatever
+// the names used to reach it. Devices (the null device, terminals) and
+// sockets are never the same file. `path` is only looked at, not opened, so
+// the check comes before the output is opened (which could block on a FIFO).
+bool IsSameFile(FileHandle file, const char* path);
+bool IsSameFile(FileHandle a, FileHandle b);
+
+// The error every read of `file` would give before any byte, found without
+// reading: EISDIR for a directory (which POSIX lets open for reading). 0
+// when a read may succeed. The job checks it before opening the output.
+int ReadRefusal(FileHandle file);
 
 // The system's description of an error number.
 const char* ErrorText(int error);

@@ -24,6 +24,17 @@ void AnsiToOem(unsigned char* buffer, uint32_t length)
     map.Apply(buffer, length);
 }
 
+void ReserveStandardDescriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // open takes the lowest free number: `fd` itself, as those below
+            // it are open by now. Without a null device it stays closed.
+            (void)open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        }
+    }
+}
+
 FileHandle StandardInput()
 {
     return STDIN_FILENO;
@@ -105,25 +116,33 @@ bool Close(FileHandle file, int* error)
 
 namespace {
 
-bool SameRegularFile(const struct stat& a, const struct stat& b)
+// Regular files and FIFOs hold what is written for the next read of the same
+// file; devices and sockets do not (a terminal's input is not its output).
+bool SameFile(const struct stat& a, const struct stat& b)
 {
-    return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return (S_ISREG(a.st_mode) || S_ISFIFO(a.st_mode)) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 }  // namespace
 
-bool IsSameRegularFile(FileHandle file, const char* path)
+bool IsSameFile(FileHandle file, const char* path)
 {
     struct stat a {};
     struct stat b {};
-    return fstat(file, &a) == 0 && stat(path, &b) == 0 && SameRegularFile(a, b);
+    return fstat(file, &a) == 0 && stat(path, &b) == 0 && SameFile(a, b);
 }
 
-bool IsSameRegularFile(FileHandle a, FileHandle b)
+bool IsSameFile(FileHandle a, FileHandle b)
 {
     struct stat sa {};
     struct stat sb {};
-    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && SameRegularFile(sa, sb);
+    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && SameFile(sa, sb);
+}
+
+int ReadRefusal(FileHandle file)
+{
+    struct stat info {};
+    return fstat(file, &info) == 0 && S_ISDIR(info.st_mode) ? EISDIR : 0;
 }
 
 const char* ErrorText(int error)

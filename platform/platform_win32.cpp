@@ -38,6 +38,12 @@ unsigned int TransferSize(size_t size)
 
 }  // namespace
 
+// The runtime opens files from descriptor 3 on whatever the standard
+// handles are, so a missing one cannot capture the tool's files.
+void ReserveStandardDescriptors()
+{
+}
+
 FileHandle StandardInput()
 {
     // The reader applies the text-mode rules itself, the same way on every
@@ -165,18 +171,27 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b)
 
 }  // namespace
 
-bool IsSameRegularFile(FileHandle file, const char* path)
+// Only files on disk are identified: a named pipe (\\.\pipe\name) opened
+// twice gives two ends of one instance or two instances, never a file that
+// reads back what the run writes, and the names are rare on the command line.
+bool IsSameFile(FileHandle file, const char* path)
 {
     FileIdentity a;
     FileIdentity b;
     return IdentifyRegularFile(file, a) && IdentifyRegularFile(path, b) && SameFile(a, b);
 }
 
-bool IsSameRegularFile(FileHandle a, FileHandle b)
+bool IsSameFile(FileHandle a, FileHandle b)
 {
     FileIdentity ia;
     FileIdentity ib;
     return IdentifyRegularFile(a, ia) && IdentifyRegularFile(b, ib) && SameFile(ia, ib);
+}
+
+// _open already refuses a directory (EACCES), so one never gets this far.
+int ReadRefusal(FileHandle)
+{
+    return 0;
 }
 
 const char* ErrorText(int error)

@@ -89,6 +89,29 @@ TEST(CCmdLineArgSet, DependenciesInPointerOrder)
     EXPECT_STREQ(set.GetUsageText(false), "[-p1] [-d1] [-p0] [-e] [-d0] [-p1] [-e] \n");
 }
 
+// A second list for the same prerequisite neither replaces nor joins the first.
+TEST(CCmdLineArgSet, SecondDependencyListLeavesTheFirstInForce)
+{
+    struct Case { const char* name; std::initializer_list<const char*> texts; const char* error; };
+    const Case kCases[] = {
+        {"first list still checked", {"-d1"}, "d1 is invalid without p\n\n"},
+        {"second list not checked", {"-d2"}, ""},
+        {"named in the list's order", {"-d2", "-d1", "-d3"}, "d3 is invalid without p\n\n"},
+        {"prerequisite given", {"-p", "-d1", "-d2"}, ""},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        CCmdLineArgToggle p("p", "", false, false, 0);
+        CCmdLineArgToggle d1("d1", "", false, false, 0), d2("d2", "", false, false, 0), d3("d3", "", false, false, 0);
+        CCmdLineArgSet set;
+        set.AddDependency(&p, {&d3, &d1});
+        set.AddDependency(&p, {&d2});
+        Argv args(c.texts);
+        EXPECT_EQ(set.Parse(args.argc(), args.argv()), c.error[0] == '\0');
+        EXPECT_STREQ(set.GetErrorText(), c.error);
+    }
+}
+
 TEST(CCmdLineArgSet, UsageLayout)
 {
     CCmdLineArgString file("file", "the file", "", ARG_POSITIONAL);

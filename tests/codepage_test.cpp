@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,12 +34,42 @@ struct Direction {
     const char* name;
     void (*convert)(unsigned char*, uint32_t);
     const unsigned char* table;
+    const char* reference;  // the table in data/codepages/ the code does not read
 };
 
 const Direction kDirections[] = {
-    {"oem to ansi", platform::OemToAnsi, kOem437ToAnsi1252},
-    {"ansi to oem", platform::AnsiToOem, kAnsi1252ToOem437},
+    {"oem to ansi", platform::OemToAnsi, kOem437ToAnsi1252, "oem437_to_ansi1252.tsv"},
+    {"ansi to oem", platform::AnsiToOem, kAnsi1252ToOem437, "ansi1252_to_oem437.tsv"},
 };
+
+// Every byte against the reference table, read at run time: a heading line,
+// then one line per byte, "byte<TAB>result<TAB>..." in hexadecimal.
+TEST_P(CodePages, EveryByteMatchesTheReferenceTable)
+{
+    for (const Direction& d : kDirections) {
+        SCOPED_TRACE(d.name);
+        std::ifstream file(std::string(GLYPHMILL_SOURCE_DIR) + "/data/codepages/" + d.reference);
+        ASSERT_TRUE(file) << d.reference;
+        std::string line;
+        ASSERT_TRUE(std::getline(file, line));
+        ASSERT_EQ(line.rfind("byte\tresult\t", 0), 0u) << line;
+        std::vector<bool> seen(256, false);
+        while (std::getline(file, line)) {
+            std::istringstream fields(line);
+            unsigned int byte = 256;
+            unsigned int result = 256;
+            fields >> std::hex >> byte >> result;
+            ASSERT_TRUE(fields && byte < 256 && result < 256) << line;
+            EXPECT_FALSE(seen[byte]) << "byte " << byte << " listed twice";
+            seen[byte] = true;
+            EXPECT_EQ(d.table[byte], result) << "byte " << byte;
+            unsigned char converted = static_cast<unsigned char>(byte);
+            d.convert(&converted, 1);
+            EXPECT_EQ(converted, result) << "byte " << byte << " through the host call";
+        }
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 256);
+    }
+}
 
 TEST_P(CodePages, EveryByteGoesThroughItsTable)
 {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -112,7 +113,7 @@ TEST_P(Driver, PieceSizeNeverChangesTheOutput)
     }
 }
 
-TEST_P(Driver, EntityStraddlingThe16383ByteSplitIsDecoded)
+TEST_P(Driver, EntityStraddlingTheLongestPieceSplitIsDecoded)
 {
     const Conversion decode{nullptr, DecodeHtmlEntities, EntityDecodeHoldback};
     for (size_t offset = 0; offset <= 8; ++offset) {
@@ -151,6 +152,94 @@ TEST_P(Driver, ReportsWhichSideFailed)
         COutputBuffer output(sink, 4096);
         EXPECT_EQ(ConvertText({nullptr, ToUnixLineEnds, nullptr}, reader, output), DriveResult::WriteFailed);
     }
+    {
+        // The Ctrl-Z ends the text inside the read that holds the line, so the
+        // only write is the last flush, and it fails.
+        CMemorySource source("text\n\x1arest\n");
+        CMemorySink sink(0);
+        CTextReader reader(source);
+        COutputBuffer output(sink);
+        EXPECT_EQ(ConvertText({nullptr, ToUnixLineEnds, nullptr}, reader, output), DriveResult::WriteFailed);
+        EXPECT_EQ(sink.Writes(), 1u);
+    }
+}
+
+// The output buffer on its own: whatever the mix of sizes, the sink receives
+// the appended bytes in the order they were appended. A small append is
+// copied; a large one into an empty buffer is written straight from the
+// caller's bytes, so a small one still held must go out first.
+TEST(OutputBuffer, KeepsTheOrderOfAppends)
+{
+    constexpr size_t kSize = 8 * COutputBuffer::kDirectFraction;
+    constexpr size_t kDirect = kSize / COutputBuffer::kDirectFraction;  // the smallest straight write
+    struct OrderCase {
+        const char* name;
+        std::vector<size_t> appends;
+    };
+    const OrderCase cases[] = {
+        {"small then large that fits", {3, kSize - 3}},
+        {"small then large that does not fit", {3, kSize}},
+        {"small then several buffers' worth", {1, 5 * kSize, 2}},
+        {"large into the empty buffer, then small", {kDirect, 2, kDirect}},
+        {"just below a straight write", {kDirect - 1, kDirect, kDirect - 1}},
+        {"fills the buffer exactly", {kSize / 2, kSize / 2, 1}},
+        {"many small", std::vector<size_t>(3 * kSize, 1)},
+    };
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMemorySink sink;
+        COutputBuffer output(sink, kSize);
+        std::string expected;
+        for (size_t i = 0; i < c.appends.size(); ++i) {
+            // Each append its own letter, so that any reordering shows.
+            const std::string bytes(c.appends[i], static_cast<char>('a' + i % 26));
+            ASSERT_TRUE(output.Append(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+            expected += bytes;
+            // What is still held is never ahead of what the sink has.
+            EXPECT_EQ(sink.Text(), expected.substr(0, sink.Text().size()));
+        }
+        ASSERT_TRUE(output.Flush());
+        EXPECT_EQ(sink.Text(), expected);
+    }
+}
+
+// Reserve flushes what is held when the room asked for is not left, and
+// grows the buffer only when even the empty buffer is too small.
+TEST(OutputBuffer, ReserveFlushesWhatIsHeldFirst)
+{
+    constexpr size_t kSize = 8 * COutputBuffer::kDirectFraction;
+    CMemorySink sink;
+    COutputBuffer output(sink, kSize);
+    const std::string held = "abc";
+    ASSERT_TRUE(output.Append(reinterpret_cast<const unsigned char*>(held.data()), held.size()));
+    const struct {
+        size_t size;
+        char fill;
+    } reserves[] = {{kSize - 1, 'x'}, {1, 'y'}, {2 * kSize, 'z'}};
+    std::string expected = held;
+    for (const auto& r : reserves) {
+        unsigned char* room = output.Reserve(r.size);
+        ASSERT_NE(room, nullptr);
+        std::memset(room, r.fill, r.size);
+        output.Commit(r.size);
+        expected += std::string(r.size, r.fill);
+        EXPECT_EQ(sink.Text(), expected.substr(0, sink.Text().size()));
+    }
+    ASSERT_TRUE(output.Flush());
+    EXPECT_EQ(sink.Text(), expected);
+    EXPECT_EQ(sink.Writes(), 3u);  // "abc", then the x's and the y, then the z's
+}
+
+TEST(OutputBuffer, AppendFailsWhenTheFlushBeforeItFails)
+{
+    CMemorySink sink(2);
+    COutputBuffer output(sink, 8 * COutputBuffer::kDirectFraction);
+    const std::string small = "abc";
+    const std::string large(8 * COutputBuffer::kDirectFraction, 'z');
+    ASSERT_TRUE(output.Append(reinterpret_cast<const unsigned char*>(small.data()), small.size()));
+    EXPECT_FALSE(output.Append(reinterpret_cast<const unsigned char*>(large.data()), large.size()));
+    EXPECT_EQ(output.LastError(), ENOSPC);
+    EXPECT_EQ(sink.Text(), "");
 }
 
 }  // namespace

@@ -6,27 +6,77 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 #include "tests/support/run_tool.h"
 
 namespace {
 
-TEST(EndToEndFailure, MissingInputLeavesTheOutputAlone)
+// An input that cannot be opened, or that opens but can never be read (a
+// folder), stops the run before the output is opened: an existing output
+// keeps its bytes and a new one is not made.
+TEST(EndToEndFailure, UnreadableInputLeavesTheOutputAlone)
 {
     CScratchDir dir;
-    dir.Write("kept", "precious\n");
-    const ToolRun existing = RunTool("-u -q -f" + Quote(dir.Path("missing")) + " -o" + Quote(dir.Path("kept")));
-    EXPECT_EQ(existing.err, AsTextStream("Error opening '" + dir.Path("missing") + "' for input.\n"));
-    EXPECT_EQ(existing.status, 1);
-    EXPECT_EQ(dir.Read("kept"), "precious\n");
+    ASSERT_EQ(mkdir(dir.Path("folder").c_str(), 0700), 0);
+    const std::string missing = Quote(dir.Path("missing"));
+    const std::string folder = Quote(dir.Path("folder"));
+    struct UnreadableCase {
+        const char* name;
+        std::string input;  // arguments or redirections naming the input
+        std::string err;
+    };
+    const UnreadableCase cases[] = {
+        {"missing file", "-f" + missing, "Error opening " + missing + " for input.\n"},
+        // Windows refuses to open a directory as a file at all.
+        {"folder", "-f" + folder,
+         ToolIsWindows() ? "Error opening " + folder + " for input.\n"
+                         : "Error reading " + folder + ": Is a directory.\n"},
+        {"folder as standard input", "<" + folder, "Error reading standard input: Is a directory.\n"},
+    };
+    for (const UnreadableCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (ToolIsWindows() && c.input[0] == '<') {
+            continue;  // wine's standard handles come from a POSIX shell
+        }
+        dir.Write("kept", "precious\n");
+        const ToolRun existing = RunTool("-u -q -o" + Quote(dir.Path("kept")) + " " + c.input);
+        EXPECT_EQ(existing.err, AsTextStream(c.err));
+        EXPECT_EQ(existing.status, 1);
+        EXPECT_EQ(dir.Read("kept"), "precious\n");
 
-    const ToolRun fresh = RunTool("-u -q -f" + Quote(dir.Path("missing")) + " -o" + Quote(dir.Path("new")));
-    EXPECT_EQ(fresh.status, 1);
-    EXPECT_FALSE(dir.Exists("new"));
+        const ToolRun fresh = RunTool("-u -q -o" + Quote(dir.Path("new")) + " " + c.input);
+        EXPECT_EQ(fresh.status, 1);
+        EXPECT_FALSE(dir.Exists("new"));
+    }
+}
+
+// A tool started with standard error closed must not hand descriptor 2 to
+// the output file, or its messages would land in the output.
+TEST(EndToEndFailure, ClosedStandardErrorNeverReachesTheOutput)
+{
+    if (ToolIsWindows()) {
+        GTEST_SKIP() << "closed standard descriptors are a POSIX matter";
+    }
+    CScratchDir dir;
+    ASSERT_EQ(mkdir(dir.Path("folder").c_str(), 0700), 0);
+    const std::string out = Quote(dir.Path("out"));
+    const std::pair<const char*, std::string> cases[] = {
+        // Standard input open for writing only: its read fails after the output is open.
+        {"read error", "2>&- 0>" + Quote(dir.Path("writeonly"))},
+        {"folder as standard input", "2>&- <" + Quote(dir.Path("folder"))},
+    };
+    for (const auto& [name, redirections] : cases) {
+        SCOPED_TRACE(name);
+        const ToolRun run = RunTool("-u -q -o" + out, nullptr, redirections);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(dir.Exists("out") ? dir.Read("out") : "", "");
+    }
 }
 
 TEST(EndToEndFailure, OpenErrorsQuoteTheNameAsTyped)

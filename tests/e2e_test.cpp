@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "convert/convert.h"
+#include "stream/textreader.h"
 #include "tests/support/run_tool.h"
 
 namespace {
@@ -98,19 +100,33 @@ const ConversionCase kConversions[] = {
     {"value with colon", "-a:+", "\x82", "\xe9"},
 };
 
-TEST(EndToEnd, ConvertsThroughPipesAndFiles)
+// Each row three ways, as users feed the tool: a file argument, a redirected
+// file, a pipe; then into an existing output file longer than the result,
+// which must be cut to the result.
+TEST(EndToEnd, ConvertsThroughFilesRedirectionsAndPipes)
 {
     for (const ConversionCase& c : kConversions) {
         SCOPED_TRACE(c.name);
-        const ToolRun piped = RunTool(std::string(c.options) + " -q", &c.in);
-        EXPECT_EQ(piped.out, AsStandardOutput(c.options, c.out));
-        EXPECT_EQ(piped.err, "");
-        EXPECT_EQ(piped.status, 0);
-
         CScratchDir dir;
         dir.Write("in", c.in);
-        const ToolRun filed = RunTool(std::string(c.options) + " -q -f" + Quote(dir.Path("in")) + " -o=" +
-                                      Quote(dir.Path("out")));
+        const std::string options = std::string(c.options) + " -q";
+        const struct {
+            const char* way;
+            ToolRun run;
+        } runs[] = {
+            {"file argument", RunTool(options + " -f" + Quote(dir.Path("in")))},
+            {"redirection", RunTool(options, &c.in, "", Feed::Redirect)},
+            {"pipe", RunTool(options, &c.in, "", Feed::Pipe)},
+        };
+        for (const auto& [way, run] : runs) {
+            SCOPED_TRACE(way);
+            EXPECT_EQ(run.out, AsStandardOutput(c.options, c.out));
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(run.status, 0);
+        }
+
+        dir.Write("out", c.out + std::string(5000, '#'));
+        const ToolRun filed = RunTool(options + " -f" + Quote(dir.Path("in")) + " -o=" + Quote(dir.Path("out")));
         EXPECT_EQ(dir.Read("out"), c.out);
         EXPECT_EQ(filed.out, "");
         EXPECT_EQ(filed.status, 0);
@@ -127,7 +143,9 @@ TEST(EndToEnd, BannerGoesToStandardErrorOnly)
 
 TEST(EndToEnd, LongLinesSurviveWhole)
 {
-    const size_t lengths[] = {16382, 16383, 16384, 16385, 100000, 1000000};
+    // Around the longest piece the reader hands out, and far beyond it.
+    const size_t longest = CTextReader::kMaxPiece;
+    const size_t lengths[] = {longest - 1, longest, longest + 1, longest + 2, 100000, 1000000};
     std::string input;
     std::string expected;
     for (size_t length : lengths) {
@@ -140,14 +158,15 @@ TEST(EndToEnd, LongLinesSurviveWhole)
     EXPECT_TRUE(run.out == expected) << "output of " << run.out.size() << " bytes differs";
 }
 
-TEST(EndToEnd, WindowsLineOf16382BytesToAFile)
+// A line whose CR LF fills the converter's buffer exactly.
+TEST(EndToEnd, WindowsLineFillingTheBufferToAFile)
 {
     CScratchDir dir;
-    dir.Write("in", std::string(16382, 'z') + "\n");
+    dir.Write("in", std::string(LINE_BUF_SIZE - 2, 'z') + "\n");
     RunTool("-w -q -f" + Quote(dir.Path("in")) + " -o" + Quote(dir.Path("out")));
     const std::string out = dir.Read("out");
-    EXPECT_EQ(out.size(), 16384u);
-    EXPECT_EQ(out.substr(16382), "\r\n");
+    EXPECT_EQ(out.size(), LINE_BUF_SIZE);
+    EXPECT_EQ(out.substr(LINE_BUF_SIZE - 2), "\r\n");
 }
 
 TEST(EndToEnd, SampleFileConverts)

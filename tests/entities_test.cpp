@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,70 @@ std::string Join(const std::vector<std::string>& fragments, const std::string& s
     return line;
 }
 
+// Every row of both tables, both ways, against values the test does not share
+// with the code: the byte of each entity as Python's html.entities gives it
+// (name2codepoint; the XML five from html5), pasted here once. The one
+// departure from HTML: "&frasl;" is the ASCII solidus, not U+2044.
+struct ExpectedEntity {
+    unsigned char code;
+    const char* text;
+};
+
+const ExpectedEntity kExpectedHtml[] = {
+    {0x22, "&quot;"}, {0x26, "&amp;"}, {0x2F, "&frasl;"}, {0x3C, "&lt;"}, {0x3E, "&gt;"}, {0xA1, "&iexcl;"},
+    {0xA2, "&cent;"}, {0xA3, "&pound;"}, {0xA4, "&curren;"}, {0xA5, "&yen;"}, {0xA7, "&sect;"}, {0xA9, "&copy;"},
+    {0xAA, "&ordf;"}, {0xAB, "&laquo;"}, {0xB0, "&deg;"}, {0xB1, "&plusmn;"}, {0xB2, "&sup2;"}, {0xB5, "&micro;"},
+    {0xB6, "&para;"}, {0xBA, "&ordm;"}, {0xBB, "&raquo;"}, {0xBC, "&frac14;"}, {0xBD, "&frac12;"},
+    {0xBF, "&iquest;"}, {0xC0, "&Agrave;"}, {0xC1, "&Aacute;"}, {0xC2, "&Acirc;"}, {0xC3, "&Atilde;"},
+    {0xC4, "&Auml;"}, {0xC5, "&Aring;"}, {0xC6, "&AElig;"}, {0xC7, "&Ccedil;"}, {0xC8, "&Egrave;"},
+    {0xC9, "&Eacute;"}, {0xCA, "&Ecirc;"}, {0xCB, "&Euml;"}, {0xCC, "&Igrave;"}, {0xCD, "&Iacute;"},
+    {0xCE, "&Icirc;"}, {0xCF, "&Iuml;"}, {0xD0, "&ETH;"}, {0xD1, "&Ntilde;"}, {0xD2, "&Ograve;"},
+    {0xD3, "&Oacute;"}, {0xD4, "&Ocirc;"}, {0xD5, "&Otilde;"}, {0xD6, "&Ouml;"}, {0xD7, "&times;"},
+    {0xD8, "&Oslash;"}, {0xD9, "&Ugrave;"}, {0xDA, "&Uacute;"}, {0xDB, "&Ucirc;"}, {0xDC, "&Uuml;"},
+    {0xDD, "&Yacute;"}, {0xDE, "&THORN;"}, {0xDF, "&szlig;"}, {0xE0, "&agrave;"}, {0xE1, "&aacute;"},
+    {0xE2, "&acirc;"}, {0xE3, "&atilde;"}, {0xE4, "&auml;"}, {0xE5, "&aring;"}, {0xE6, "&aelig;"},
+    {0xE7, "&ccedil;"}, {0xE8, "&egrave;"}, {0xE9, "&eacute;"}, {0xEA, "&ecirc;"}, {0xEB, "&euml;"},
+    {0xEC, "&igrave;"}, {0xED, "&iacute;"}, {0xEE, "&icirc;"}, {0xEF, "&iuml;"}, {0xF0, "&eth;"},
+    {0xF1, "&ntilde;"}, {0xF2, "&ograve;"}, {0xF3, "&oacute;"}, {0xF4, "&ocirc;"}, {0xF5, "&otilde;"},
+    {0xF6, "&ouml;"}, {0xF7, "&divide;"}, {0xF8, "&oslash;"}, {0xF9, "&ugrave;"}, {0xFA, "&uacute;"},
+    {0xFB, "&ucirc;"}, {0xFC, "&uuml;"}, {0xFD, "&yacute;"}, {0xFE, "&thorn;"}, {0xFF, "&yuml;"},
+};
+
+const ExpectedEntity kExpectedXml[] = {
+    {0x22, "&quot;"}, {0x26, "&amp;"}, {0x27, "&apos;"}, {0x3C, "&lt;"}, {0x3E, "&gt;"},
+};
+
+TEST_P(Entities, EveryRowBothWaysAgainstWrittenValues)
+{
+    struct Expected {
+        const char* name;
+        ConvertFn encode, decode;
+        const ExpectedEntity* rows;
+        size_t count;
+    };
+    const Expected kTables[] = {
+        {"html", EncodeHtmlEntities, DecodeHtmlEntities, kExpectedHtml, std::size(kExpectedHtml)},
+        {"xml", EncodeXmlEntities, DecodeXmlEntities, kExpectedXml, std::size(kExpectedXml)},
+    };
+    for (const Expected& t : kTables) {
+        SCOPED_TRACE(t.name);
+        std::string entityFor[256];
+        for (size_t i = 0; i < t.count; ++i) {
+            entityFor[t.rows[i].code] = t.rows[i].text;
+            SCOPED_TRACE(t.rows[i].text);
+            EXPECT_EQ(ConvertLine(t.decode, t.rows[i].text), std::string(1, char(t.rows[i].code)));
+        }
+        // Every byte, so that a row the list lacks shows as well as a wrong one.
+        for (int b = 0; b < 256; ++b) {
+            const std::string byte(1, static_cast<char>(b));
+            const std::string expected = entityFor[b].empty() ? byte : entityFor[b];
+            EXPECT_EQ(ConvertLine(t.encode, byte), expected) << "byte " << b;
+        }
+    }
+    EXPECT_EQ(std::size(kExpectedHtml), kHtmlEntityCount);
+    EXPECT_EQ(std::size(kExpectedXml), kXmlEntityCount);
+}
+
 TEST_P(Entities, EdgeCases)
 {
     struct Case {
@@ -156,23 +221,28 @@ TEST_P(Entities, HtmlCodesWithoutRow)
 
 TEST_P(Entities, ChunkSizes)
 {
-    const std::vector<Chunk> encoded = ConvertChunks(EncodeHtmlEntities, std::string(16383, '\xE9'), LINE_BUF_SIZE);
-    ASSERT_EQ(encoded.size(), 9u);
-    EXPECT_EQ(encoded[0].consumed, 2047u);
+    // A longest piece of accents: each byte one 8-byte "&eacute;".
+    const uint32_t entity = sizeof("&eacute;") - 1;
+    const uint32_t perChunk = FullChunkOf(entity) / entity;
+    const std::vector<Chunk> encoded =
+        ConvertChunks(EncodeHtmlEntities, std::string(kLongestPiece, '\xE9'), LINE_BUF_SIZE);
+    ASSERT_EQ(encoded.size(), (kLongestPiece + perChunk - 1) / perChunk);
+    EXPECT_EQ(encoded[0].consumed, perChunk);
     size_t total = 0;
     for (const Chunk& chunk : encoded) {
-        EXPECT_TRUE(&chunk == &encoded.back() || chunk.output.size() >= 16374);
+        EXPECT_TRUE(&chunk == &encoded.back() || chunk.output.size() >= kFullChunk);
         total += chunk.output.size();
     }
-    EXPECT_EQ(encoded[0].output.size(), 16376u);
-    EXPECT_EQ(total, 131064u);
+    EXPECT_EQ(encoded[0].output.size(), FullChunkOf(entity));
+    EXPECT_EQ(total, size_t{kLongestPiece} * entity);
 
     for (const Converters& pair : kBoth) {
         SCOPED_TRACE(pair.name);
-        const std::vector<Chunk> decoded = ConvertChunks(pair.decode, std::string(16383, 'a'), LINE_BUF_SIZE);
+        const std::vector<Chunk> decoded =
+            ConvertChunks(pair.decode, std::string(kLongestPiece, 'a'), LINE_BUF_SIZE);
         ASSERT_EQ(decoded.size(), 2u);
-        EXPECT_EQ(decoded[0].output.size(), 16374u);
-        EXPECT_EQ(decoded[1].output.size(), 9u);
+        EXPECT_EQ(decoded[0].output.size(), kFullChunk);
+        EXPECT_EQ(decoded[1].output.size(), kLongestPiece - kFullChunk);
     }
 }
 
@@ -215,14 +285,14 @@ TEST_P(Entities, MatchRowByRowScan)
         }
         // Every partial text at the very end of a line.
         for (const std::string& fragment : fragments) {
-            ExpectSameChunks(pair.decode, pair.referenceDecode, "0123456789abcdef" + fragment, 64);
+            ExpectSameChunks(pair.decode, pair.referenceDecode, "0123456789abcdef" + fragment, kSmallCapacity);
         }
         for (int i = 0; i < 40; ++i) {
             const std::string line = RandomLine(random, fragments, 60);
-            ExpectSameChunks(pair.encode, pair.referenceEncode, line, 64);
-            ExpectSameChunks(pair.decode, pair.referenceDecode, line, 64);
+            ExpectSameChunks(pair.encode, pair.referenceEncode, line, kSmallCapacity);
+            ExpectSameChunks(pair.decode, pair.referenceDecode, line, kSmallCapacity);
         }
-        const std::string longLine = RandomLine(random, fragments, 16383).substr(0, 16383);
+        const std::string longLine = RandomLine(random, fragments, kLongestPiece).substr(0, kLongestPiece);
         ExpectSameChunks(pair.encode, pair.referenceEncode, longLine, 40);
         ExpectSameChunks(pair.decode, pair.referenceDecode, longLine, 40);
     }

@@ -95,6 +95,11 @@ const ChunkCase kChunks[] = {
     {"unix consumes dropped cr", ToUnixLineEnds, "p\rqr", 2, "pq", 3},
     {"unix full output leaves cr", ToUnixLineEnds, "pq\rr", 2, "pq", 2},
     {"mac stops at capacity", ToMacLineEnds, "pq\nr", 3, "pq\r", 3},
+    // No room at all: nothing written, nothing consumed.
+    {"windows without room", ToWindowsLineEnds, "pq\n", 0, "", 0},
+    {"windows with room for a CR only", ToWindowsLineEnds, "\n", 1, "", 0},
+    {"unix without room", ToUnixLineEnds, "pq\n", 0, "", 0},
+    {"mac without room", ToMacLineEnds, "pq\n", 0, "", 0},
     {"empty input", ToUnixLineEnds, "", 4, "", 0},
 };
 
@@ -108,7 +113,7 @@ TEST_P(LineEnds, StopsWhereTheOutputIsFull)
     }
 }
 
-TEST_P(LineEnds, WindowsLineOf16382BytesFillsOneChunkExactly)
+TEST_P(LineEnds, WindowsLineTwoShortOfTheBufferFillsOneChunkExactly)
 {
     const std::string line = std::string(LINE_BUF_SIZE - 2, 'a') + "\n";
     const CallResult result = CallOnce(ToWindowsLineEnds, line, LINE_BUF_SIZE);

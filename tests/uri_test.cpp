@@ -109,16 +109,43 @@ TEST_P(Uri, EdgeCases)
 
 TEST_P(Uri, ChunkSizes)
 {
-    const std::vector<Chunk> encoded = ConvertChunks(UriEncode, std::string(16383, ' '), LINE_BUF_SIZE);
+    // A longest piece of spaces: each one a 3-byte "%20".
+    const uint32_t escape = 3;
+    const std::string spaces(kLongestPiece, ' ');
+    const std::vector<Chunk> encoded = ConvertChunks(UriEncode, spaces, LINE_BUF_SIZE);
     ASSERT_FALSE(encoded.empty());
-    EXPECT_EQ(encoded[0].consumed, 5458u);
-    EXPECT_EQ(encoded[0].output.size(), 16374u);
-    EXPECT_EQ(ConvertLine(UriEncode, std::string(16383, ' ')).size(), 49149u);
+    EXPECT_EQ(encoded[0].consumed, FullChunkOf(escape) / escape);
+    EXPECT_EQ(encoded[0].output.size(), FullChunkOf(escape));
+    EXPECT_EQ(ConvertLine(UriEncode, spaces).size(), size_t{kLongestPiece} * escape);
 
-    const std::vector<Chunk> decoded = ConvertChunks(UriDecode, std::string(16383, 'a'), LINE_BUF_SIZE);
+    const std::vector<Chunk> decoded = ConvertChunks(UriDecode, std::string(kLongestPiece, 'a'), LINE_BUF_SIZE);
     ASSERT_EQ(decoded.size(), 2u);
-    EXPECT_EQ(decoded[0].output.size(), 16374u);
-    EXPECT_EQ(decoded[1].output.size(), 9u);
+    EXPECT_EQ(decoded[0].output.size(), kFullChunk);
+    EXPECT_EQ(decoded[1].output.size(), kLongestPiece - kFullChunk);
+}
+
+// All 65,536 pairs after a '%', each alone on a line (with the '%' last) and
+// all in one long line cut into small chunks, against the step-by-step rule:
+// two hexadecimal digits of either case are one byte, anything else is kept.
+TEST_P(Uri, EveryPercentPairDecodes)
+{
+    std::string all;
+    std::string allExpected;
+    for (int x = 0; x < 256; ++x) {
+        for (int y = 0; y < 256; ++y) {
+            const std::string in = {'%', static_cast<char>(x), static_cast<char>(y)};
+            const int high = HexValue(static_cast<unsigned char>(x));
+            const int low = HexValue(static_cast<unsigned char>(y));
+            const bool escape = high >= 0 && low >= 0;
+            const std::string expected = escape ? std::string(1, static_cast<char>(high * 16 + low)) : in;
+            ASSERT_EQ(ConvertLine(UriDecode, in + "%"), expected + "%") << "pair " << x << " " << y;
+            // '|' is no digit, so no escape spans two pairs.
+            all += in + "|";
+            allExpected += expected + "|";
+        }
+    }
+    EXPECT_TRUE(ConvertLine(UriDecode, all, kSmallCapacity) == allExpected);
+    EXPECT_TRUE(ConvertLine(UriDecode, all) == allExpected);
 }
 
 TEST_P(Uri, CapacityWithoutRoom)
@@ -147,8 +174,8 @@ TEST_P(Uri, MatchStepByStepScan)
         std::string line = "0123456789abcdefABCDEF%41%e9 %%%zz+/\xE9\n.";
         line.insert(at, "%");
         percentEverywhere += line;
-        ExpectSameChunks(UriDecode, ReferenceDecode, line, 64);
-        ExpectSameChunks(UriDecode, ReferenceDecode, line.substr(0, at + 1), 64);
+        ExpectSameChunks(UriDecode, ReferenceDecode, line, kSmallCapacity);
+        ExpectSameChunks(UriDecode, ReferenceDecode, line.substr(0, at + 1), kSmallCapacity);
     }
     const std::string all = AllByteValues() + AllByteValues();
     for (const std::string& line : {all, ConvertLine(UriEncode, all), percentEverywhere}) {
@@ -157,10 +184,10 @@ TEST_P(Uri, MatchStepByStepScan)
     }
     for (int i = 0; i < 40; ++i) {
         const std::string line = RandomLine(random, kFragments, 80);
-        ExpectSameChunks(UriEncode, ReferenceEncode, line, 64);
-        ExpectSameChunks(UriDecode, ReferenceDecode, line, 64);
+        ExpectSameChunks(UriEncode, ReferenceEncode, line, kSmallCapacity);
+        ExpectSameChunks(UriDecode, ReferenceDecode, line, kSmallCapacity);
     }
-    const std::string longLine = RandomLine(random, kFragments, 16383).substr(0, 16383);
+    const std::string longLine = RandomLine(random, kFragments, kLongestPiece).substr(0, kLongestPiece);
     ExpectSameChunks(UriEncode, ReferenceEncode, longLine, 40);
     ExpectSameChunks(UriDecode, ReferenceDecode, longLine, 40);
 }

@@ -34,7 +34,8 @@ public:
         if (!OpenInput()) {
             return kExitFailure;
         }
-        if (!RefuseSameFile() || !OpenOutput() || !Convert()) {
+        // Nothing may be refused once the output is open: opening it empties it.
+        if (!RefuseUnreadableInput() || !RefuseSameFile() || !OpenOutput() || !Convert()) {
             // One message per run: the first failure is the one that matters.
             CloseQuietly();
             return kExitFailure;
@@ -58,13 +59,24 @@ private:
         return true;
     }
 
-    // Writing a file while reading it destroys it (or, when appending, never
-    // ends), so the run stops before the output is opened.
+    // An input that opens but can never be read (a directory) fails with the
+    // message its first read would give, before the output is touched.
+    bool RefuseUnreadableInput()
+    {
+        const int error = platform::ReadRefusal(m_input);
+        if (error != 0) {
+            ReportFailure("reading", m_inputName, error);
+        }
+        return error == 0;
+    }
+
+    // Writing a file while reading it destroys it (or, when appending or with
+    // a FIFO, never ends), so the run stops before the output is opened.
     bool RefuseSameFile()
     {
         const bool same = m_settings.m_outputPath != nullptr
-                              ? platform::IsSameRegularFile(m_input, m_settings.m_outputPath)
-                              : platform::IsSameRegularFile(m_input, platform::StandardOutput());
+                              ? platform::IsSameFile(m_input, m_settings.m_outputPath)
+                              : platform::IsSameFile(m_input, platform::StandardOutput());
         if (same) {
             std::fprintf(stderr, "Error: %s and %s are the same file.\n", m_inputName.c_str(),
                          m_outputName.c_str());

@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "convert/simd.h"
+#include "platform/platform.h"
 #include "tool/tooloptions.h"
 
 namespace {
@@ -43,6 +44,9 @@ bool ApplySimdLevelFromEnvironment()
 
 int main(int argc, char** argv)
 {
+    // Before anything opens a file: a closed standard error must not become
+    // the output file's number, and so receive the messages.
+    platform::ReserveStandardDescriptors();
     if (!ApplySimdLevelFromEnvironment()) {
         return kExitUsage;
     }

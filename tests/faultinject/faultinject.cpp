@@ -3,13 +3,14 @@
 //
 // GLYPHMILL_FAULTS holds comma-separated rules "call:kind:first[:every]":
 //   call   read | write | open | close
-//   kind   eintr | short | eio | enospc
+//   kind   eintr | short | nothing | eio | enospc
 //   first  the 1-based number of the call (of that function) first hit
 //   every  then every so many calls after it (0 or absent: that call only)
-// A short read or write moves between 1 and 7 bytes; the other kinds fail
-// with that error (close first really closes, as Linux does). When rules
-// meet on one call, an error wins over a short count, and a short count over
-// an interruption. Standard error
+// A short read or write moves between 1 and 7 bytes; "nothing" makes a read
+// or write move no byte and return 0 (open and close ignore it); the other
+// kinds fail with that error (close first really closes, as Linux does). When
+// rules meet on one call, an error wins over nothing, nothing over a short
+// count, and a short count over an interruption. Standard error
 // is never touched. When GLYPHMILL_FAULT_LOG names a file, the counts of calls
 // and of faults injected are appended to it at exit.
 #include <dlfcn.h>
@@ -25,7 +26,7 @@
 namespace {
 
 enum Call { kRead, kWrite, kOpen, kClose, kCallCount };
-enum Kind { kNone, kEintr, kShort, kEio, kEnospc };
+enum Kind { kNone, kEintr, kShort, kNothing, kEio, kEnospc };
 
 struct Rule {
     Call call;
@@ -44,7 +45,7 @@ unsigned long g_injected;
 
 Kind KindNamed(const char* name, size_t length)
 {
-    const char* const names[] = {"", "eintr", "short", "eio", "enospc"};
+    const char* const names[] = {"", "eintr", "short", "nothing", "eio", "enospc"};
     for (int kind = kEintr; kind <= kEnospc; ++kind) {
         if (std::strlen(names[kind]) == length && std::strncmp(names[kind], name, length) == 0) {
             return static_cast<Kind>(kind);
@@ -150,6 +151,9 @@ ssize_t read(int fd, void* buffer, size_t count)
     if (fault == kNone || fault == kShort) {
         return real(fd, buffer, fault == kShort ? ShortCount(count) : count);
     }
+    if (fault == kNothing) {
+        return 0;
+    }
     errno = ErrorOf(fault);
     return -1;
 }
@@ -160,6 +164,9 @@ ssize_t write(int fd, const void* buffer, size_t count)
     const Kind fault = fd == STDERR_FILENO ? kNone : NextFault(kWrite);
     if (fault == kNone || fault == kShort) {
         return real(fd, buffer, fault == kShort ? ShortCount(count) : count);
+    }
+    if (fault == kNothing) {
+        return 0;
     }
     errno = ErrorOf(fault);
     return -1;
@@ -176,7 +183,7 @@ int open(const char* path, int flags, ...)
         va_end(args);
     }
     const Kind fault = NextFault(kOpen);
-    if (fault == kNone || fault == kShort) {
+    if (fault == kNone || fault == kShort || fault == kNothing) {
         return real(path, flags, mode);
     }
     errno = ErrorOf(fault);
@@ -188,7 +195,7 @@ int close(int fd)
     static const auto real = Next<int (*)(int)>("close");
     const Kind fault = fd == STDERR_FILENO ? kNone : NextFault(kClose);
     const int result = real(fd);
-    if (fault == kNone || fault == kShort) {
+    if (fault == kNone || fault == kShort || fault == kNothing) {
         return result;
     }
     errno = ErrorOf(fault);

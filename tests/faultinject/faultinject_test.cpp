@@ -122,6 +122,9 @@ TEST(FaultInjection, ErrorsAreReportedAndFailTheRun)
         {"first write", "write:enospc:1", false, "Error writing standard output: No space left on device.\n"},
         {"write after short ones", "write:short:1:1,write:eio:4", true,
          "Error writing 'out': Input/output error.\n"},
+        // A write that takes nothing would be retried for ever.
+        {"write that moves nothing", "write:short:1:1,write:nothing:3", true,
+         "Error writing 'out': No space left on device.\n"},
         // The last data may only fail to reach the disk when the file is closed.
         {"closing the output", "close:eio:1", true, "Error closing 'out': Input/output error.\n"},
         {"closing standard output", "close:enospc:1", false,

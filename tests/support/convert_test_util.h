@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/convert.h"
+#include "stream/textreader.h"
 
 // One converter call: the bytes it consumed and the bytes it wrote.
 struct Chunk {
@@ -20,6 +21,20 @@ struct Chunk {
 
 // The smallest capacity at which a step can start below the output limit.
 constexpr uint32_t kSmallestCapacity = CONVERT_HEADROOM + 1;
+// The longest piece of a line the reader hands the converters.
+constexpr uint32_t kLongestPiece = CTextReader::kMaxPiece;
+// A call given LINE_BUF_SIZE bytes starts no step once fewer than
+// CONVERT_HEADROOM are left: a chunk of single bytes is this long, and a chunk
+// of n-byte steps is the first multiple of n at least this long.
+constexpr uint32_t kFullChunk = LINE_BUF_SIZE - CONVERT_HEADROOM;
+// A capacity far below LINE_BUF_SIZE, so that most lines take many calls.
+constexpr uint32_t kSmallCapacity = 64;
+
+// The output of a call of n-byte steps that fills a LINE_BUF_SIZE buffer.
+constexpr uint32_t FullChunkOf(uint32_t stepSize)
+{
+    return (kFullChunk + stepSize - 1) / stepSize * stepSize;
+}
 
 // Calls `convert` until the line is consumed, checking the contract on every
 // call. The line and the output live in heap buffers of exactly their size, so

@@ -74,13 +74,22 @@ std::string Quote(const std::string& text)
     return quoted + "'";
 }
 
-ToolRun RunTool(const std::string& arguments, const std::string* input, const std::string& redirections)
+namespace {
+
+ToolRun Run(int seconds, const std::string& arguments, const std::string* input, const std::string& redirections,
+            Feed feed)
 {
     CScratchDir io;
     std::string command = Quote(ToolPath()) + " " + arguments;
+    if (seconds > 0) {
+        command = "timeout " + std::to_string(seconds) + " " + command;
+    }
     if (input != nullptr) {
         io.Write("stdin", *input);
-        command += " <" + Quote(io.Path("stdin"));
+        const std::string file = Quote(io.Path("stdin"));
+        const std::string check = feed == Feed::Pipe ? "test -p /dev/stdin" : "test -f /dev/stdin";
+        command = "{ " + check + " || exit " + std::to_string(kWrongFeed) + "; " + command + "; }";
+        command = feed == Feed::Pipe ? "cat " + file + " | " + command : command + " <" + file;
     }
     command += " >" + Quote(io.Path("stdout")) + " 2>" + Quote(io.Path("stderr")) + " " + redirections;
     const int raw = std::system(command.c_str());
@@ -91,10 +100,24 @@ ToolRun RunTool(const std::string& arguments, const std::string* input, const st
     return run;
 }
 
+}  // namespace
+
+ToolRun RunTool(const std::string& arguments, const std::string* input, const std::string& redirections, Feed feed)
+{
+    return Run(0, arguments, input, redirections, feed);
+}
+
+ToolRun RunToolWithin(int seconds, const std::string& arguments, const std::string* input,
+                      const std::string& redirections)
+{
+    return Run(seconds, arguments, input, redirections, Feed::Redirect);
+}
+
 CScratchDir::CScratchDir()
 {
-    char pattern[] = "/tmp/glyphmill-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
+    const char* root = std::getenv("TMPDIR");
+    std::string pattern = std::string(root != nullptr && root[0] != '\0' ? root : "/tmp") + "/glyphmill-test-XXXXXX";
+    const char* made = mkdtemp(pattern.data());
     m_path = made ? made : "";
 }
 

@@ -10,13 +10,25 @@ struct ToolRun {
     std::string err;
 };
 
-// `arguments` and `redirections` are shell text; when `input` is given it is
-// piped to standard input. Standard output and standard error are captured
-// unless `redirections` redirects them.
-ToolRun RunTool(const std::string& arguments, const std::string* input = nullptr,
-                const std::string& redirections = "");
+// How `input` reaches the tool's standard input: redirected from a regular
+// file (`<file`), or through a pipe (`cat file |`), which has no size and
+// cannot seek. The shell checks that standard input is what the feed names
+// (test -f or test -p on /dev/stdin) and ends with kWrongFeed if it is not.
+enum class Feed { Redirect, Pipe };
+constexpr int kWrongFeed = 99;
 
-// A fresh private folder for one test's files, removed with the object.
+// `arguments` and `redirections` are shell text; when `input` is given it is
+// written to a file and fed to standard input as `feed` says. Standard output
+// and standard error are captured unless `redirections` redirects them.
+ToolRun RunTool(const std::string& arguments, const std::string* input = nullptr,
+                const std::string& redirections = "", Feed feed = Feed::Redirect);
+// The same, the tool stopped by timeout(1) after `seconds` (status 124), so
+// that a tool which never ends fails its test instead of hanging the suite.
+ToolRun RunToolWithin(int seconds, const std::string& arguments, const std::string* input = nullptr,
+                      const std::string& redirections = "");
+
+// A fresh private folder for one test's files, made under $TMPDIR (or /tmp
+// when it is not set) and removed with the object.
 class CScratchDir {
 public:
     CScratchDir();
