@@ -9,6 +9,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "convert/convert.h"
+#include "convert/simd.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
@@ -121,6 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Bytes line(choices.Text(), choices.Text() + choices.TextSize());
     for (const ConverterRow& row : kConverters) {
         FUZZ_CHECK(ConvertInCalls(row, line, &choices) == Whole(row, line));
+        // Every instruction-set level gives the portable level's bytes.
+        const simd::Level best = simd::SupportedLevel();
+        simd::UseLevel(simd::Level::kPortable);
+        const Bytes portable = Whole(row, line);
+        simd::UseLevel(best);
+        FUZZ_CHECK(Whole(row, line) == portable);
     }
     for (const char* name : {"unix", "windows", "mac"}) {
         FUZZ_CHECK(Whole(Find(name), line) == LineEndReference(line, name));
