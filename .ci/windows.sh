@@ -10,5 +10,6 @@ ensure_packages cmake make googletest g++ g++-mingw-w64-x86-64 wine wine64
 
 cmake --workflow --preset windows
 
-# The wine server of the test prefix would linger for a minute.
+# The wine server of the test prefix would linger until its watchdog stops it,
+# a minute after the last program ran.
 WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k || true
