@@ -16,7 +16,8 @@ cmake --workflow --preset windows
 
 prefix=$PWD/build/windows/wineprefix
 unpack=$(mktemp -d)
-# The wine server of the test prefix would linger for a minute.
+# The wine server of the test prefix would linger until its watchdog stops it,
+# a minute after the last program ran.
 trap 'rm -rf "$unpack"; WINEPREFIX="$prefix" wineserver -k || true' EXIT
 
 step "Windows zip: contents, and glyphmill.exe from it on the sample under wine"

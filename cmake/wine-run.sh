@@ -19,22 +19,58 @@ export LC_ALL=C
 
 # The wine server, and the services wine starts with it, keep the output of
 # the process that started them open as long as they live, and ctest would
-# wait for them after every test. So they are started here, detached, kept for
-# a minute after the last program ends, and serve every run until then. The
-# first run also creates the prefix, which takes a while. Concurrent runs
-# (ctest -j, test discovery) wait for one another here; what is started
-# here must not inherit the lock.
+# wait for them after every test. So they are started here, detached, and
+# serve every run until they are stopped. The first run also creates the
+# prefix, which takes a while.
+#
+# The server must never stop on its own: a server that outlives its clients by
+# a few seconds (wineserver -pN) can be found running by the check below and
+# be shutting down by the time the program connects. Such a program then
+# starts an unprepared server of its own, or is killed with status 1 and no
+# output when the dying server ends its processes. So the server is
+# persistent (-p), and a watchdog started with it stops it once no program has
+# run for a minute, with the check below locked out and no run in progress.
+#
+# Locks: $prefix.lock is held exclusively by the check (concurrent runs,
+# ctest -j and test discovery, wait for one another there) and by the
+# watchdog; $prefix.active is held shared by every run from before the check
+# until its program has ended, and its time stamp is that of the last run.
+# What is started here must not inherit either.
 mkdir -p "$(dirname "$prefix")"
+exec 8>>"$prefix.active"
+flock -s 8
 (
     flock 9
     if [ ! -f "$prefix/.glyphmill-ready" ]; then
-        wineserver -p60 </dev/null >/dev/null 2>&1 9>&- || true
-        wine wineboot --init </dev/null >/dev/null 2>&1 9>&-
+        wineserver -p </dev/null >/dev/null 2>&1 8>&- 9>&- || true
+        wine wineboot --init </dev/null >/dev/null 2>&1 8>&- 9>&- ||
+            { echo "wine-run.sh: wineboot --init failed in $prefix" >&2; exit 125; }
         touch "$prefix/.glyphmill-ready"
-    elif wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
+        started=yes
+    elif wineserver -p </dev/null >/dev/null 2>&1 8>&- 9>&-; then
         # A new server (the call fails while one is running): start the services.
-        wine wineboot </dev/null >/dev/null 2>&1 9>&-
+        wine wineboot </dev/null >/dev/null 2>&1 8>&- 9>&- ||
+            { echo "wine-run.sh: wineboot failed in $prefix" >&2; exit 125; }
+        started=yes
+    fi
+    if [ "${started:-}" = yes ]; then
+        # The watchdog: every 10 seconds, with the check locked out, it stops the
+        # server if no run holds $prefix.active and the last ended a minute ago.
+        setsid sh -c '
+            while sleep 10; do
+                exec 9>"$1.lock" 8>>"$1.active"
+                flock 9
+                if flock -n -x 8 && [ $(( $(date +%s) - $(stat -c %Y "$1.active") )) -ge 60 ]; then
+                    wineserver -k 8>&- 9>&- || true
+                    wineserver -w 8>&- 9>&- || true
+                    exit 0
+                fi
+                exec 9>&- 8>&-
+            done' wine-run-watchdog "$prefix" </dev/null >/dev/null 2>&1 8>&- 9>&- &
     fi
 ) 9>"$prefix.lock"
 
-exec wine "$@"
+status=0
+wine "$@" 8>&- || status=$?
+touch "$prefix.active"
+exit $status
