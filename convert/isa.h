@@ -27,35 +27,55 @@ struct Portable {
     static constexpr int kLevel = 0;
     static constexpr bool kHasCompress = false;
 
+    // Eight bytes at a time in a 64-bit word (SWAR): the top bit of each byte
+    // lane says whether it matched, and one multiplication gathers the eight
+    // top bits. The word is loaded lowest byte first on every host, so that
+    // bit i is byte i whatever the byte order.
+    static constexpr uint64_t kOnes = 0x0101010101010101u;
+    static constexpr uint64_t kTops = 0x8080808080808080u;
+
+    static uint64_t TopBits(uint64_t lanes) { return ((lanes & kTops) >> 7) * 0x0102040810204080u >> 56; }
+
+    // Top bit set in each lane of `word` that is zero (exact: no borrow
+    // crosses a lane).
+    static uint64_t ZeroLanes(uint64_t word)
+    {
+        return ~(((word & ~kTops) + ~kTops) | word) & kTops;
+    }
+
+    template <typename Lanes>
+    static uint64_t Chunk(const unsigned char* in, Lanes lanes)
+    {
+        uint64_t bits = 0;
+        for (ptrdiff_t i = 0; i < kChunk; i += 8) {
+            bits |= TopBits(lanes(bytescan::LoadLittleEndian64(in + i))) << i;
+        }
+        return bits;
+    }
+
     template <unsigned char kByte>
     static uint64_t Equal64(const unsigned char* in)
     {
-        uint64_t bits = 0;
-        for (ptrdiff_t i = 0; i < kChunk; ++i) {
-            bits |= uint64_t{in[i] == kByte} << i;
-        }
-        return bits;
+        return Chunk(in, [](uint64_t word) { return ZeroLanes(word ^ (kOnes * kByte)); });
     }
 
     // Bytes from 0x80 up.
     static uint64_t High64(const unsigned char* in)
     {
-        uint64_t bits = 0;
-        for (ptrdiff_t i = 0; i < kChunk; ++i) {
-            bits |= static_cast<uint64_t>(in[i] >> 7) << i;
-        }
-        return bits;
+        return Chunk(in, [](uint64_t word) { return word; });
     }
 
-    // Bytes in [kFirst, kLast].
+    // Bytes in [kFirst, kLast], a range shorter than 128: each lane's
+    // byte - kFirst (no borrow crosses a lane) is at most kLast - kFirst.
     template <unsigned char kFirst, unsigned char kLast>
     static uint64_t InRange64(const unsigned char* in)
     {
-        uint64_t bits = 0;
-        for (ptrdiff_t i = 0; i < kChunk; ++i) {
-            bits |= uint64_t{static_cast<unsigned char>(in[i] - kFirst) <= kLast - kFirst} << i;
-        }
-        return bits;
+        static_assert(kLast - kFirst < 128, "one lane holds the test");
+        return Chunk(in, [](uint64_t word) {
+            constexpr uint64_t kFirsts = kOnes * kFirst;
+            const uint64_t offset = ((word | kTops) - (kFirsts & ~kTops)) ^ ((word ^ ~kFirsts) & kTops);
+            return ~(((offset & ~kTops) + kOnes * (0x7F - (kLast - kFirst))) | offset) & kTops;
+        });
     }
 
     // Copies a run of at most a chunk; up to kChunk bytes are read and written.

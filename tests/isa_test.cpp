@@ -1,0 +1,76 @@
+// The vector primitives every kernel is built from, against the plain
+// definitions: every byte value in every lane of a chunk.
+#include "convert/isa.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace {
+
+using bytescan::kChunk;
+
+struct Naive {
+    static uint64_t Where(const unsigned char* in, bool (*keep)(unsigned char))
+    {
+        uint64_t bits = 0;
+        for (ptrdiff_t i = 0; i < kChunk; ++i) {
+            bits |= uint64_t{keep(in[i])} << i;
+        }
+        return bits;
+    }
+};
+
+// Chunks that put each byte value in each lane, and random ones.
+std::vector<std::vector<unsigned char>> Chunks()
+{
+    std::vector<std::vector<unsigned char>> chunks;
+    for (unsigned value = 0; value < 256; ++value) {
+        for (ptrdiff_t lane = 0; lane < kChunk; lane += 7) {
+            std::vector<unsigned char> chunk(kChunk, 'x');
+            chunk[static_cast<size_t>(lane)] = static_cast<unsigned char>(value);
+            chunks.push_back(chunk);
+        }
+    }
+    std::mt19937 random(3);
+    for (int i = 0; i < 2000; ++i) {
+        std::vector<unsigned char> chunk(kChunk);
+        for (unsigned char& byte : chunk) {
+            byte = static_cast<unsigned char>(random());
+        }
+        chunks.push_back(chunk);
+    }
+    return chunks;
+}
+
+template <typename V>
+void CheckPrimitives()
+{
+    for (const std::vector<unsigned char>& chunk : Chunks()) {
+        const unsigned char* in = chunk.data();
+        ASSERT_EQ(V::template Equal64<'\r'>(in), Naive::Where(in, [](unsigned char b) { return b == '\r'; }));
+        ASSERT_EQ(V::template Equal64<0>(in), Naive::Where(in, [](unsigned char b) { return b == 0; }));
+        ASSERT_EQ(V::template Equal64<0xFF>(in), Naive::Where(in, [](unsigned char b) { return b == 0xFF; }));
+        ASSERT_EQ(V::High64(in), Naive::Where(in, [](unsigned char b) { return b >= 0x80; }));
+        ASSERT_EQ((V::template InRange64<'a', 'z'>(in)),
+                  Naive::Where(in, [](unsigned char b) { return b >= 'a' && b <= 'z'; }));
+        ASSERT_EQ((V::template InRange64<0xF0, 0xFF>(in)), Naive::Where(in, [](unsigned char b) { return b >= 0xF0; }));
+        ASSERT_EQ((V::template InRange64<0, 0>(in)), Naive::Where(in, [](unsigned char b) { return b == 0; }));
+    }
+}
+
+}  // namespace
+
+TEST(Isa, PortablePrimitivesMatchTheDefinitions)
+{
+    CheckPrimitives<isa::Portable>();
+}
+
+#if defined(GLYPHMILL_X86_KERNELS) && defined(__SSE2__)
+TEST(Isa, Sse2PrimitivesMatchTheDefinitions)
+{
+    CheckPrimitives<isa::Sse2>();
+}
+#endif
