@@ -38,6 +38,7 @@ struct EntityIndex {
     // copy.
     char m_encoded[256][kMaxEntityLength] = {};
     unsigned char m_encodedLength[256] = {};
+    unsigned char m_isCandidate[256] = {};  // 1 for the bytes that have a row
     // The codes below 0x80 that have a row, and whether any code from 0x80 up
     // has one: what the block scan compares against.
     unsigned char m_asciiCodes[kMaxAsciiCodes] = {};
@@ -141,6 +142,7 @@ constexpr void AddEncoding(EntityIndex& index)
             index.m_encoded[byte][i] = index.m_text[row][i];
         }
         index.m_encodedLength[byte] = index.m_length[row];
+        index.m_isCandidate[byte] = 1;
         AddCode(byte, index);
     }
 }
@@ -298,7 +300,12 @@ GLYPHMILL_INLINE uint64_t Candidates(const unsigned char* chunk, std::index_sequ
 template <typename V, const EntityIndex& kIndex>
 GLYPHMILL_INLINE uint64_t CandidateBits(const unsigned char* chunk)
 {
-    return Candidates<V, kIndex>(chunk, std::make_index_sequence<kIndex.m_asciiCount>());
+    if constexpr (V::kLevel == 0) {
+        // Without vectors one lookup per byte beats a test per code.
+        return V::Lookup64(chunk, kIndex.m_isCandidate);
+    } else {
+        return Candidates<V, kIndex>(chunk, std::make_index_sequence<kIndex.m_asciiCount>());
+    }
 }
 
 template <const EntityIndex& kIndex>

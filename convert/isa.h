@@ -78,6 +78,17 @@ struct Portable {
         });
     }
 
+    // Bytes whose entry in `table` is non-zero: cheaper than several SWAR
+    // tests when a set has many members.
+    static uint64_t Lookup64(const unsigned char* in, const unsigned char* table)
+    {
+        uint64_t bits = 0;
+        for (ptrdiff_t i = 0; i < kChunk; ++i) {
+            bits |= uint64_t{table[in[i]] != 0} << i;
+        }
+        return bits;
+    }
+
     // Copies a run of at most a chunk; up to kChunk bytes are read and written.
     static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t)
     {

@@ -99,10 +99,31 @@ GLYPHMILL_INLINE uint64_t Reserved(const unsigned char* chunk, std::index_sequen
     return ~unreserved;
 }
 
+// Whether each byte is escaped, for the portable scan: one lookup beats ten
+// range tests without vectors.
+struct ReservedTable {
+    unsigned char m_reserved[256] = {};
+};
+
+constexpr ReservedTable BuildReservedTable()
+{
+    ReservedTable table;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        table.m_reserved[byte] = IsUnreserved(byte) ? 0 : 1;
+    }
+    return table;
+}
+
+inline constexpr ReservedTable kReservedTable = BuildReservedTable();
+
 template <typename V>
 GLYPHMILL_INLINE uint64_t ReservedBits(const unsigned char* chunk)
 {
-    return Reserved<V>(chunk, std::make_index_sequence<std::size(kUnreserved)>());
+    if constexpr (V::kLevel == 0) {
+        return V::Lookup64(chunk, kReservedTable.m_reserved);
+    } else {
+        return Reserved<V>(chunk, std::make_index_sequence<std::size(kUnreserved)>());
+    }
 }
 
 inline void EncodeStep(const unsigned char*& in, unsigned char*& out)
