@@ -3,6 +3,9 @@
 
 #include "convert/codepage_tables.h"
 
+// One row per byte, with the reference's note in full.
+// clang-format off
+
 // OemToCharBuffA, OEM 437 to ANSI 1252: byte -> result (kind: source character -> result character)
 const unsigned char kOem437ToAnsi1252[256] = {
     0x00,  // 00 exact: U+0000 <control> -> U+0000 <control>
@@ -522,3 +525,5 @@ const unsigned char kAnsi1252ToOem437[256] = {
     0x5f,  // fe bestfit: U+00FE LATIN SMALL LETTER THORN -> U+005F LOW LINE
     0x98,  // ff exact: U+00FF LATIN SMALL LETTER Y WITH DIAERESIS -> U+00FF LATIN SMALL LETTER Y WITH DIAERESIS
 };
+
+// clang-format on

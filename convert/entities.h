@@ -21,6 +21,8 @@ constexpr size_t kXmlEntityCount = 5;
 
 // The HTML 4 entities of the ISO 8859-1 characters, plus the ASCII ones;
 // "&frasl;" stands for the ASCII solidus.
+// The rows in their runs, several to a line.
+// clang-format off
 inline constexpr EntityRow HtmlEntityTable[kHtmlEntityCount + 1] = {
     // ASCII
     {0x26, "&amp;"}, {0x22, "&quot;"}, {0x2F, "&frasl;"}, {0x3C, "&lt;"}, {0x3E, "&gt;"},
@@ -55,6 +57,7 @@ inline constexpr EntityRow XmlEntityTable[kXmlEntityCount + 1] = {
     {0x26, "&amp;"}, {0x3C, "&lt;"}, {0x3E, "&gt;"}, {0x22, "&quot;"}, {0x27, "&apos;"},
     {0, nullptr},
 };
+// clang-format on
 
 // Converters of the ConvertFn form. Encoding replaces every byte that has a
 // row by its entity text; decoding replaces every whole entity text of the

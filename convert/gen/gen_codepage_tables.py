@@ -54,10 +54,15 @@ def main():
              "// What the Windows conversions give for code pages 437 and 1252, byte for byte.",
              "",
              '#include "convert/codepage_tables.h"',
+             "",
+             "// One row per byte, with the reference's note in full.",
+             "// clang-format off",
              ""]
     for name, file, what in TABLES:
         parts.append(emit(name, what, read_table(os.path.join(args[0], file))))
         parts.append("")
+    parts.append("// clang-format on")
+    parts.append("")
     text = "\n".join(parts)
     if check is None:
         sys.stdout.write(text)
