@@ -61,6 +61,9 @@ void CByteMap::Apply(unsigned char* buffer, uint32_t length) const
         if (bytescan::Bits(high) == 0) {
             continue;
         }
+        // Host order on purpose: MapWord takes the pairs where they sit in
+        // the word and m_pairs is indexed by pairs loaded the same way
+        // (LoadPair), so the order cancels out on either host.
         for (ptrdiff_t i = 0; i < kChunk; i += 8) {
             uint64_t word = 0;
             std::memcpy(&word, at + i, sizeof word);

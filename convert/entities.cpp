@@ -199,6 +199,8 @@ constexpr void AddHash(EntityIndex& index)
         index.m_slotRow[slot] = kNoRow;
     }
     for (size_t row = 0; row + 1 < N; ++row) {
+        // The text as a little-endian number, first byte lowest: what
+        // bytescan::LoadLittleEndian64 gives DecodeWordStep on every host.
         for (size_t i = 0; i < index.m_length[row]; ++i) {
             index.m_key[row] |= uint64_t{static_cast<unsigned char>(index.m_text[row][i])} << (8 * i);
         }
@@ -254,20 +256,18 @@ unsigned char MatchEntity(const unsigned char* at, const unsigned char* end)
     return kNoRow;
 }
 
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-#define GLYPHMILL_ENTITY_WORDS 1
-
 // A decoding step for a '&' with at least eight bytes from it on: the first
 // ';' found in a word fixes the length, and the text up to it is one hash
 // key. The length comes from the ';' rather than from the row found, so that
 // the next step need not wait for the table lookups when, as usual, the text
-// is an entity.
+// is an entity. The word is loaded little-endian on every host (the first
+// byte lowest), so the first ';' is the lowest flagged byte and the key has
+// the byte order of the table's keys.
 template <const EntityIndex& kIndex>
 GLYPHMILL_INLINE void DecodeWordStep(const unsigned char*& in, unsigned char*& out)
 {
     constexpr uint64_t kOnes = 0x0101010101010101u;
-    uint64_t word = 0;
-    std::memcpy(&word, in, sizeof word);
+    const uint64_t word = bytescan::LoadLittleEndian64(in);
     const uint64_t semicolons = word ^ (kOnes * kSemicolon);
     // The lowest flagged byte is the first ';' (a borrow only flags bytes above it).
     const uint64_t found = (semicolons - kOnes) & ~semicolons & (kOnes << 7);
@@ -284,17 +284,14 @@ GLYPHMILL_INLINE void DecodeWordStep(const unsigned char*& in, unsigned char*& o
     *out++ = kAmpersand;
     ++in;
 }
-#endif
 
 template <const EntityIndex& kIndex>
 GLYPHMILL_INLINE void DecodeStep(const unsigned char*& in, const unsigned char* end, unsigned char*& out)
 {
-#if defined(GLYPHMILL_ENTITY_WORDS)
     if (end - in >= static_cast<ptrdiff_t>(sizeof(uint64_t))) {
         DecodeWordStep<kIndex>(in, out);
         return;
     }
-#endif
     const unsigned char row = MatchEntity<kIndex>(in, end);
     *out++ = row != kNoRow ? kIndex.m_code[row] : kAmpersand;
     in += row != kNoRow ? kIndex.m_length[row] : 1;
