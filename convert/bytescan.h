@@ -67,14 +67,23 @@ inline unsigned LowestBit64(uint64_t bits)
     return static_cast<unsigned>(__builtin_ctzll(bits));
 }
 
-// Eight bytes as a number whose lowest byte is the first, on hosts of either
-// byte order, so that masks and hash keys built from it are the same everywhere.
+// Eight bytes as one number with the first byte in the low bits, on every
+// host: "abcdefgh" is 0x6867666564636261 on x86-64, arm64 and s390x alike, so
+// that masks and hash keys built from it are the same everywhere. A
+// big-endian host loads the bytes the other way round and swaps them; a
+// compiler that does not say its byte order gets the order-free form.
 inline uint64_t LoadLittleEndian64(const unsigned char* in)
 {
     uint64_t word = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     std::memcpy(&word, in, sizeof word);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#elif defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    std::memcpy(&word, in, sizeof word);
     word = __builtin_bswap64(word);
+#else
+    for (unsigned i = 0; i < sizeof word; ++i) {
+        word |= uint64_t{in[i]} << (8 * i);
+    }
 #endif
     return word;
 }

@@ -176,6 +176,8 @@ constexpr void AddHash(EntityIndex& index)
         index.m_slotRow[slot] = kNoRow;
     }
     for (size_t row = 0; row + 1 < N; ++row) {
+        // The text as a little-endian number, first byte lowest: what
+        // bytescan::LoadLittleEndian64 gives the decoder on every host.
         for (size_t i = 0; i < index.m_length[row]; ++i) {
             index.m_key[row] |= uint64_t{static_cast<unsigned char>(index.m_text[row][i])} << (8 * i);
         }

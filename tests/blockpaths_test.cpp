@@ -4,12 +4,14 @@
 // every lane of a block, at a block's edge and in the scalar tail.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tests/support/convert_test_util.h"
 #include "convert/bytemap.h"
+#include "convert/bytescan.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
@@ -89,6 +91,32 @@ TEST_P(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
             mapOneByOne(expected, align);
             map.Apply(bytes.data() + align, static_cast<uint32_t>(length));
             ASSERT_EQ(bytes, expected) << "length " << length << " alignment " << align;
+        }
+    }
+}
+
+// The eight-byte loads give the first byte in the low bits on every host, at
+// every alignment: a big-endian host that did not swap (or a little-endian one
+// that did) gives another number, and the entity decoder would miss its keys.
+TEST_P(BlockPaths, LittleEndianLoadsGiveTheSameNumberOnEveryHost)
+{
+    struct Case {
+        const char* bytes;
+        uint64_t value;
+    };
+    const Case kCases[] = {
+        {"abcdefgh", 0x6867666564636261u},
+        {"\x01\x00\x00\x00\x00\x00\x00\x00", 0x0000000000000001u},
+        {"\x00\x00\x00\x00\x00\x00\x00\x80", 0x8000000000000000u},
+        {"&eacute;", 0x3B65747563616526u},
+        {"&lt;\xFF\xFE\x00\x7F", 0x7F00FEFF3B746C26u},
+    };
+    for (const Case& c : kCases) {
+        for (size_t align = 0; align < kAlignments; ++align) {
+            std::vector<unsigned char> buffer(align + 8, 0xAA);
+            std::memcpy(buffer.data() + align, c.bytes, 8);
+            EXPECT_EQ(bytescan::LoadLittleEndian64(buffer.data() + align), c.value)
+                << "case " << (&c - kCases) << " at alignment " << align;
         }
     }
 }
