@@ -369,17 +369,15 @@ template <typename V, const EntityIndex& kIndex>
 uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                         uint32_t capacity)
 {
+    const auto steps = [](const unsigned char** at, unsigned char* to, uint32_t* left, uint32_t room) {
+        return steploop::Decode<V, kAmpersand>(at, to, left, room, DecodeStep<kIndex>);
+    };
 #if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
     if constexpr (V::kHasCompress) {
-        const unsigned char* in = *cursor;
-        unsigned char* out = output;
-        DecodeChunksCompressed<kIndex>(in, in + *remaining, out, bytescan::OutputLimit(output, capacity));
-        const uint32_t written = bytescan::Finish(cursor, remaining, in, output, out);
-        return written +
-               steploop::Decode<V, kAmpersand>(cursor, out, remaining, capacity - written, DecodeStep<kIndex>);
+        return steploop::ChunksThenSteps(cursor, output, remaining, capacity, DecodeChunksCompressed<kIndex>, steps);
     }
 #endif
-    return steploop::Decode<V, kAmpersand>(cursor, output, remaining, capacity, DecodeStep<kIndex>);
+    return steps(cursor, output, remaining, capacity);
 }
 
 }  // namespace GLYPHMILL_ISA_NS

@@ -99,6 +99,20 @@ uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* r
     return bytescan::Finish(cursor, remaining, in, output, out);
 }
 
+// Runs `chunks(in, end, out, limit)`, a path that converts whole chunks
+// without a step and stops where it cannot go on, then `steps` (an Encode or
+// Decode call) on what it left: the call as one converter call.
+template <typename Chunks, typename Steps>
+uint32_t ChunksThenSteps(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity,
+                         Chunks chunks, Steps steps)
+{
+    const unsigned char* in = *cursor;
+    unsigned char* out = output;
+    chunks(in, in + *remaining, out, bytescan::OutputLimit(output, capacity));
+    const uint32_t written = bytescan::Finish(cursor, remaining, in, output, out);
+    return written + steps(cursor, out, remaining, capacity - written);
+}
+
 // For a piece that stops inside a line: the bytes from the last introducer
 // within `reach` bytes of the end (0 when there is none), which may start a
 // match the cut divides. An introducer further back starts a match that ends

@@ -270,32 +270,29 @@ inline void DecodeChunks(const unsigned char*& in, const unsigned char* end, uns
 template <typename V>
 uint32_t Encode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
+    const auto steps = [](const unsigned char** at, unsigned char* to, uint32_t* left, uint32_t room) {
+        return steploop::Encode<V, kEscapeLength>(at, to, left, room, ReservedBits<V>, EncodeStep);
+    };
 #if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
     if constexpr (V::kHasCompress) {
-        const unsigned char* in = *cursor;
-        unsigned char* out = output;
-        EncodeChunks(in, in + *remaining, out, bytescan::OutputLimit(output, capacity));
-        const uint32_t written = bytescan::Finish(cursor, remaining, in, output, out);
-        return written + steploop::Encode<V, kEscapeLength>(cursor, out, remaining, capacity - written,
-                                                            ReservedBits<V>, EncodeStep);
+        return steploop::ChunksThenSteps(cursor, output, remaining, capacity, EncodeChunks, steps);
     }
 #endif
-    return steploop::Encode<V, kEscapeLength>(cursor, output, remaining, capacity, ReservedBits<V>, EncodeStep);
+    return steps(cursor, output, remaining, capacity);
 }
 
 template <typename V>
 uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
+    const auto steps = [](const unsigned char** at, unsigned char* to, uint32_t* left, uint32_t room) {
+        return steploop::Decode<V, kPercent>(at, to, left, room, DecodeStep);
+    };
 #if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
     if constexpr (V::kHasCompress) {
-        const unsigned char* in = *cursor;
-        unsigned char* out = output;
-        DecodeChunks(in, in + *remaining, out, bytescan::OutputLimit(output, capacity));
-        const uint32_t written = bytescan::Finish(cursor, remaining, in, output, out);
-        return written + steploop::Decode<V, kPercent>(cursor, out, remaining, capacity - written, DecodeStep);
+        return steploop::ChunksThenSteps(cursor, output, remaining, capacity, DecodeChunks, steps);
     }
 #endif
-    return steploop::Decode<V, kPercent>(cursor, output, remaining, capacity, DecodeStep);
+    return steps(cursor, output, remaining, capacity);
 }
 
 }  // namespace GLYPHMILL_ISA_NS
