@@ -14,8 +14,8 @@ constexpr size_t kSize = 1 << 20;
 // at about `percent` percent of the places.
 inline std::string Prose(const std::string& extra = "", unsigned percent = 0, const char* lineEnd = "\n")
 {
-    static const char* const kWords[] = {"the", "of", "and", "to", "in", "water", "people", "little",
-                                         "through", "picture", "mother", "answer", "country", "between"};
+    static const char* const kWords[] = {"the",    "of",      "and",     "to",     "in",     "water",   "people",
+                                         "little", "through", "picture", "mother", "answer", "country", "between"};
     std::mt19937 random(2003);
     std::string text;
     size_t lineLength = 0;

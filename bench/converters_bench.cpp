@@ -59,20 +59,32 @@ const std::string& EveryByte()
 }
 
 // Line ends: plain prose, a lone CR in every line, and nothing but line ends.
-void BM_ToUnix(benchmark::State& state) { RunConverter(state, ToUnixLineEnds, Plain()); }
+void BM_ToUnix(benchmark::State& state)
+{
+    RunConverter(state, ToUnixLineEnds, Plain());
+}
 void BM_ToUnixLoneCR(benchmark::State& state)
 {
     static const std::string text = benchtext::Prose("\r", 2);
     RunConverter(state, ToUnixLineEnds, text);
 }
-void BM_ToWindows(benchmark::State& state) { RunConverter(state, ToWindowsLineEnds, Plain()); }
+void BM_ToWindows(benchmark::State& state)
+{
+    RunConverter(state, ToWindowsLineEnds, Plain());
+}
 void BM_ToWindowsAllLF(benchmark::State& state)
 {
     static const std::string text = benchtext::Repeat("\n");
     RunConverter(state, ToWindowsLineEnds, text);
 }
-void BM_ToWindowsEveryByte(benchmark::State& state) { RunConverter(state, ToWindowsLineEnds, EveryByte()); }
-void BM_ToMac(benchmark::State& state) { RunConverter(state, ToMacLineEnds, Plain()); }
+void BM_ToWindowsEveryByte(benchmark::State& state)
+{
+    RunConverter(state, ToWindowsLineEnds, EveryByte());
+}
+void BM_ToMac(benchmark::State& state)
+{
+    RunConverter(state, ToMacLineEnds, Plain());
+}
 void BM_ToMacAllLF(benchmark::State& state)
 {
     static const std::string text = benchtext::Repeat("\n");
@@ -80,21 +92,36 @@ void BM_ToMacAllLF(benchmark::State& state)
 }
 
 // Entities: all plain, Latin-1 prose, everything special, every byte value.
-void BM_EncodeHtmlPlain(benchmark::State& state) { RunConverter(state, EncodeHtmlEntities, Plain()); }
-void BM_EncodeHtmlLatin1(benchmark::State& state) { RunConverter(state, EncodeHtmlEntities, Latin1()); }
+void BM_EncodeHtmlPlain(benchmark::State& state)
+{
+    RunConverter(state, EncodeHtmlEntities, Plain());
+}
+void BM_EncodeHtmlLatin1(benchmark::State& state)
+{
+    RunConverter(state, EncodeHtmlEntities, Latin1());
+}
 void BM_EncodeHtmlAllSpecial(benchmark::State& state)
 {
     static const std::string text = benchtext::Repeat(benchtext::HighLatin1() + "&<>\"/");
     RunConverter(state, EncodeHtmlEntities, text);
 }
-void BM_EncodeHtmlEveryByte(benchmark::State& state) { RunConverter(state, EncodeHtmlEntities, EveryByte()); }
-void BM_EncodeXmlLatin1(benchmark::State& state) { RunConverter(state, EncodeXmlEntities, Latin1()); }
+void BM_EncodeHtmlEveryByte(benchmark::State& state)
+{
+    RunConverter(state, EncodeHtmlEntities, EveryByte());
+}
+void BM_EncodeXmlLatin1(benchmark::State& state)
+{
+    RunConverter(state, EncodeXmlEntities, Latin1());
+}
 void BM_EncodeXmlAllSpecial(benchmark::State& state)
 {
     static const std::string text = benchtext::Repeat("&<>\"'");
     RunConverter(state, EncodeXmlEntities, text);
 }
-void BM_DecodeHtmlPlain(benchmark::State& state) { RunConverter(state, DecodeHtmlEntities, Plain()); }
+void BM_DecodeHtmlPlain(benchmark::State& state)
+{
+    RunConverter(state, DecodeHtmlEntities, Plain());
+}
 void BM_DecodeHtmlLatin1(benchmark::State& state)
 {
     static const std::string text = Encoded(EncodeHtmlEntities, Latin1());
@@ -115,7 +142,10 @@ void BM_DecodeXmlLatin1(benchmark::State& state)
     static const std::string text = Encoded(EncodeXmlEntities, Latin1());
     RunConverter(state, DecodeXmlEntities, text);
 }
-void BM_DecodeHtmlEveryByte(benchmark::State& state) { RunConverter(state, DecodeHtmlEntities, EveryByte()); }
+void BM_DecodeHtmlEveryByte(benchmark::State& state)
+{
+    RunConverter(state, DecodeHtmlEntities, EveryByte());
+}
 
 // URI escapes.
 void BM_UriEncodePlain(benchmark::State& state)
@@ -123,9 +153,18 @@ void BM_UriEncodePlain(benchmark::State& state)
     static const std::string text = benchtext::Repeat("Unreserved-letters_and.digits0123456789~*'()!");
     RunConverter(state, UriEncode, text);
 }
-void BM_UriEncodeLatin1(benchmark::State& state) { RunConverter(state, UriEncode, Latin1()); }
-void BM_UriEncodeEveryByte(benchmark::State& state) { RunConverter(state, UriEncode, EveryByte()); }
-void BM_UriDecodePlain(benchmark::State& state) { RunConverter(state, UriDecode, Plain()); }
+void BM_UriEncodeLatin1(benchmark::State& state)
+{
+    RunConverter(state, UriEncode, Latin1());
+}
+void BM_UriEncodeEveryByte(benchmark::State& state)
+{
+    RunConverter(state, UriEncode, EveryByte());
+}
+void BM_UriDecodePlain(benchmark::State& state)
+{
+    RunConverter(state, UriDecode, Plain());
+}
 void BM_UriDecodeLatin1(benchmark::State& state)
 {
     static const std::string text = Encoded(UriEncode, Latin1());
@@ -161,9 +200,18 @@ void RunByteMap(benchmark::State& state, const std::string& text)
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }
-void BM_CodePagePlain(benchmark::State& state) { RunByteMap(state, Plain()); }
-void BM_CodePageLatin1(benchmark::State& state) { RunByteMap(state, Latin1()); }
-void BM_CodePageEveryByte(benchmark::State& state) { RunByteMap(state, EveryByte()); }
+void BM_CodePagePlain(benchmark::State& state)
+{
+    RunByteMap(state, Plain());
+}
+void BM_CodePageLatin1(benchmark::State& state)
+{
+    RunByteMap(state, Latin1());
+}
+void BM_CodePageEveryByte(benchmark::State& state)
+{
+    RunByteMap(state, EveryByte());
+}
 
 }  // namespace
 

@@ -16,8 +16,7 @@ inline unsigned char FoldAsciiCase(unsigned char byte)
 inline const char* SkipFoldedPrefix(const char* text, const char* prefix)
 {
     for (; *prefix != '\0'; ++prefix, ++text) {
-        if (FoldAsciiCase(static_cast<unsigned char>(*text)) !=
-            FoldAsciiCase(static_cast<unsigned char>(*prefix))) {
+        if (FoldAsciiCase(static_cast<unsigned char>(*text)) != FoldAsciiCase(static_cast<unsigned char>(*prefix))) {
             return nullptr;
         }
     }

@@ -1,8 +1,8 @@
 #include "cmdline/cmdlinearg.h"
 
-#include "cmdline/bytecase.h"
-
 #include <cstddef>
+
+#include "cmdline/bytecase.h"
 
 namespace {
 
@@ -85,8 +85,8 @@ bool CCmdLineArg::SetValue(const char* /*text*/)
 
 // --- CCmdLineArgString -------------------------------------------------------
 
-CCmdLineArgString::CCmdLineArgString(const char* name, const char* description,
-                                     const char* defaultValue, unsigned flags)
+CCmdLineArgString::CCmdLineArgString(const char* name, const char* description, const char* defaultValue,
+                                     unsigned flags)
     : CCmdLineArg(name, description, flags), m_default(defaultValue)
 {
 }
@@ -142,8 +142,7 @@ void CCmdLineArgString::AddChoice(const char* value)
 
 // --- CCmdLineArgInt ----------------------------------------------------------
 
-CCmdLineArgInt::CCmdLineArgInt(const char* name, const char* description, int defaultValue,
-                               unsigned flags)
+CCmdLineArgInt::CCmdLineArgInt(const char* name, const char* description, int defaultValue, unsigned flags)
     : CCmdLineArg(name, description, flags), m_default(defaultValue), m_value(defaultValue)
 {
 }
@@ -199,12 +198,9 @@ void CCmdLineArgInt::AddChoice(int value)
 
 // --- CCmdLineArgToggle -------------------------------------------------------
 
-CCmdLineArgToggle::CCmdLineArgToggle(const char* name, const char* description, bool defaultValue,
-                                     bool showSign, unsigned flags)
-    : CCmdLineArg(name, description, flags),
-      m_default(defaultValue),
-      m_showSign(showSign),
-      m_value(defaultValue)
+CCmdLineArgToggle::CCmdLineArgToggle(const char* name, const char* description, bool defaultValue, bool showSign,
+                                     unsigned flags)
+    : CCmdLineArg(name, description, flags), m_default(defaultValue), m_showSign(showSign), m_value(defaultValue)
 {
 }
 

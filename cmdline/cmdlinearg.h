@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cmdline/strbuf.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "cmdline/strbuf.h"
 
 // Flag word bits; they combine by OR. Every other bit is ignored.
 constexpr unsigned ARG_POSITIONAL = 2;  // written without its name, filled in declaration order
@@ -13,8 +13,7 @@ constexpr unsigned ARG_REQUIRED = 4;    // the parse fails when it is not given
 // was given, and (in the kinds) a typed value with a default. The argument set
 // holds arguments by pointer; their owner keeps them alive for as long as the
 // set is used. Not copyable: the set's pointers name one object.
-class CCmdLineArg
-{
+class CCmdLineArg {
 public:
     CCmdLineArg(const CCmdLineArg&) = delete;
     CCmdLineArg& operator=(const CCmdLineArg&) = delete;
@@ -49,11 +48,9 @@ private:
 };
 
 // A text value. Allowed values, if any, match without regard to A-Z case.
-class CCmdLineArgString : public CCmdLineArg
-{
+class CCmdLineArgString : public CCmdLineArg {
 public:
-    CCmdLineArgString(const char* name, const char* description, const char* defaultValue,
-                      unsigned flags);
+    CCmdLineArgString(const char* name, const char* description, const char* defaultValue, unsigned flags);
 
     const char* GetTypeLabel() const override;
     const char* GetChoicesLabel() override;
@@ -73,8 +70,7 @@ private:
 
 // A signed 32-bit value. Texts convert like atoi but never fail: white space,
 // one sign, then digits while they last, wrapping modulo 2^32; no digits is 0.
-class CCmdLineArgInt : public CCmdLineArg
-{
+class CCmdLineArgInt : public CCmdLineArg {
 public:
     CCmdLineArgInt(const char* name, const char* description, int defaultValue, unsigned flags);
 
@@ -94,11 +90,9 @@ private:
 };
 
 // An on/off value written as "", "+" (on) or "-" (off) after the name.
-class CCmdLineArgToggle : public CCmdLineArg
-{
+class CCmdLineArgToggle : public CCmdLineArg {
 public:
-    CCmdLineArgToggle(const char* name, const char* description, bool defaultValue, bool showSign,
-                      unsigned flags);
+    CCmdLineArgToggle(const char* name, const char* description, bool defaultValue, bool showSign, unsigned flags);
 
     const char* GetTypeLabel() const override;
     bool ExpectsValue() const override;

@@ -1,8 +1,8 @@
 #include "cmdline/cmdlineargset.h"
 
-#include "cmdline/bytecase.h"
-
 #include <cstring>
+
+#include "cmdline/bytecase.h"
 
 namespace {
 
@@ -75,8 +75,7 @@ void CCmdLineArgSet::AddExclusiveGroup(std::initializer_list<CCmdLineArg*> membe
     m_exclusiveGroups.emplace_back(members);
 }
 
-void CCmdLineArgSet::AddDependency(CCmdLineArg* prerequisite,
-                                   std::initializer_list<CCmdLineArg*> dependents)
+void CCmdLineArgSet::AddDependency(CCmdLineArg* prerequisite, std::initializer_list<CCmdLineArg*> dependents)
 {
     AddArg(prerequisite);
     m_args.insert(m_args.end(), dependents.begin(), dependents.end());
@@ -191,12 +190,11 @@ const char* CCmdLineArgSet::GetErrorText()
         ComposeFailure(m_errorText, {"Invalid argument: ", GetArgText(m_invalidIndex)});
     }
     if (m_exclusiveFirst != nullptr) {
-        ComposeFailure(m_errorText, {"Exclusive arguments: ", m_exclusiveFirst->GetName(), " and ",
-                                     m_exclusiveSecond->GetName()});
+        ComposeFailure(m_errorText,
+                       {"Exclusive arguments: ", m_exclusiveFirst->GetName(), " and ", m_exclusiveSecond->GetName()});
     }
     if (m_prerequisite != nullptr) {
-        ComposeFailure(m_errorText,
-                       {m_dependent->GetName(), " is invalid without ", m_prerequisite->GetName()});
+        ComposeFailure(m_errorText, {m_dependent->GetName(), " is invalid without ", m_prerequisite->GetName()});
     }
     if (m_missingArg != nullptr) {
         ComposeFailure(m_errorText, {"Missing required argument: ", m_missingArg->GetName()});

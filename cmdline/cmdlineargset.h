@@ -1,13 +1,13 @@
 #pragma once
 
-#include "cmdline/cmdlinearg.h"
-#include "cmdline/strbuf.h"
-
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <map>
 #include <vector>
+
+#include "cmdline/cmdlinearg.h"
+#include "cmdline/strbuf.h"
 
 // Declares arguments, parses argv once, and composes the failure and usage
 // texts for the client to print: the set itself never prints and never exits.
@@ -21,8 +21,7 @@
 // The set holds non-owning pointers to the arguments; they must outlive every
 // use of the set. Used as the base of a client's option set, never through a
 // base pointer.
-class CCmdLineArgSet
-{
+class CCmdLineArgSet {
 public:
     CCmdLineArgSet();
     ~CCmdLineArgSet();

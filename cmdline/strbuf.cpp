@@ -1,9 +1,9 @@
 #include "cmdline/strbuf.h"
 
-#include "cmdline/outofmemory.h"
-
 #include <cstddef>
 #include <cstring>
+
+#include "cmdline/outofmemory.h"
 
 namespace {
 

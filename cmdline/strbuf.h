@@ -7,8 +7,7 @@
 // always be handed to C string functions. A null text given to any operation
 // counts as the empty text. Allocation failure ends the process (see
 // outofmemory.h); the operations themselves check nothing.
-class CStrBuf
-{
+class CStrBuf {
 public:
     // As `count` for Substring: every byte up to the end.
     static constexpr uint32_t ToEnd = 4294967295u;

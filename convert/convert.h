@@ -21,5 +21,5 @@ constexpr uint32_t CONVERT_HEADROOM = 10;
 // non-zero count always consumes at least one byte. Converters keep no state:
 // the cursor and the count carry all progress, so chunking never changes the
 // output.
-using ConvertFn = uint32_t (*)(const unsigned char** cursor, unsigned char* output,
-                               uint32_t* remaining, uint32_t capacity);
+using ConvertFn = uint32_t (*)(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                               uint32_t capacity);

@@ -6,26 +6,22 @@
 #include "convert/kernels.h"
 #include "convert/steploop.h"
 
-uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                            uint32_t capacity)
+uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     return kernels::Active().m_encodeHtml(cursor, output, remaining, capacity);
 }
 
-uint32_t DecodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                            uint32_t capacity)
+uint32_t DecodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     return kernels::Active().m_decodeHtml(cursor, output, remaining, capacity);
 }
 
-uint32_t EncodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                           uint32_t capacity)
+uint32_t EncodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     return kernels::Active().m_encodeXml(cursor, output, remaining, capacity);
 }
 
-uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                           uint32_t capacity)
+uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     return kernels::Active().m_decodeXml(cursor, output, remaining, capacity);
 }

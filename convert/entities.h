@@ -63,14 +63,12 @@ inline constexpr EntityRow XmlEntityTable[kXmlEntityCount + 1] = {
 // row by its entity text; decoding replaces every whole entity text of the
 // table by its byte, in one left-to-right pass whose output is never read
 // back. Matching is byte for byte and case-sensitive.
-uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output,
-                            uint32_t* remaining, uint32_t capacity);
-uint32_t DecodeHtmlEntities(const unsigned char** cursor, unsigned char* output,
-                            uint32_t* remaining, uint32_t capacity);
-uint32_t EncodeXmlEntities(const unsigned char** cursor, unsigned char* output,
-                           uint32_t* remaining, uint32_t capacity);
-uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output,
-                           uint32_t* remaining, uint32_t capacity);
+uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                            uint32_t capacity);
+uint32_t DecodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                            uint32_t capacity);
+uint32_t EncodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity);
+uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity);
 
 // Whether decoding would copy `text` unchanged: it holds no '&'.
 bool HasNoAmpersand(const unsigned char* text, uint32_t length);

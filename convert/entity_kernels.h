@@ -319,8 +319,7 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
 }
 
 template <typename V, const EntityIndex& kIndex>
-uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                        uint32_t capacity)
+uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     return steploop::Encode<V, kMaxEntityLength>(cursor, output, remaining, capacity, CandidateBits<V, kIndex>,
                                                  EncodeStep<kIndex>);
@@ -344,8 +343,7 @@ void DecodeChunksCompressed(const unsigned char*& in, const unsigned char* end, 
         __m512i bytes = _mm512_loadu_si512(in);
         uint64_t drop = (uint64_t{1} << carried) - 1;
         carried = 0;
-        for (uint64_t amps = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kAmpersand)); amps != 0;
-             amps &= amps - 1) {
+        for (uint64_t amps = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kAmpersand)); amps != 0; amps &= amps - 1) {
             const unsigned at = bytescan::LowestBit64(amps);
             unsigned char code = 0;
             unsigned length = 0;
@@ -366,8 +364,7 @@ void DecodeChunksCompressed(const unsigned char*& in, const unsigned char* end, 
 #endif
 
 template <typename V, const EntityIndex& kIndex>
-uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                        uint32_t capacity)
+uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     const auto steps = [](const unsigned char** at, unsigned char* to, uint32_t* left, uint32_t room) {
         return steploop::Decode<V, kAmpersand>(at, to, left, room, DecodeStep<kIndex>);

@@ -38,10 +38,7 @@ struct Portable {
 
     // Top bit set in each lane of `word` that is zero (exact: no borrow
     // crosses a lane).
-    static uint64_t ZeroLanes(uint64_t word)
-    {
-        return ~(((word & ~kTops) + ~kTops) | word) & kTops;
-    }
+    static uint64_t ZeroLanes(uint64_t word) { return ~(((word & ~kTops) + ~kTops) | word) & kTops; }
 
     template <typename Lanes>
     static uint64_t Chunk(const unsigned char* in, Lanes lanes)
@@ -90,10 +87,7 @@ struct Portable {
     }
 
     // Copies a run of at most a chunk; up to kChunk bytes are read and written.
-    static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t)
-    {
-        std::memcpy(out, in, kChunk);
-    }
+    static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t) { std::memcpy(out, in, kChunk); }
 
     // Moves a chunk towards the front (out <= in) without the bytes flagged in
     // `drop`; returns the new end. Bytes are never stored ahead of a load.
@@ -140,10 +134,7 @@ struct Sse2 {
     static constexpr ptrdiff_t kBlock = 16;
 
     static __m128i Load(const unsigned char* in) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in)); }
-    static void Store(unsigned char* out, __m128i block)
-    {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
-    }
+    static void Store(unsigned char* out, __m128i block) { _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block); }
     static unsigned Bits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
 
     template <unsigned char kByte>
@@ -239,10 +230,7 @@ struct Sse2 {
 // 32-byte blocks.
 struct Avx2 : Sse2 {
     static constexpr int kLevel = 2;
-    static __m256i Load256(const unsigned char* in)
-    {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-    }
+    static __m256i Load256(const unsigned char* in) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)); }
     static void Store256(unsigned char* out, __m256i block)
     {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), block);

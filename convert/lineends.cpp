@@ -12,8 +12,7 @@ using lineendkernels::Find;
 
 // Dropping CR needs no vector form: the library's search finds the rare CR
 // that the reader left, and the runs between are copied whole.
-uint32_t ToUnixLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                        uint32_t capacity)
+uint32_t ToUnixLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     const unsigned char* in = *cursor;
     const unsigned char* const end = in + *remaining;
@@ -37,14 +36,12 @@ bool HasNoCR(const unsigned char* text, uint32_t length)
     return bytescan::FindFirst(text, length, kCR) == nullptr;
 }
 
-uint32_t ToWindowsLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                           uint32_t capacity)
+uint32_t ToWindowsLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     return kernels::Active().m_toWindows(cursor, output, remaining, capacity);
 }
 
-uint32_t ToMacLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                       uint32_t capacity)
+uint32_t ToMacLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     return kernels::Active().m_toMac(cursor, output, remaining, capacity);
 }

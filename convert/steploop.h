@@ -59,8 +59,7 @@ uint32_t Encode(const unsigned char** cursor, unsigned char* output, uint32_t* r
 // introducer at `in`: it writes one byte and consumes a whole match or the
 // introducer alone, never passing another introducer but the match's own.
 template <typename V, unsigned char kIntroducer, typename Step>
-uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity,
-                Step step)
+uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity, Step step)
 {
     const unsigned char* in = *cursor;
     const unsigned char* const end = in + *remaining;
@@ -119,8 +118,8 @@ uint32_t ChunksThenSteps(const unsigned char** cursor, unsigned char* output, ui
 // inside the piece.
 inline uint32_t Holdback(const unsigned char* piece, uint32_t length, unsigned char introducer, uint32_t reach)
 {
-    const unsigned char* const found = bytescan::FindLast(piece + length - std::min(length, reach),
-                                                          std::min(length, reach), introducer);
+    const unsigned char* const found =
+        bytescan::FindLast(piece + length - std::min(length, reach), std::min(length, reach), introducer);
     return found != nullptr ? static_cast<uint32_t>(piece + length - found) : 0;
 }
 

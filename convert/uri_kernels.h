@@ -18,7 +18,6 @@
 namespace urikernels {
 inline namespace GLYPHMILL_ISA_NS {
 
-
 constexpr unsigned char kPercent = '%';
 constexpr uint32_t kEscapeLength = 3;
 constexpr unsigned char kNotHex = 0xFF;
@@ -31,10 +30,8 @@ struct ByteRange {
 // The unreserved bytes of RFC 2396 and the two line-end controls. Both the
 // byte table and the block scan are built from this one list.
 constexpr ByteRange kUnreserved[] = {
-    {'A', 'Z'}, {'a', 'z'}, {'0', '9'},
-    {'\'', '*'},  // ' ( ) *
-    {'-', '.'}, {'!', '!'}, {'_', '_'}, {'~', '~'},
-    {'\r', '\r'}, {'\n', '\n'},
+    {'A', 'Z'}, {'a', 'z'}, {'0', '9'}, {'\'', '*'},  // ' ( ) *
+    {'-', '.'}, {'!', '!'}, {'_', '_'}, {'~', '~'},  {'\r', '\r'}, {'\n', '\n'},
 };
 
 // What the encoder writes for one byte: the byte itself or its escape, then
@@ -162,7 +159,8 @@ GLYPHMILL_INLINE void EncodeBlock16(const unsigned char*& in, unsigned char*& ou
     // Lane 3i of a slot, and the two digit lanes after it.
     constexpr uint64_t kFirstLanes = 0x0000249249249249u;
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    const __m128i digits = _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+    const __m128i digits =
+        _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
     const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
@@ -171,8 +169,13 @@ GLYPHMILL_INLINE void EncodeBlock16(const unsigned char*& in, unsigned char*& ou
     sources = _mm512_inserti32x4(sources, high, 1);
     sources = _mm512_inserti32x4(sources, low, 2);
     sources = _mm512_inserti32x4(sources, _mm_set1_epi8(kPercent), 3);
-    alignas(64) static constexpr unsigned char kEscapeIndex[64] = {48, 16, 32, 49, 17, 33, 50, 18, 34, 51, 19, 35, 52, 20, 36, 53, 21, 37, 54, 22, 38, 55, 23, 39, 56, 24, 40, 57, 25, 41, 58, 26, 42, 59, 27, 43, 60, 28, 44, 61, 29, 45, 62, 30, 46, 63, 31, 47, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    alignas(64) static constexpr unsigned char kByteIndex[64] = {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0, 5, 0, 0, 6, 0, 0, 7, 0, 0, 8, 0, 0, 9, 0, 0, 10, 0, 0, 11, 0, 0, 12, 0, 0, 13, 0, 0, 14, 0, 0, 15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    alignas(64) static constexpr unsigned char kEscapeIndex[64] = {
+        48, 16, 32, 49, 17, 33, 50, 18, 34, 51, 19, 35, 52, 20, 36, 53, 21, 37, 54, 22, 38, 55,
+        23, 39, 56, 24, 40, 57, 25, 41, 58, 26, 42, 59, 27, 43, 60, 28, 44, 61, 29, 45, 62, 30,
+        46, 63, 31, 47, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+    alignas(64) static constexpr unsigned char kByteIndex[64] = {
+        0, 0,  0, 1, 0,  0, 2, 0,  0, 3, 0,  0, 4, 0,  0, 5, 0, 0, 6, 0, 0, 7, 0, 0, 8, 0, 0, 9, 0, 0, 10, 0,
+        0, 11, 0, 0, 12, 0, 0, 13, 0, 0, 14, 0, 0, 15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0};
     const uint64_t plain = _pdep_u64(~reserved & 0xFFFF, kFirstLanes);
     const __m512i index = _mm512_mask_mov_epi8(_mm512_load_si512(kEscapeIndex), plain, _mm512_load_si512(kByteIndex));
     // The zero-masked form: the plain one trips a false maybe-uninitialized warning in GCC 12.

@@ -7,13 +7,12 @@
 // A property that every input must keep. A violation prints what failed and
 // aborts, which libFuzzer saves as a crash and the replay runner reports as
 // a failed test.
-#define FUZZ_CHECK(condition)                                                                 \
-    do {                                                                                      \
-        if (!(condition)) {                                                                   \
-            std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__,      \
-                         #condition);                                                         \
-            std::abort();                                                                     \
-        }                                                                                     \
+#define FUZZ_CHECK(condition)                                                                       \
+    do {                                                                                            \
+        if (!(condition)) {                                                                         \
+            std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                           \
+        }                                                                                           \
     } while (false)
 
 // Choices derived from the first bytes of an input (sizes, seams, options),

@@ -47,9 +47,8 @@ public:
     // Whether `text` is one of the failure texts this set's rules can give.
     static bool IsRuleFailure(const std::string& text)
     {
-        return text == "Exclusive arguments: left and right\n\n" ||
-               text == "log is invalid without v\n\n" || text == "level is invalid without v\n\n" ||
-               text == "Missing required argument: mode\n\n";
+        return text == "Exclusive arguments: left and right\n\n" || text == "log is invalid without v\n\n" ||
+               text == "level is invalid without v\n\n" || text == "Missing required argument: mode\n\n";
     }
 
 private:
@@ -73,8 +72,8 @@ bool IsToolRuleFailure(const std::string& text)
     static const char kGroup[] = "auwmhxi";
     for (size_t first = 0; first < 7; ++first) {
         for (size_t second = first + 1; second < 7; ++second) {
-            const std::string pair = std::string("Exclusive arguments: ") + kGroup[first] + " and " +
-                                     kGroup[second] + "\n\n";
+            const std::string pair =
+                std::string("Exclusive arguments: ") + kGroup[first] + " and " + kGroup[second] + "\n\n";
             if (text == pair) {
                 return true;
             }

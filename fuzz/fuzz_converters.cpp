@@ -7,12 +7,12 @@
 #include <memory>
 #include <vector>
 
-#include "fuzz/fuzz_check.h"
 #include "convert/convert.h"
-#include "convert/simd.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
+#include "convert/simd.h"
 #include "convert/uri.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
@@ -45,8 +45,7 @@ const ConverterRow kConverters[] = {
 
 // One call into an exact-size heap buffer, so that AddressSanitizer sees any
 // byte written past the capacity; checks the bookkeeping of the contract.
-void CallOnce(const ConverterRow& row, const unsigned char*& cursor, uint32_t& remaining,
-              uint32_t capacity, Bytes& out)
+void CallOnce(const ConverterRow& row, const unsigned char*& cursor, uint32_t& remaining, uint32_t capacity, Bytes& out)
 {
     const std::unique_ptr<unsigned char[]> chunk(new unsigned char[capacity]);
     const unsigned char* const before = cursor;

@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "tests/support/memory_streams.h"
 #include "stream/driver.h"
+#include "tests/support/memory_streams.h"
 #include "tool/tooloptions.h"
 
 namespace {
 
-const char* const kOptions[] = {"-u", "-w", "-m", "-a", "-a-", "-h", "-h-",
-                                "-x", "-x-", "-i", "-i-", "-u-"};
+const char* const kOptions[] = {"-u", "-w", "-m", "-a", "-a-", "-h", "-h-", "-x", "-x-", "-i", "-i-", "-u-"};
 
 Conversion ConversionFor(const char* option)
 {
@@ -50,8 +49,7 @@ std::string WholeText(const Conversion& conversion, const std::string& input)
     return std::string(out.begin(), out.begin() + written);
 }
 
-std::string Streamed(const Conversion& conversion, const std::string& input, CFuzzChoices& choices,
-                     int errorAtEnd)
+std::string Streamed(const Conversion& conversion, const std::string& input, CFuzzChoices& choices, int errorAtEnd)
 {
     std::vector<size_t> readSizes;
     const uint32_t cycle = choices.Between(1, 6);

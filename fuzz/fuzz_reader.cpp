@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "tests/support/memory_streams.h"
 #include "stream/textreader.h"
+#include "tests/support/memory_streams.h"
 
 namespace {
 
@@ -16,8 +16,8 @@ struct ReaderSetup {
     size_t readSize;                // what the reader asks of each read
     std::vector<size_t> readSizes;  // what the source hands out, in a cycle
     uint32_t maxPiece;
-    int errorAtEnd;                 // 0, or an error the source ends with
-    int expectedError;              // the error the reader reports
+    int errorAtEnd;     // 0, or an error the source ends with
+    int expectedError;  // the error the reader reports
 };
 
 ReaderSetup ChooseSetup(CFuzzChoices& choices)
@@ -29,8 +29,7 @@ ReaderSetup ChooseSetup(CFuzzChoices& choices)
         setup.readSizes.push_back(choices.Between(1, 70));
     }
     // Mostly tiny pieces, so that long lines are cut often; sometimes the real size.
-    setup.maxPiece = choices.Between(0, 7) == 0 ? CTextReader::kMaxPiece
-                                                : choices.Between(CTextReader::kMinPiece, 40);
+    setup.maxPiece = choices.Between(0, 7) == 0 ? CTextReader::kMaxPiece : choices.Between(CTextReader::kMinPiece, 40);
     setup.errorAtEnd = choices.Between(0, 3) == 0 ? EIO : 0;
     setup.expectedError = setup.errorAtEnd;
     return setup;

@@ -1,5 +1,3 @@
-#include "platform/platform.h"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -8,6 +6,7 @@
 
 #include "convert/bytemap.h"
 #include "convert/codepage_tables.h"
+#include "platform/platform.h"
 
 namespace platform {
 

@@ -1,5 +1,3 @@
-#include "platform/platform.h"
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -8,6 +6,8 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include "platform/platform.h"
 
 // The Windows headers still define these two names as macros for the old
 // OemToCharA and CharToOemA; ours are functions of their own.
@@ -73,8 +73,7 @@ FileHandle OpenForReading(const char* path, int* error)
 
 FileHandle OpenForWriting(const char* path, int* error)
 {
-    const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
-                         _S_IREAD | _S_IWRITE);
+    const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
         *error = errno;
     }
@@ -133,10 +132,9 @@ struct FileIdentity {
 
 bool IdentifyRegularFile(HANDLE handle, FileIdentity& identity)
 {
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
-        !GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        !GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return false;
     }
     identity.volume = info.dwVolumeSerialNumber;
@@ -154,8 +152,8 @@ bool IdentifyRegularFile(const char* path, FileIdentity& identity)
 {
     // No access rights asked for: only the attributes are read, and a file
     // that someone else holds open can still be identified.
-    const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }

@@ -32,8 +32,7 @@ public:
     // still make progress.
     static constexpr uint32_t kMinPiece = 8;
 
-    explicit CTextReader(CByteSource& source, size_t readSize = kDefaultReadSize,
-                         uint32_t maxPiece = kMaxPiece);
+    explicit CTextReader(CByteSource& source, size_t readSize = kDefaultReadSize, uint32_t maxPiece = kMaxPiece);
 
     // The next run of whole pieces: everything buffered up to the last line
     // end, or all buffered bytes when they hold no line end but at least a
@@ -63,8 +62,8 @@ private:
     size_t m_readSize;
     uint32_t m_maxPiece;
     std::vector<unsigned char> m_buffer;
-    size_t m_start = 0;  // first byte not yet handed out
-    size_t m_end = 0;    // end of the translated text
+    size_t m_start = 0;        // first byte not yet handed out
+    size_t m_end = 0;          // end of the translated text
     bool m_pendingCR = false;  // the last read ended in a CR that may start a CR LF pair
     bool m_inputEnded = false;
     int m_error = 0;

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/convert_test_util.h"
 #include "convert/bytemap.h"
 #include "convert/bytescan.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
+#include "tests/support/convert_test_util.h"
 #include "tests/support/simd_levels.h"
 
 // Every test of this file runs once per instruction-set level.
@@ -133,7 +133,8 @@ TEST_P(BlockPaths, EntityDecodingNearTheEndOfTheLine)
                 for (size_t after = 0; after <= 9; ++after) {
                     const std::string line = std::string(before, 'a') + text + std::string(after, ';');
                     std::string expected = line;
-                    for (size_t at = expected.find(entity); at != std::string::npos; at = expected.find(entity, at + 1)) {
+                    for (size_t at = expected.find(entity); at != std::string::npos;
+                         at = expected.find(entity, at + 1)) {
                         expected.replace(at, entity.size(), 1, static_cast<char>(row->m_code));
                     }
                     ASSERT_EQ(ConvertLine(DecodeHtmlEntities, line), expected) << line;
@@ -199,7 +200,8 @@ TEST_P(BlockPaths, EveryConverterMatchesThePortablePath)
                 simd::UseLevel(simd::Level::kPortable);
                 const std::vector<Chunk> expected = ConvertChunks(c.convert, text, capacity);
                 simd::UseLevel(GetParam());
-                ASSERT_EQ(ConvertChunks(c.convert, text, capacity), expected) << "capacity " << capacity << ": " << text;
+                ASSERT_EQ(ConvertChunks(c.convert, text, capacity), expected)
+                    << "capacity " << capacity << ": " << text;
             }
         }
     }

@@ -1,21 +1,38 @@
-#include "cmdline/bytecase.h"
 #include "cmdline/cmdlinearg.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 
+#include "cmdline/bytecase.h"
+
 TEST(CCmdLineArgInt, ConversionWrapsAndNeverFails)
 {
-    struct Case { const char* name; const char* text; int value; };
+    struct Case {
+        const char* name;
+        const char* text;
+        int value;
+    };
     const Case kCases[] = {
         {"white space 09-0D and space", "\t\n\v\f\r 42", 42},
-        {"0x1C is not white space", "\x1c" "42", 0}, {"nor is 0xA0", "\xa0" "42", 0},
-        {"minus", "-7", -7},            {"two signs", "+-3", 0},
-        {"two minus signs", "--3", 0},  {"trailing text", "12abc", 12},
-        {"empty", "", 0},               {"max", "2147483647", INT_MAX},
-        {"max plus one", "2147483648", INT_MIN}, {"min", "-2147483648", INT_MIN},
-        {"min minus one", "-2147483649", INT_MAX}, {"2^32", "4294967296", 0},
+        {"0x1C is not white space",
+         "\x1c"
+         "42",
+         0},
+        {"nor is 0xA0",
+         "\xa0"
+         "42",
+         0},
+        {"minus", "-7", -7},
+        {"two signs", "+-3", 0},
+        {"two minus signs", "--3", 0},
+        {"trailing text", "12abc", 12},
+        {"empty", "", 0},
+        {"max", "2147483647", INT_MAX},
+        {"max plus one", "2147483648", INT_MIN},
+        {"min", "-2147483648", INT_MIN},
+        {"min minus one", "-2147483649", INT_MAX},
+        {"2^32", "4294967296", 0},
         {"2^32 plus one", "4294967297", 1},
     };
     for (const Case& c : kCases) {
@@ -39,7 +56,8 @@ TEST(CCmdLineArg, Labels)
         text.AddChoice(choice);
     }
     EXPECT_STREQ(text.GetChoicesLabel(), "{Red|green||Red}");  // case and duplicates kept
-    for (const int choice : {10, -2, 10, 0, INT_MIN}) number.AddChoice(choice);
+    for (const int choice : {10, -2, 10, 0, INT_MIN})
+        number.AddChoice(choice);
     EXPECT_STREQ(number.GetChoicesLabel(), "{10|-2|10|0|-2147483648}");
     EXPECT_STREQ(number.GetChoicesLabel(), "{10|-2|10|0|-2147483648}");  // rebuilt, not appended
 
@@ -62,14 +80,25 @@ TEST(CCmdLineArg, AllowedValues)
     CCmdLineArgInt number("n", "", 0, 0), anyNumber("a", "", 0, 0);
     number.AddChoice(5);
     number.AddChoice(-3);
-    struct Case { const char* name; const CCmdLineArg& arg; const char* text; bool valid; };
+    struct Case {
+        const char* name;
+        const CCmdLineArg& arg;
+        const char* text;
+        bool valid;
+    };
     const Case kCases[] = {
-        {"upper", colour, "RED", true},   {"mixed", colour, "GrEeN", true},
-        {"prefix", colour, "re", false},  {"trailing space", colour, "red ", false},
-        {"longer", colour, "greens", false}, {"empty", colour, "", false},
-        {"only A-Z fold", colour, "\xc9T\xe9", true}, {"0xE9 is not 0xC9", colour, "\xe9t\xe9", false},
-        {"no choices", open, "", true},   {"int with junk", number, " +5x", true},
-        {"negative", number, "-3", true}, {"no digits is 0", number, "abc", false},
+        {"upper", colour, "RED", true},
+        {"mixed", colour, "GrEeN", true},
+        {"prefix", colour, "re", false},
+        {"trailing space", colour, "red ", false},
+        {"longer", colour, "greens", false},
+        {"empty", colour, "", false},
+        {"only A-Z fold", colour, "\xc9T\xe9", true},
+        {"0xE9 is not 0xC9", colour, "\xe9t\xe9", false},
+        {"no choices", open, "", true},
+        {"int with junk", number, " +5x", true},
+        {"negative", number, "-3", true},
+        {"no digits is 0", number, "abc", false},
         {"int without choices", anyNumber, "abc", true},
     };
     for (const Case& c : kCases) {
@@ -91,10 +120,16 @@ TEST(CaseFolding, OnlyAsciiLettersFold)
 
 TEST(CCmdLineArgToggle, Values)
 {
-    struct Case { const char* name; const char* text; bool valid, accepted, value; };
+    struct Case {
+        const char* name;
+        const char* text;
+        bool valid, accepted, value;
+    };
     const Case kCases[] = {
-        {"empty is on", "", true, true, true},   {"minus", "-", true, true, false},
-        {"two signs", "+-", false, true, true},  {"first byte only", "-12", false, true, false},
+        {"empty is on", "", true, true, true},
+        {"minus", "-", true, true, false},
+        {"two signs", "+-", false, true, true},
+        {"first byte only", "-12", false, true, false},
         {"refused keeps default", "on", false, false, true},
     };
     for (const Case& c : kCases) {

@@ -9,7 +9,8 @@ TEST(CCmdLineArgSet, PrefixMatchingFirstDeclaredWins)
     CCmdLineArgString o("o", "", "", 0), out("out", "", "", 0), high("\xe9t\xe9", "", "", 0);
     CCmdLineArgString any("", "", "", 0);  // takes whatever no earlier argument takes
     CCmdLineArgSet set;
-    for (CCmdLineArg* arg : {&o, &out, &high, &any}) set.AddArg(arg);
+    for (CCmdLineArg* arg : {&o, &out, &high, &any})
+        set.AddArg(arg);
     Argv args{"-OUT1", "-out2", "-\xe9T\xe9=3", "-\xc9t\xe9"};
     EXPECT_TRUE(set.Parse(args.argc(), args.argv()));
     EXPECT_STREQ(o.GetValue(), "UT1");   // o is a prefix of out and declared first
@@ -20,8 +21,13 @@ TEST(CCmdLineArgSet, PrefixMatchingFirstDeclaredWins)
 
 TEST(CCmdLineArgSet, PositionalFilling)
 {
-    struct Case { const char* name; std::initializer_list<const char*> texts; const char* error;
-                  const char* first; const char* second; };
+    struct Case {
+        const char* name;
+        std::initializer_list<const char*> texts;
+        const char* error;
+        const char* first;
+        const char* second;
+    };
     const Case kCases[] = {
         {"in order", {"a", "-v", "b"}, "", "a", "b"},
         {"empty text is a value", {"", "b"}, "", "", "b"},
@@ -36,7 +42,8 @@ TEST(CCmdLineArgSet, PositionalFilling)
         p1.AddChoice("a");
         p1.AddChoice("");
         CCmdLineArgSet set;
-        for (CCmdLineArg* arg : std::initializer_list<CCmdLineArg*>{&p1, &v, &p2}) set.AddArg(arg);
+        for (CCmdLineArg* arg : std::initializer_list<CCmdLineArg*>{&p1, &v, &p2})
+            set.AddArg(arg);
         Argv args(c.texts);
         EXPECT_EQ(set.Parse(args.argc(), args.argv()), c.error[0] == '\0');
         EXPECT_STREQ(set.GetErrorText(), c.error);
@@ -47,7 +54,11 @@ TEST(CCmdLineArgSet, PositionalFilling)
 
 TEST(CCmdLineArgSet, CheckOrder)
 {
-    struct Case { const char* name; std::initializer_list<const char*> texts; const char* error; };
+    struct Case {
+        const char* name;
+        std::initializer_list<const char*> texts;
+        const char* error;
+    };
     const Case kCases[] = {
         {"invalid text first", {"-g1", "-g2", "-d", "-z"}, "Invalid argument: -z\n\n"},
         // Reported in group order (g2 listed first), never g2 against itself.
@@ -92,7 +103,11 @@ TEST(CCmdLineArgSet, DependenciesInPointerOrder)
 // A second list for the same prerequisite neither replaces nor joins the first.
 TEST(CCmdLineArgSet, SecondDependencyListLeavesTheFirstInForce)
 {
-    struct Case { const char* name; std::initializer_list<const char*> texts; const char* error; };
+    struct Case {
+        const char* name;
+        std::initializer_list<const char*> texts;
+        const char* error;
+    };
     const Case kCases[] = {
         {"first list still checked", {"-d1"}, "d1 is invalid without p\n\n"},
         {"second list not checked", {"-d2"}, ""},
@@ -120,9 +135,9 @@ TEST(CCmdLineArgSet, UsageLayout)
     CCmdLineArgToggle v("v", "verbose", false, false, 0);
     CCmdLineArgInt n("n", "count", 0, ARG_REQUIRED);
     CCmdLineArgSet positional;
-    for (CCmdLineArg* arg : std::initializer_list<CCmdLineArg*>{&file, &v}) positional.AddArg(arg);
-    EXPECT_STREQ(positional.GetUsageText(true),
-                 "[<file>{a|b}] [-v] \n\nfile  the file\n-v    verbose\n");
+    for (CCmdLineArg* arg : std::initializer_list<CCmdLineArg*>{&file, &v})
+        positional.AddArg(arg);
+    EXPECT_STREQ(positional.GetUsageText(true), "[<file>{a|b}] [-v] \n\nfile  the file\n-v    verbose\n");
 
     CCmdLineArgSet listedTwice;
     listedTwice.AddArg(&v);

@@ -1,5 +1,3 @@
-#include "convert/codepage_tables.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/codepage_tables.h"
 #include "platform/platform.h"
 #include "tests/support/simd_levels.h"
 
@@ -92,12 +91,8 @@ struct Sample {
 
 // Known points of the two code pages; a table shifted by one would fail them.
 const Sample kSamples[] = {
-    {"e acute", 0x82, 0xE9},
-    {"C cedilla", 0x80, 0xC7},
-    {"ae ligature", 0x91, 0xE6},
-    {"sharp s", 0xE1, 0xDF},
-    {"no-break space", 0xFF, 0xA0},
-    {"ascii", 'A', 'A'},
+    {"e acute", 0x82, 0xE9}, {"C cedilla", 0x80, 0xC7},      {"ae ligature", 0x91, 0xE6},
+    {"sharp s", 0xE1, 0xDF}, {"no-break space", 0xFF, 0xA0}, {"ascii", 'A', 'A'},
 };
 
 TEST_P(CodePages, KnownCharactersMapBothWays)

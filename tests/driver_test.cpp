@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/memory_streams.h"
-#include "convert/entities.h"
-#include "convert/lineends.h"
 #include "convert/bytemap.h"
 #include "convert/codepage_tables.h"
+#include "convert/entities.h"
+#include "convert/lineends.h"
 #include "convert/uri.h"
+#include "tests/support/memory_streams.h"
 #include "tests/support/simd_levels.h"
 
 // Every test of this file runs once per instruction-set level.
@@ -66,8 +66,8 @@ std::string WholeLines(const Conversion& conversion, const std::string& raw)
     uint32_t remaining = static_cast<uint32_t>(text.size());
     std::string out;
     while (remaining > 0) {
-        const uint32_t written = conversion.m_convert(&cursor, output.data(), &remaining,
-                                                    static_cast<uint32_t>(output.size()));
+        const uint32_t written =
+            conversion.m_convert(&cursor, output.data(), &remaining, static_cast<uint32_t>(output.size()));
         out.append(output.begin(), output.begin() + written);
     }
     return out;

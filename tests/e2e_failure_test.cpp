@@ -6,11 +6,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <string>
 #include <utility>
 
 #include "tests/support/run_tool.h"
@@ -142,8 +141,7 @@ TEST(EndToEndFailure, RefusesToWriteTheFileItReads)
         {"symbolic link", "-f" + Quote(dir.Path("soft")) + " -o" + in, "", ""},
         {"standard input is the output", "-o" + in + " <" + in, "",
          "Error: standard input and " + in + " are the same file.\n"},
-        {"appending to the input", "-f" + in, ">>" + in,
-         "Error: " + in + " and standard output are the same file.\n"},
+        {"appending to the input", "-f" + in, ">>" + in, "Error: " + in + " and standard output are the same file.\n"},
     };
     for (const SameCase& c : cases) {
         SCOPED_TRACE(c.name);

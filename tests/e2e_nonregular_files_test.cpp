@@ -4,11 +4,10 @@
 // not an empty file.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <utility>
 
 #include "tests/support/run_tool.h"
@@ -94,11 +93,10 @@ TEST(EndToEndNonRegularFiles, TerminalAsInputAndOutputIsNotRefused)
     const char* const cases[] = {"", "-f/dev/tty -o/dev/tty"};
     for (const char* arguments : cases) {
         SCOPED_TRACE(arguments);
-        const std::string inTerminal =
-            "test -t 0 && test -t 1 && " + Quote(ToolPath()) + " -h -q " + arguments;
+        const std::string inTerminal = "test -t 0 && test -t 1 && " + Quote(ToolPath()) + " -h -q " + arguments;
         // script passes its input to the terminal, then the end of it (Ctrl-D).
-        const std::string command = "printf 'a&b\\n' | timeout 20 script -qec " + Quote(inTerminal) +
-                                    " /dev/null >" + Quote(dir.Path("seen")) + " 2>&1";
+        const std::string command = "printf 'a&b\\n' | timeout 20 script -qec " + Quote(inTerminal) + " /dev/null >" +
+                                    Quote(dir.Path("seen")) + " 2>&1";
         const int status = std::system(command.c_str());
         const std::string seen = dir.Read("seen");
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;

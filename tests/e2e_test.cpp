@@ -1,14 +1,13 @@
 // End-to-end runs of the built tool through files, pipes and redirections.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdlib>
-#include <string>
 
 #include "convert/convert.h"
 #include "stream/textreader.h"

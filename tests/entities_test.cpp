@@ -24,8 +24,7 @@ bool BelowLimit(uint32_t position, uint32_t capacity)
 }
 
 template <const EntityRow* kTable>
-uint32_t ReferenceEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                         uint32_t capacity)
+uint32_t ReferenceEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     uint32_t position = 0;
     for (; *remaining > 0 && BelowLimit(position, capacity); ++*cursor, --*remaining) {
@@ -45,8 +44,7 @@ uint32_t ReferenceEncode(const unsigned char** cursor, unsigned char* output, ui
 }
 
 template <const EntityRow* kTable>
-uint32_t ReferenceDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                         uint32_t capacity)
+uint32_t ReferenceDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     uint32_t position = 0;
     while (*remaining > 0 && BelowLimit(position, capacity)) {
@@ -111,23 +109,24 @@ struct ExpectedEntity {
 };
 
 const ExpectedEntity kExpectedHtml[] = {
-    {0x22, "&quot;"}, {0x26, "&amp;"}, {0x2F, "&frasl;"}, {0x3C, "&lt;"}, {0x3E, "&gt;"}, {0xA1, "&iexcl;"},
-    {0xA2, "&cent;"}, {0xA3, "&pound;"}, {0xA4, "&curren;"}, {0xA5, "&yen;"}, {0xA7, "&sect;"}, {0xA9, "&copy;"},
-    {0xAA, "&ordf;"}, {0xAB, "&laquo;"}, {0xB0, "&deg;"}, {0xB1, "&plusmn;"}, {0xB2, "&sup2;"}, {0xB5, "&micro;"},
-    {0xB6, "&para;"}, {0xBA, "&ordm;"}, {0xBB, "&raquo;"}, {0xBC, "&frac14;"}, {0xBD, "&frac12;"},
-    {0xBF, "&iquest;"}, {0xC0, "&Agrave;"}, {0xC1, "&Aacute;"}, {0xC2, "&Acirc;"}, {0xC3, "&Atilde;"},
-    {0xC4, "&Auml;"}, {0xC5, "&Aring;"}, {0xC6, "&AElig;"}, {0xC7, "&Ccedil;"}, {0xC8, "&Egrave;"},
-    {0xC9, "&Eacute;"}, {0xCA, "&Ecirc;"}, {0xCB, "&Euml;"}, {0xCC, "&Igrave;"}, {0xCD, "&Iacute;"},
-    {0xCE, "&Icirc;"}, {0xCF, "&Iuml;"}, {0xD0, "&ETH;"}, {0xD1, "&Ntilde;"}, {0xD2, "&Ograve;"},
-    {0xD3, "&Oacute;"}, {0xD4, "&Ocirc;"}, {0xD5, "&Otilde;"}, {0xD6, "&Ouml;"}, {0xD7, "&times;"},
-    {0xD8, "&Oslash;"}, {0xD9, "&Ugrave;"}, {0xDA, "&Uacute;"}, {0xDB, "&Ucirc;"}, {0xDC, "&Uuml;"},
-    {0xDD, "&Yacute;"}, {0xDE, "&THORN;"}, {0xDF, "&szlig;"}, {0xE0, "&agrave;"}, {0xE1, "&aacute;"},
-    {0xE2, "&acirc;"}, {0xE3, "&atilde;"}, {0xE4, "&auml;"}, {0xE5, "&aring;"}, {0xE6, "&aelig;"},
-    {0xE7, "&ccedil;"}, {0xE8, "&egrave;"}, {0xE9, "&eacute;"}, {0xEA, "&ecirc;"}, {0xEB, "&euml;"},
-    {0xEC, "&igrave;"}, {0xED, "&iacute;"}, {0xEE, "&icirc;"}, {0xEF, "&iuml;"}, {0xF0, "&eth;"},
-    {0xF1, "&ntilde;"}, {0xF2, "&ograve;"}, {0xF3, "&oacute;"}, {0xF4, "&ocirc;"}, {0xF5, "&otilde;"},
-    {0xF6, "&ouml;"}, {0xF7, "&divide;"}, {0xF8, "&oslash;"}, {0xF9, "&ugrave;"}, {0xFA, "&uacute;"},
-    {0xFB, "&ucirc;"}, {0xFC, "&uuml;"}, {0xFD, "&yacute;"}, {0xFE, "&thorn;"}, {0xFF, "&yuml;"},
+    {0x22, "&quot;"},   {0x26, "&amp;"},    {0x2F, "&frasl;"},  {0x3C, "&lt;"},     {0x3E, "&gt;"},
+    {0xA1, "&iexcl;"},  {0xA2, "&cent;"},   {0xA3, "&pound;"},  {0xA4, "&curren;"}, {0xA5, "&yen;"},
+    {0xA7, "&sect;"},   {0xA9, "&copy;"},   {0xAA, "&ordf;"},   {0xAB, "&laquo;"},  {0xB0, "&deg;"},
+    {0xB1, "&plusmn;"}, {0xB2, "&sup2;"},   {0xB5, "&micro;"},  {0xB6, "&para;"},   {0xBA, "&ordm;"},
+    {0xBB, "&raquo;"},  {0xBC, "&frac14;"}, {0xBD, "&frac12;"}, {0xBF, "&iquest;"}, {0xC0, "&Agrave;"},
+    {0xC1, "&Aacute;"}, {0xC2, "&Acirc;"},  {0xC3, "&Atilde;"}, {0xC4, "&Auml;"},   {0xC5, "&Aring;"},
+    {0xC6, "&AElig;"},  {0xC7, "&Ccedil;"}, {0xC8, "&Egrave;"}, {0xC9, "&Eacute;"}, {0xCA, "&Ecirc;"},
+    {0xCB, "&Euml;"},   {0xCC, "&Igrave;"}, {0xCD, "&Iacute;"}, {0xCE, "&Icirc;"},  {0xCF, "&Iuml;"},
+    {0xD0, "&ETH;"},    {0xD1, "&Ntilde;"}, {0xD2, "&Ograve;"}, {0xD3, "&Oacute;"}, {0xD4, "&Ocirc;"},
+    {0xD5, "&Otilde;"}, {0xD6, "&Ouml;"},   {0xD7, "&times;"},  {0xD8, "&Oslash;"}, {0xD9, "&Ugrave;"},
+    {0xDA, "&Uacute;"}, {0xDB, "&Ucirc;"},  {0xDC, "&Uuml;"},   {0xDD, "&Yacute;"}, {0xDE, "&THORN;"},
+    {0xDF, "&szlig;"},  {0xE0, "&agrave;"}, {0xE1, "&aacute;"}, {0xE2, "&acirc;"},  {0xE3, "&atilde;"},
+    {0xE4, "&auml;"},   {0xE5, "&aring;"},  {0xE6, "&aelig;"},  {0xE7, "&ccedil;"}, {0xE8, "&egrave;"},
+    {0xE9, "&eacute;"}, {0xEA, "&ecirc;"},  {0xEB, "&euml;"},   {0xEC, "&igrave;"}, {0xED, "&iacute;"},
+    {0xEE, "&icirc;"},  {0xEF, "&iuml;"},   {0xF0, "&eth;"},    {0xF1, "&ntilde;"}, {0xF2, "&ograve;"},
+    {0xF3, "&oacute;"}, {0xF4, "&ocirc;"},  {0xF5, "&otilde;"}, {0xF6, "&ouml;"},   {0xF7, "&divide;"},
+    {0xF8, "&oslash;"}, {0xF9, "&ugrave;"}, {0xFA, "&uacute;"}, {0xFB, "&ucirc;"},  {0xFC, "&uuml;"},
+    {0xFD, "&yacute;"}, {0xFE, "&thorn;"},  {0xFF, "&yuml;"},
 };
 
 const ExpectedEntity kExpectedXml[] = {
@@ -238,8 +237,7 @@ TEST_P(Entities, ChunkSizes)
 
     for (const Converters& pair : kBoth) {
         SCOPED_TRACE(pair.name);
-        const std::vector<Chunk> decoded =
-            ConvertChunks(pair.decode, std::string(kLongestPiece, 'a'), LINE_BUF_SIZE);
+        const std::vector<Chunk> decoded = ConvertChunks(pair.decode, std::string(kLongestPiece, 'a'), LINE_BUF_SIZE);
         ASSERT_EQ(decoded.size(), 2u);
         EXPECT_EQ(decoded[0].output.size(), kFullChunk);
         EXPECT_EQ(decoded[1].output.size(), kLongestPiece - kFullChunk);

@@ -1,10 +1,11 @@
 #include "convert/lineends.h"
-#include "tests/support/simd_levels.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "tests/support/simd_levels.h"
 
 // Every test of this file runs once per instruction-set level.
 class LineEnds : public CAtEveryLevel {};
@@ -25,8 +26,7 @@ CallResult CallOnce(ConvertFn convert, const std::string& in, uint32_t capacity)
     uint32_t remaining = static_cast<uint32_t>(input.size());
     const uint32_t written = convert(&cursor, output.data(), &remaining, capacity);
     EXPECT_EQ(static_cast<size_t>(cursor - input.data()) + remaining, input.size());
-    return {std::string(output.begin(), output.begin() + written),
-            static_cast<uint32_t>(input.size()) - remaining};
+    return {std::string(output.begin(), output.begin() + written), static_cast<uint32_t>(input.size()) - remaining};
 }
 
 // Converts the whole text in calls of the given capacity.

@@ -10,10 +10,16 @@
 
 TEST(CStrBuf, Substring)
 {
-    struct Case { const char* name; uint32_t start, count; const char* out; };
+    struct Case {
+        const char* name;
+        uint32_t start, count;
+        const char* out;
+    };
     const Case kCases[] = {
-        {"middle", 1, 3, "bcd"},        {"to end", 2, CStrBuf::ToEnd, "cdef"},
-        {"count past end", 4, 100, "ef"}, {"start at length", 6, 1, ""},
+        {"middle", 1, 3, "bcd"},
+        {"to end", 2, CStrBuf::ToEnd, "cdef"},
+        {"count past end", 4, 100, "ef"},
+        {"start at length", 6, 1, ""},
         {"start past length", 7, CStrBuf::ToEnd, ""},
         {"start at ToEnd", CStrBuf::ToEnd, CStrBuf::ToEnd, ""},  // start + count must not wrap
         {"count zero", 0, 0, ""},
@@ -28,10 +34,17 @@ TEST(CStrBuf, Substring)
 
 TEST(CStrBuf, AssignNReservesExactlyNBytes)
 {
-    struct Case { const char* name; const char* text; uint32_t n; const char* out; };
+    struct Case {
+        const char* name;
+        const char* text;
+        uint32_t n;
+        const char* out;
+    };
     const Case kCases[] = {
-        {"shorter text is zero-filled", "ab", 5, "ab"}, {"longer text is cut", "abcdef", 3, "abc"},
-        {"null text", nullptr, 4, ""},                  {"zero bytes", "abc", 0, ""},
+        {"shorter text is zero-filled", "ab", 5, "ab"},
+        {"longer text is cut", "abcdef", 3, "abc"},
+        {"null text", nullptr, 4, ""},
+        {"zero bytes", "abc", 0, ""},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -40,7 +53,8 @@ TEST(CStrBuf, AssignNReservesExactlyNBytes)
         EXPECT_STREQ(s.GetText(), c.out);
         // All n bytes may be written (the sanitizer build checks the bound);
         // the terminator stays at byte n.
-        for (uint32_t i = 0; i < c.n; ++i) s.GetBuffer()[i] = 'x';
+        for (uint32_t i = 0; i < c.n; ++i)
+            s.GetBuffer()[i] = 'x';
         EXPECT_EQ(std::string(s.GetText()), std::string(c.n, 'x'));
     }
 }
@@ -74,7 +88,8 @@ TEST(OutOfMemoryDeathTest, PrintsAndExitsWithStatusOne)
     const std::string path = testing::TempDir() + "glyphmill_out_of_memory.txt";
     const auto exhaust = [&path]() {
         CStrBuf installsHandler("x");
-        if (std::freopen(path.c_str(), "wb", stdout) == nullptr) std::_Exit(2);
+        if (std::freopen(path.c_str(), "wb", stdout) == nullptr)
+            std::_Exit(2);
         volatile size_t absurd = static_cast<size_t>(-1) / 2;
         ::operator delete(::operator new(absurd));
     };

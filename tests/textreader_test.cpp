@@ -208,11 +208,9 @@ struct ReaderCase {
 };
 
 const ReaderCase kReaderCases[] = {
-    {"crlf pairs", "\r\n", 3},  // pairs, but also lone CRs and CR CR LF
-    {"one pair a block", "\n", 20},
-    {"crlf text", "\r", 4},  // lone CRs only
-    {"ctrl-z", "\r\n\x1a", 8},
-    {"dense", "\r\n\r\n\r\n\x1a", 1},
+    {"crlf pairs", "\r\n", 3},                               // pairs, but also lone CRs and CR CR LF
+    {"one pair a block", "\n", 20}, {"crlf text", "\r", 4},  // lone CRs only
+    {"ctrl-z", "\r\n\x1a", 8},      {"dense", "\r\n\r\n\r\n\x1a", 1},
 };
 
 TEST_P(TextReader, BlockPathsTranslateLikeTheReference)

@@ -33,13 +33,20 @@ TEST(CToolOptions, UsageText)
 
 TEST(CToolOptions, CommandLines)
 {
-    struct Case { const char* name; std::initializer_list<const char*> texts; const char* error;
-                  const char* f; };
+    struct Case {
+        const char* name;
+        std::initializer_list<const char*> texts;
+        const char* error;
+        const char* f;
+    };
     const Case kCases[] = {
         {"nothing", {}, "", ""},
-        {"equals", {"-f=in.txt"}, "", "in.txt"},        {"colon", {"-f:in.txt"}, "", "in.txt"},
-        {"attached", {"-fin.txt"}, "", "in.txt"},       {"folded, slash", {"/F=in.txt"}, "", "in.txt"},
-        {"one separator skipped", {"-f==x"}, "", "=x"}, {"help", {"-?", "-U-"}, "", ""},
+        {"equals", {"-f=in.txt"}, "", "in.txt"},
+        {"colon", {"-f:in.txt"}, "", "in.txt"},
+        {"attached", {"-fin.txt"}, "", "in.txt"},
+        {"folded, slash", {"/F=in.txt"}, "", "in.txt"},
+        {"one separator skipped", {"-f==x"}, "", "=x"},
+        {"help", {"-?", "-U-"}, "", ""},
         {"value in next text is positional", {"-f", "in.txt"}, "Invalid argument: in.txt\n\n", ""},
         {"slash path is named", {"/dir/file"}, "Invalid argument: /dir/file\n\n", ""},
         {"two toggles in one text", {"-uw"}, "Invalid argument: -uw\n\n", ""},
@@ -63,7 +70,6 @@ TEST(CToolOptions, CommandLines)
         EXPECT_STREQ(input != nullptr ? input : "", c.f);
     }
 }
-
 
 TEST(CToolOptions, EachOptionSelectsItsConversion)
 {

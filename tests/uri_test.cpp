@@ -36,8 +36,7 @@ int HexValue(unsigned char byte)
     return at == std::string::npos ? -1 : static_cast<int>(at % 16);
 }
 
-uint32_t ReferenceEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                         uint32_t capacity)
+uint32_t ReferenceEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     uint32_t position = 0;
     for (; *remaining > 0 && BelowLimit(position, capacity); ++*cursor, --*remaining) {
@@ -53,8 +52,7 @@ uint32_t ReferenceEncode(const unsigned char** cursor, unsigned char* output, ui
     return position;
 }
 
-uint32_t ReferenceDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                         uint32_t capacity)
+uint32_t ReferenceDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     uint32_t position = 0;
     while (*remaining > 0 && BelowLimit(position, capacity)) {
@@ -72,8 +70,8 @@ uint32_t ReferenceDecode(const unsigned char** cursor, unsigned char* output, ui
     return position;
 }
 
-const std::vector<std::string> kFragments = {"%", "%%", "%4", "%41", "%4a", "%4A", "%e9", "%zz", "%4z",
-                                             "%z4", "%g0", "+", " ", "\r", "\n", "a", "Z", "9", "-"};
+const std::vector<std::string> kFragments = {"%",   "%%", "%4", "%41", "%4a", "%4A", "%e9", "%zz", "%4z", "%z4",
+                                             "%g0", "+",  " ",  "\r",  "\n",  "a",   "Z",   "9",   "-"};
 
 TEST_P(Uri, EdgeCases)
 {
@@ -200,8 +198,8 @@ TEST_P(Uri, Holdback)
         uint32_t holdback;
     };
     const Case kCases[] = {
-        {"none", "abc", 0}, {"percent last", "a%", 1}, {"one digit", "a%4", 2},
-        {"whole escape", "%41", 0}, {"last of two", "%%", 1}, {"short piece", "%", 1},
+        {"none", "abc", 0},         {"percent last", "a%", 1}, {"one digit", "a%4", 2},
+        {"whole escape", "%41", 0}, {"last of two", "%%", 1},  {"short piece", "%", 1},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);

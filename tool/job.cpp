@@ -78,8 +78,7 @@ private:
                               ? platform::IsSameFile(m_input, m_settings.m_outputPath)
                               : platform::IsSameFile(m_input, platform::StandardOutput());
         if (same) {
-            std::fprintf(stderr, "Error: %s and %s are the same file.\n", m_inputName.c_str(),
-                         m_outputName.c_str());
+            std::fprintf(stderr, "Error: %s and %s are the same file.\n", m_inputName.c_str(), m_outputName.c_str());
         }
         return !same;
     }

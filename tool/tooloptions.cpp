@@ -2,8 +2,8 @@
 
 #include "convert/entities.h"
 #include "convert/lineends.h"
-#include "platform/platform.h"
 #include "convert/uri.h"
+#include "platform/platform.h"
 
 CToolOptions::CToolOptions()
     : m_help("?", "help", false, false, 0),
@@ -11,8 +11,7 @@ CToolOptions::CToolOptions()
       m_output("o", "output filename", "", 0),
       m_ansi("a", "convert to ansi character set (default is to oem character set)", false, true, 0),
       m_unix("u", "convert to unix line-feed (new line only)", false, false, 0),
-      m_windows("w", "convert to windows line-feed (carriage-return and new line characters)", false, false,
-                0),
+      m_windows("w", "convert to windows line-feed (carriage-return and new line characters)", false, false, 0),
       m_mac("m", "convert to mac line-feed (carriage-return only)", false, false, 0),
       m_html("h", "convert to HTML character set", false, true, 0),
       m_xml("x", "convert to XML character set", false, true, 0),
@@ -33,9 +32,13 @@ const CToolOptions::ConversionRow CToolOptions::kConversionRows[] = {
     {&CToolOptions::m_unix, {nullptr, ToUnixLineEnds, nullptr, HasNoCR}, {}, true},
     {&CToolOptions::m_windows, {nullptr, ToWindowsLineEnds, nullptr}, {}, true},
     {&CToolOptions::m_mac, {nullptr, ToMacLineEnds, nullptr}, {}, true},
-    {&CToolOptions::m_html, {nullptr, EncodeHtmlEntities, nullptr}, {nullptr, DecodeHtmlEntities, EntityDecodeHoldback, HasNoAmpersand},
+    {&CToolOptions::m_html,
+     {nullptr, EncodeHtmlEntities, nullptr},
+     {nullptr, DecodeHtmlEntities, EntityDecodeHoldback, HasNoAmpersand},
      false},
-    {&CToolOptions::m_xml, {nullptr, EncodeXmlEntities, nullptr}, {nullptr, DecodeXmlEntities, EntityDecodeHoldback, HasNoAmpersand},
+    {&CToolOptions::m_xml,
+     {nullptr, EncodeXmlEntities, nullptr},
+     {nullptr, DecodeXmlEntities, EntityDecodeHoldback, HasNoAmpersand},
      false},
     {&CToolOptions::m_uri, {nullptr, UriEncode, nullptr}, {nullptr, UriDecode, UriDecodeHoldback, HasNoPercent}, false},
 };

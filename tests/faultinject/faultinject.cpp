@@ -13,15 +13,14 @@
 // count, and a short count over an interruption. Standard error
 // is never touched. When GLYPHMILL_FAULT_LOG names a file, the counts of calls
 // and of faults injected are appended to it at exit.
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,8 +99,8 @@ Kind NextFault(Call call)
     Kind fault = kNone;
     for (int i = 0; i < g_ruleCount; ++i) {
         const Rule& rule = g_rules[i];
-        const bool hit = number == rule.first ||
-                         (number > rule.first && rule.every > 0 && (number - rule.first) % rule.every == 0);
+        const bool hit =
+            number == rule.first || (number > rule.first && rule.every > 0 && (number - rule.first) % rule.every == 0);
         if (rule.call == call && hit && rule.kind > fault) {
             fault = rule.kind;
         }
@@ -134,8 +133,8 @@ __attribute__((destructor)) void WriteLog()
         return;
     }
     if (std::FILE* log = std::fopen(path, "a")) {
-        std::fprintf(log, "read %lu write %lu open %lu close %lu injected %lu\n", g_calls[kRead],
-                     g_calls[kWrite], g_calls[kOpen], g_calls[kClose], g_injected);
+        std::fprintf(log, "read %lu write %lu open %lu close %lu injected %lu\n", g_calls[kRead], g_calls[kWrite],
+                     g_calls[kOpen], g_calls[kClose], g_injected);
         std::fclose(log);
     }
 }

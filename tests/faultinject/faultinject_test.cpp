@@ -3,11 +3,10 @@
 // output; real errors must be reported in one line with exit status 1.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/wait.h>
 
 #include "tests/support/run_tool.h"
 
@@ -24,14 +23,12 @@ struct FaultRun {
 
 // Runs the tool with the shim preloaded and `faults` as its schedule; the
 // input comes from the file `in`, through -f or standard input.
-FaultRun RunWithFaults(const std::string& options, const std::string& faults, const std::string& text,
-                       bool namedFiles)
+FaultRun RunWithFaults(const std::string& options, const std::string& faults, const std::string& text, bool namedFiles)
 {
     CScratchDir dir;
     dir.Write("in", text);
     std::string command = "GLYPHMILL_FAULTS=" + Quote(faults) + " GLYPHMILL_FAULT_LOG=" + Quote(dir.Path("log")) +
-                          " LD_PRELOAD=" + Quote(GLYPHMILL_FAULTINJECT) + " " + Quote(ToolPath()) + " -q " +
-                          options;
+                          " LD_PRELOAD=" + Quote(GLYPHMILL_FAULTINJECT) + " " + Quote(ToolPath()) + " -q " + options;
     command += namedFiles ? " -f" + Quote(dir.Path("in")) + " -o" + Quote(dir.Path("out"))
                           : " <" + Quote(dir.Path("in")) + " >" + Quote(dir.Path("out"));
     command += " 2>" + Quote(dir.Path("err"));
@@ -46,8 +43,8 @@ FaultRun RunWithFaults(const std::string& options, const std::string& faults, co
     }
     unsigned long opens = 0;
     unsigned long closes = 0;
-    std::sscanf(dir.Read("log").c_str(), "read %lu write %lu open %lu close %lu injected %lu", &run.reads,
-                &run.writes, &opens, &closes, &run.injected);
+    std::sscanf(dir.Read("log").c_str(), "read %lu write %lu open %lu close %lu injected %lu", &run.reads, &run.writes,
+                &opens, &closes, &run.injected);
     return run;
 }
 
@@ -120,8 +117,7 @@ TEST(FaultInjection, ErrorsAreReportedAndFailTheRun)
         {"read after interruptions", "read:eintr:1:1000,read:eio:2", false,
          "Error reading standard input: Input/output error.\n"},
         {"first write", "write:enospc:1", false, "Error writing standard output: No space left on device.\n"},
-        {"write after short ones", "write:short:1:1,write:eio:4", true,
-         "Error writing 'out': Input/output error.\n"},
+        {"write after short ones", "write:short:1:1,write:eio:4", true, "Error writing 'out': Input/output error.\n"},
         // A write that takes nothing would be retried for ever.
         {"write that moves nothing", "write:short:1:1,write:nothing:3", true,
          "Error writing 'out': No space left on device.\n"},

@@ -50,8 +50,8 @@ std::string AsStandardOutput(const std::string& options, const std::string& text
     std::istringstream words(options);
     std::string word;
     while (words >> word) {
-        const bool lineEnds = word.size() >= 2 && (word[0] == '-' || word[0] == '/') &&
-                              std::strchr("uwmUWM", word[1]) != nullptr;
+        const bool lineEnds =
+            word.size() >= 2 && (word[0] == '-' || word[0] == '/') && std::strchr("uwmUWM", word[1]) != nullptr;
         if (lineEnds && word.back() != '-') {
             return text;  // switched to binary mode
         }

@@ -20,8 +20,8 @@ constexpr int kWrongFeed = 99;
 // `arguments` and `redirections` are shell text; when `input` is given it is
 // written to a file and fed to standard input as `feed` says. Standard output
 // and standard error are captured unless `redirections` redirects them.
-ToolRun RunTool(const std::string& arguments, const std::string* input = nullptr,
-                const std::string& redirections = "", Feed feed = Feed::Redirect);
+ToolRun RunTool(const std::string& arguments, const std::string* input = nullptr, const std::string& redirections = "",
+                Feed feed = Feed::Redirect);
 // The same, the tool stopped by timeout(1) after `seconds` (status 124), so
 // that a tool which never ends fails its test instead of hanging the suite.
 ToolRun RunToolWithin(int seconds, const std::string& arguments, const std::string* input = nullptr,

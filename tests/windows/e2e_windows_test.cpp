@@ -3,10 +3,9 @@
 // tool must still refuse to write the file it reads.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <string>
+#include <sys/wait.h>
 
 #include "tests/support/run_tool.h"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "convert/convert.h"
-#include "platform/platform.h"
 #include "platform/filestream.h"
+#include "platform/platform.h"
 #include "stream/textreader.h"
 #include "tests/support/memory_streams.h"
 
@@ -143,7 +143,9 @@ TEST(WindowsTextMode, ReaderDeliversWhatTheRuntimeDelivers)
         {"lf cr", "\n\r\n\r"},
         {"ctrl-z in the middle", "K\nL\x1aM\r\nN\n"},
         {"ctrl-z after cr", "a\r\x1a\nb"},
-        {"ctrl-z first", "\x1a" "abc"},
+        {"ctrl-z first",
+         "\x1a"
+         "abc"},
         {"lines around a piece, lf", LinesOf({16382, 16383, 16384, 16385, 100000}, "\n")},
         {"lines around a piece, crlf", LinesOf({16382, 16383, 16384, 16385, 100000}, "\r\n")},
         {"long last line without lf", LinesOf({5}, "\r\n") + std::string(70000, 'z')},
@@ -162,8 +164,8 @@ TEST(WindowsTextMode, ReaderDeliversWhatTheRuntimeDelivers)
             const std::vector<std::string> pieces = ReadThroughOurReader(readSize);
             const std::string joined = Joined(pieces);
             EXPECT_TRUE(joined == runtime.whole) << joined.size() << " bytes, fread gave " << runtime.whole.size();
-            EXPECT_TRUE(pieces == runtime.lines) << pieces.size() << " pieces, " << runtime.lines.size()
-                                                 << " lines from fgets";
+            EXPECT_TRUE(pieces == runtime.lines)
+                << pieces.size() << " pieces, " << runtime.lines.size() << " lines from fgets";
         }
     }
     std::remove(FileName().c_str());
