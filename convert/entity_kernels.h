@@ -325,56 +325,13 @@ uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uin
                                                  EncodeStep<kIndex>);
 }
 
-#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
-// Whole chunks while eight bytes after a chunk can be read and the output
-// has room for a full store: each entity's byte is put in place of its '&'
-// and the rest of its text compressed away, so that the steps no longer wait
-// for one another's output. The end of an entity that reaches into the next
-// chunk is dropped from the front of that chunk; the chunks themselves follow
-// one another at a fixed stride, so that the loads never wait for the
-// decoding. A step is never divided: the cursor ends past the last entity.
-template <const EntityIndex& kIndex>
-void DecodeChunksCompressed(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                            const unsigned char* limit)
-{
-    constexpr ptrdiff_t kChunk = bytescan::kChunk;
-    unsigned carried = 0;  // bytes at the front of this chunk that end the last one's entity
-    while (end - in >= kChunk + 8 && limit - out >= kChunk) {
-        __m512i bytes = _mm512_loadu_si512(in);
-        uint64_t drop = (uint64_t{1} << carried) - 1;
-        carried = 0;
-        for (uint64_t amps = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kAmpersand)); amps != 0; amps &= amps - 1) {
-            const unsigned at = bytescan::LowestBit64(amps);
-            unsigned char code = 0;
-            unsigned length = 0;
-            if (MatchWord<kIndex>(in + at, code, length)) {
-                bytes = _mm512_mask_set1_epi8(bytes, uint64_t{1} << at, static_cast<char>(code));
-                // The text after the '&', as far as it lies in this chunk.
-                const unsigned through = at + length;
-                drop |= (through >= kChunk ? 0 : uint64_t{1} << through) - (uint64_t{2} << at);
-                carried = through > kChunk ? through - kChunk : 0;
-            }
-        }
-        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(~drop, bytes));
-        out += kChunk - __builtin_popcountll(drop);
-        in += kChunk;
-    }
-    in += carried;
-}
-#endif
-
+// Decoding stays step by step at every level: each step is a hash lookup
+// whose result only the output waits for, and a compressing form measured
+// slower on AVX-512 (see docs/BENCHMARKS.md).
 template <typename V, const EntityIndex& kIndex>
 uint32_t DecodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    const auto steps = [](const unsigned char** at, unsigned char* to, uint32_t* left, uint32_t room) {
-        return steploop::Decode<V, kAmpersand>(at, to, left, room, DecodeStep<kIndex>);
-    };
-#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
-    if constexpr (V::kHasCompress) {
-        return steploop::ChunksThenSteps(cursor, output, remaining, capacity, DecodeChunksCompressed<kIndex>, steps);
-    }
-#endif
-    return steps(cursor, output, remaining, capacity);
+    return steploop::Decode<V, kAmpersand>(cursor, output, remaining, capacity, DecodeStep<kIndex>);
 }
 
 }  // namespace GLYPHMILL_ISA_NS
