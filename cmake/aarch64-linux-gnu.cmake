@@ -1,19 +1,5 @@
-# Cross build for 64-bit ARM Linux with Debian's cross compiler
-# (g++-aarch64-linux-gnu). The target's C and C++ runtimes live under
-# /usr/aarch64-linux-gnu; qemu-user runs every test program with them.
-set(CMAKE_SYSTEM_NAME Linux)
+# Cross build for 64-bit ARM Linux with Debian's g++-aarch64-linux-gnu, tests
+# run under qemu-aarch64.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-
 set(GLYPHMILL_CROSS_TRIPLE aarch64-linux-gnu)
-set(CMAKE_C_COMPILER ${GLYPHMILL_CROSS_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${GLYPHMILL_CROSS_TRIPLE}-g++)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${GLYPHMILL_CROSS_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Test programs, test discovery and the end-to-end launcher run the target's
-# executables through this.
-set(CMAKE_CROSSCOMPILING_EMULATOR "qemu-aarch64;-L;/usr/${GLYPHMILL_CROSS_TRIPLE}")
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
