@@ -192,13 +192,7 @@ std::string ReadAll(const std::string& raw, size_t readSize)
 {
     CMemorySource source(raw);
     CTextReader reader(source, readSize);
-    std::string text;
-    ByteSpan run;
-    bool endsLine = false;
-    while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
-        text.append(reinterpret_cast<const char*>(run.m_data), run.m_size);
-    }
-    return text;
+    return JoinRuns(reader);
 }
 
 struct ReaderCase {

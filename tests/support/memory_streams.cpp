@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "stream/textreader.h"
+
 CMemorySource::CMemorySource(std::string text, std::vector<size_t> readSizes, int errorAtEnd)
     : m_text(std::move(text)), m_readSizes(std::move(readSizes)), m_errorAtEnd(errorAtEnd)
 {
@@ -62,4 +64,15 @@ std::vector<std::string> ReferencePieces(const std::string& text, size_t maxPiec
         start += length;
     }
     return pieces;
+}
+
+std::string JoinRuns(CTextReader& reader)
+{
+    std::string text;
+    ByteSpan run;
+    bool endsLine = false;
+    while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
+        text.append(reinterpret_cast<const char*>(run.m_data), run.m_size);
+    }
+    return text;
 }

@@ -48,3 +48,6 @@ std::string TextModeReference(const std::string& raw);
 // Pieces as a line reader with a buffer of maxPiece + 1 bytes sees them: each
 // ends after its first LF, after maxPiece bytes of a longer line, or at the end.
 std::vector<std::string> ReferencePieces(const std::string& text, size_t maxPiece);
+
+// Every run the reader hands out, joined, up to the end of the input or an error.
+std::string JoinRuns(class CTextReader& reader);

@@ -66,12 +66,7 @@ std::vector<std::string> ReadThroughOurReader(size_t readSize)
     EXPECT_NE(file, platform::kNoFile) << platform::ErrorText(error);
     CFileSource source(file);
     CTextReader reader(source, readSize);
-    std::string text;
-    ByteSpan run;
-    bool endsLine = false;
-    while (reader.NextRun(run, endsLine) == ReadStatus::Data) {
-        text.append(reinterpret_cast<const char*>(run.m_data), run.m_size);
-    }
+    const std::string text = JoinRuns(reader);
     EXPECT_EQ(reader.LastError(), 0);
     platform::Close(file, &error);
     // The driver converts runs; the lines a 16384-byte fgets buffer would see
