@@ -58,8 +58,10 @@ bool IsSameFile(FileHandle file, const char* path);
 bool IsSameFile(FileHandle a, FileHandle b);
 
 // The error every read of `file` would give before any byte, found without
-// reading: EISDIR for a directory (which POSIX lets open for reading). 0
-// when a read may succeed. The job checks it before opening the output.
+// reading: EISDIR for a directory (which POSIX lets open for reading), EBADF
+// for a descriptor open for writing only or closed (a standard input started
+// closed or as `0>file`). 0 when a read may succeed. The job checks it before
+// opening the output.
 int ReadRefusal(FileHandle file);
 
 // The system's description of an error number.

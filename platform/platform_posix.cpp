@@ -140,6 +140,16 @@ bool IsSameFile(FileHandle a, FileHandle b)
 
 int ReadRefusal(FileHandle file)
 {
+    // A standard input started closed (taken by the null device opened for
+    // writing, or still closed without one) or opened for writing only
+    // (`0>file`): every read would fail with EBADF.
+    const int flags = fcntl(file, F_GETFL);
+    if (flags == -1) {
+        return errno;
+    }
+    if ((flags & O_ACCMODE) == O_WRONLY) {
+        return EBADF;
+    }
     struct stat info {};
     return fstat(file, &info) == 0 && S_ISDIR(info.st_mode) ? EISDIR : 0;
 }

@@ -17,8 +17,9 @@
 namespace {
 
 // An input that cannot be opened, or that opens but can never be read (a
-// folder), stops the run before the output is opened: an existing output
-// keeps its bytes and a new one is not made.
+// folder, a closed or write-only standard input), stops the run before the
+// output is opened: an existing output keeps its bytes and a new one is not
+// made.
 TEST(EndToEndFailure, UnreadableInputLeavesTheOutputAlone)
 {
     CScratchDir dir;
@@ -37,10 +38,15 @@ TEST(EndToEndFailure, UnreadableInputLeavesTheOutputAlone)
          ToolIsWindows() ? "Error opening " + folder + " for input.\n"
                          : "Error reading " + folder + ": Is a directory.\n"},
         {"folder as standard input", "<" + folder, "Error reading standard input: Is a directory.\n"},
+        // A standard input started closed, or open for writing only: every
+        // read would fail, so none is tried.
+        {"closed standard input", "<&-", "Error reading standard input: Bad file descriptor.\n"},
+        {"write-only standard input", "0>" + Quote(dir.Path("writeonly")),
+         "Error reading standard input: Bad file descriptor.\n"},
     };
     for (const UnreadableCase& c : cases) {
         SCOPED_TRACE(c.name);
-        if (ToolIsWindows() && c.input[0] == '<') {
+        if (ToolIsWindows() && c.input[0] != '-') {
             continue;  // wine's standard handles come from a POSIX shell
         }
         dir.Write("kept", "precious\n");
@@ -66,8 +72,8 @@ TEST(EndToEndFailure, ClosedStandardErrorNeverReachesTheOutput)
     ASSERT_EQ(mkdir(dir.Path("folder").c_str(), 0700), 0);
     const std::string out = Quote(dir.Path("out"));
     const std::pair<const char*, std::string> cases[] = {
-        // Standard input open for writing only: its read fails after the output is open.
-        {"read error", "2>&- 0>" + Quote(dir.Path("writeonly"))},
+        // Standard input open for writing only: refused before the output is opened.
+        {"write-only standard input", "2>&- 0>" + Quote(dir.Path("writeonly"))},
         {"folder as standard input", "2>&- <" + Quote(dir.Path("folder"))},
     };
     for (const auto& [name, redirections] : cases) {

@@ -59,8 +59,9 @@ private:
         return true;
     }
 
-    // An input that opens but can never be read (a directory) fails with the
-    // message its first read would give, before the output is touched.
+    // An input that opens but can never be read (a directory, a standard
+    // input closed or open for writing only) fails with the message its
+    // first read would give, before the output is touched.
     bool RefuseUnreadableInput()
     {
         const int error = platform::ReadRefusal(m_input);

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "convert/simd.h"
 #include "platform/platform.h"
@@ -23,17 +24,42 @@ void PrintUsage(CToolOptions& options)
     std::fflush(stderr);
 }
 
+// A value from the environment as a message shows it: printable ASCII as it
+// is, a backslash and every other byte as \\ and \xHH, so that a newline or a
+// terminal escape in the value cannot break the one-line message.
+std::string EscapedForMessage(const char* value)
+{
+    static const char kHexDigits[] = "0123456789abcdef";
+    std::string shown;
+    for (const char* p = value; *p != '\0'; ++p) {
+        const unsigned char byte = static_cast<unsigned char>(*p);
+        if (byte == '\\') {
+            shown += "\\\\";
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            shown += static_cast<char>(byte);
+        } else {
+            shown += "\\x";
+            shown += kHexDigits[byte >> 4];
+            shown += kHexDigits[byte & 0x0F];
+        }
+    }
+    return shown;
+}
+
 // GLYPHMILL_SIMD lowers the instruction set the kernels use (for tests,
-// benchmarks and a processor that misbehaves); it never raises it.
+// benchmarks and a processor that misbehaves); it never raises it. Unset
+// means the highest level; any value but a level's name, the empty one
+// included, is refused.
 bool ApplySimdLevelFromEnvironment()
 {
     const char* name = std::getenv("GLYPHMILL_SIMD");
-    if (name == nullptr || name[0] == '\0') {
+    if (name == nullptr) {
         return true;
     }
     simd::Level level = simd::Level::kPortable;
     if (!simd::ParseLevel(name, &level)) {
-        std::fprintf(stderr, "Error: GLYPHMILL_SIMD must be portable, sse2, avx2 or avx512, not '%s'.\n", name);
+        std::fprintf(stderr, "Error: GLYPHMILL_SIMD must be portable, sse2, avx2 or avx512, not '%s'.\n",
+                     EscapedForMessage(name).c_str());
         return false;
     }
     simd::UseLevel(level);
