@@ -13,7 +13,7 @@
 # user's own notes/a.txt.tmp, which it must leave alone, an executable script
 # whose mode (and, run by root, owner and group) it must keep, and a hard link
 # that keeps the old bytes; its failing file fails while writing (a file-size
-# limit of 0 for that one run).
+# limit of one block for that one run).
 #
 # pipepart runs the one-huge-file command for every conversion, in small
 # blocks, on a file of every byte but Ctrl-Z, entities, escapes, CR LF pairs,
