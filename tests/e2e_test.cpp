@@ -272,6 +272,9 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
          "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not '1251:866'.\n"},
         {"C", "866", "-u", "x", 2, "keep", "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not '866'.\n"},
         {"C", "", "-a", "x", 2, "keep", "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not ''.\n"},
+        // Control bytes are shown escaped, as GLYPHMILL_SIMD's are: one line.
+        {"C", "866:1251\n\x1b[2J", "-a", "x", 2, "keep",
+         "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not '866:1251\\x0a\\x1b[2J'.\n"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(std::string(c.locale) + " " + (c.pages ? c.pages : "(unset)") + " " + c.option);

@@ -78,7 +78,8 @@ bool ApplyCodePagesFromEnvironment()
     }
     codepages::Pair pair;
     if (!codepages::ParsePair(text, &pair)) {
-        std::fprintf(stderr, "Error: GLYPHMILL_CODEPAGES must be %s, not '%s'.\n", codepages::kAcceptedPairs, text);
+        std::fprintf(stderr, "Error: GLYPHMILL_CODEPAGES must be %s, not '%s'.\n", codepages::kAcceptedPairs,
+                     EscapedForMessage(text).c_str());
         return false;
     }
     platform::UseCodePages(pair);
