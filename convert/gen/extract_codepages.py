@@ -28,6 +28,8 @@ import os
 import struct
 import sys
 
+import generated_files
+
 OEM_PAGES = [437, 720, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 864, 865, 866, 869, 874, 1258]
 ANSI_PAGES = [874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258]
 PAGES = sorted(set(OEM_PAGES) | set(ANSI_PAGES))
@@ -76,16 +78,7 @@ def main():
         print(f"skipped: no Windows code-page files in {nls_dir} (install libwine to check the data against them)")
         sys.exit(SKIPPED if check else 1)
     files = render({page: read_page(nls_dir, page) for page in PAGES})
-    for name, text in files.items():
-        path = os.path.join(out_dir, name)
-        if not check:
-            with open(path, "w", encoding="utf-8", newline="") as f:
-                f.write(text)
-            continue
-        with open(path, encoding="utf-8", newline="") as f:
-            if f.read() != text:
-                sys.exit(f"{path} differs from what {nls_dir} gives: regenerate it with {sys.argv[0]} {nls_dir} {out_dir}")
-    print(f"{', '.join(files)} {'match' if check else 'written from'} {nls_dir}")
+    generated_files.write_or_check(files, out_dir, nls_dir, check)
 
 
 if __name__ == "__main__":

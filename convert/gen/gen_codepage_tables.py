@@ -18,6 +18,8 @@ would write (the build runs this as a test).
 import os
 import sys
 
+import generated_files
+
 OEM_PAGES = [437, 720, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 864, 865, 866, 869, 874, 1258]
 ANSI_PAGES = [874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258]
 NAME_SIZE = 16
@@ -154,16 +156,7 @@ def main():
     to_unicode, from_unicode = read_pages(data_dir)
     locales = read_locales(data_dir)
     files = {"codepage_tables.h": header(locales), "codepage_tables.cpp": source(to_unicode, from_unicode, locales)}
-    for name, text in files.items():
-        path = os.path.join(out_dir, name)
-        if not check:
-            with open(path, "w", encoding="utf-8", newline="") as f:
-                f.write(text)
-            continue
-        with open(path, encoding="utf-8", newline="") as f:
-            if f.read() != text:
-                sys.exit(f"{path} is stale: regenerate it with {sys.argv[0]} {data_dir} {out_dir}")
-    print(f"{', '.join(files)} {'match' if check else 'written from'} {data_dir}")
+    generated_files.write_or_check(files, out_dir, data_dir, check)
 
 
 if __name__ == "__main__":
