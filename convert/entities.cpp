@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "convert/entity_kernels.h"
-#include "convert/kernels.h"
-#include "convert/steploop.h"
+#include "convert/kernels/entity_kernels.h"
+#include "convert/kernels/kernels.h"
+#include "convert/kernels/steploop.h"
 
 uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {

@@ -1,8 +1,8 @@
 #include "convert/uri.h"
 
-#include "convert/kernels.h"
-#include "convert/steploop.h"
-#include "convert/uri_kernels.h"
+#include "convert/kernels/kernels.h"
+#include "convert/kernels/steploop.h"
+#include "convert/kernels/uri_kernels.h"
 
 uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {

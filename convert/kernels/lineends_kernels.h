@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "convert/bytescan.h"
-#include "convert/isa.h"
+#include "convert/kernels/isa.h"
 
 namespace lineendkernels {
 inline namespace GLYPHMILL_ISA_NS {

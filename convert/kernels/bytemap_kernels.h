@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "convert/bytescan.h"
-#include "convert/isa.h"
+#include "convert/kernels/isa.h"
 
 namespace bytemapkernels {
 inline namespace GLYPHMILL_ISA_NS {

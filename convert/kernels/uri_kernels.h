@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "convert/bytescan.h"
-#include "convert/isa.h"
-#include "convert/steploop.h"
+#include "convert/kernels/isa.h"
+#include "convert/kernels/steploop.h"
 
 namespace urikernels {
 inline namespace GLYPHMILL_ISA_NS {

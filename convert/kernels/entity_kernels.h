@@ -12,8 +12,8 @@
 
 #include "convert/bytescan.h"
 #include "convert/entities.h"
-#include "convert/isa.h"
-#include "convert/steploop.h"
+#include "convert/kernels/isa.h"
+#include "convert/kernels/steploop.h"
 
 namespace entitykernels {
 inline namespace GLYPHMILL_ISA_NS {

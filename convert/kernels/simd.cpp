@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "convert/kernels.h"
+#include "convert/kernels/kernels.h"
 
 namespace simd {
 

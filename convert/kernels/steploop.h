@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "convert/bytescan.h"
-#include "convert/isa.h"
+#include "convert/kernels/isa.h"
 
 namespace steploop {
 inline namespace GLYPHMILL_ISA_NS {
