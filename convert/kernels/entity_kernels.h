@@ -302,11 +302,11 @@ GLYPHMILL_INLINE uint64_t Candidates(const unsigned char* chunk, std::index_sequ
 template <typename V, const EntityIndex& kIndex>
 GLYPHMILL_INLINE uint64_t CandidateBits(const unsigned char* chunk)
 {
-    if constexpr (V::kLevel == 0) {
+    if constexpr (V::kHasWideCompare) {
+        return Candidates<V, kIndex>(chunk, std::make_index_sequence<kIndex.m_asciiCount>());
+    } else {
         // Without vectors one lookup per byte beats a test per code.
         return V::Lookup64(chunk, kIndex.m_isCandidate);
-    } else {
-        return Candidates<V, kIndex>(chunk, std::make_index_sequence<kIndex.m_asciiCount>());
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The line-ending converters that have vector forms, as templates over the
-// instruction set (isa.h). Internal to the converters library.
+// instruction set (isa.h): the set's fast path, then the steps. Internal to
+// the converters library.
 
 #include <algorithm>
 #include <cstddef>
@@ -37,86 +38,6 @@ inline unsigned char* CopyWithoutCR(const unsigned char* from, const unsigned ch
     return out;
 }
 
-#if defined(GLYPHMILL_X86_KERNELS)
-using isa::Sse2;
-
-// The block with CR inserted before lane `at` (16: none); 17 bytes are
-// written, the last one left over when nothing is inserted.
-inline void StoreWithCR(unsigned char* out, const unsigned char* in, __m128i bytes, unsigned at)
-{
-    const __m128i before = Sse2::LanesBefore(at);
-    const __m128i through = Sse2::LanesBefore(at + 1);
-    const __m128i insert = _mm_and_si128(_mm_xor_si128(before, through), _mm_set1_epi8(kCR));
-    const __m128i after = _mm_andnot_si128(through, _mm_slli_si128(bytes, 1));
-    Sse2::Store(out, _mm_or_si128(_mm_or_si128(_mm_and_si128(before, bytes), insert), after));
-    out[Sse2::kBlock] = in[Sse2::kBlock - 1];
-}
-
-// One block by steps: the runs between CR and LF bytes are copied a block at
-// a time. A run copy may read 16 bytes from the last byte of the block on.
-inline void ToWindowsSteps(const unsigned char*& in, unsigned char*& out, unsigned ends)
-{
-    const unsigned char* const block = in;
-    for (;; ends &= ends - 1) {
-        const unsigned char* const next = block + (ends != 0 ? bytescan::LowestBit(ends) : Sse2::kBlock);
-        Sse2::Store(out, Sse2::Load(in));
-        out += next - in;
-        in = next;
-        if (ends == 0) {
-            return;
-        }
-        if (*in++ == kLF) {
-            *out++ = kCR;
-            *out++ = kLF;
-        }
-    }
-}
-
-// Blocks of 16 bytes while the output has room for every LF of one to double
-// and for one more 16-byte store. A block without CR and with at most one LF,
-// as in most text, is one store without a branch on where the LF is.
-inline void ToWindowsBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                            const unsigned char* limit)
-{
-    constexpr ptrdiff_t kBlock = Sse2::kBlock;
-    while (end - in >= 2 * kBlock && limit - out >= 4 * kBlock) {
-        const __m128i bytes = Sse2::Load(in);
-        const unsigned lf = Sse2::Bits(Sse2::Equal<kLF>(bytes));
-        const unsigned cr = Sse2::Bits(Sse2::Equal<kCR>(bytes));
-        if ((cr | (lf & (lf - 1))) != 0) {
-            ToWindowsSteps(in, out, cr | lf);
-            continue;
-        }
-        StoreWithCR(out, in, bytes, bytescan::LowestBit(lf | 1u << kBlock));
-        out += kBlock + (lf != 0 ? 1 : 0);
-        in += kBlock;
-    }
-}
-#endif
-
-#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI2__)
-// 32 bytes at a time, whatever they hold: every byte widened to a two-byte
-// slot, CR LF put in the slot of each LF, and the lanes in use (the first of
-// every slot but a CR's, the second of an LF's) compressed together.
-inline void ToWindowsWide(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                          const unsigned char* limit)
-{
-    constexpr uint64_t kFirstLanes = 0x5555555555555555u;
-    constexpr uint64_t kSecondLanes = 0xAAAAAAAAAAAAAAAAu;
-    while (end - in >= 32 && limit - out >= 64) {
-        const __m512i slots = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
-        const uint64_t lf = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kLF));
-        const uint64_t cr = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kCR));
-        // On x86 the first byte of a slot is its low half: CR, then LF.
-        const __m512i pairs = _mm512_mask_mov_epi16(slots, static_cast<__mmask32>(lf), _mm512_set1_epi16(0x0A0D));
-        const uint64_t keep = (kFirstLanes & ~_pdep_u64(cr, kFirstLanes)) | _pdep_u64(lf, kSecondLanes);
-        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, pairs));
-        out += __builtin_popcountll(keep);
-        in += 32;
-    }
-}
-#endif
-
 // Every LF as CR LF, every lone CR dropped; stops once the output holds
 // capacity - 1 bytes.
 template <typename V>
@@ -129,15 +50,7 @@ uint32_t ToWindows(const unsigned char** cursor, unsigned char* output, uint32_t
         return 0;
     }
     const unsigned char* const limit = output + (capacity - 1);
-#if defined(GLYPHMILL_X86_KERNELS)
-    if constexpr (V::kHasCompress) {
-#if defined(__AVX512VBMI2__)
-        ToWindowsWide(in, end, out, limit);
-#endif
-    } else if constexpr (V::kLevel >= 1) {
-        ToWindowsBlocks(in, end, out, limit);
-    }
-#endif
+    V::ToWindowsBlocks(in, end, out, limit);
     while (in < end && out < limit) {
         // Each byte before the next LF yields at most one output byte, so a
         // window no longer than the room left keeps the check exact.
