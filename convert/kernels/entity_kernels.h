@@ -4,7 +4,6 @@
 // index every converter derives from its table at compile time, the steps,
 // and the chunk scans. Internal to the converters library.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -107,7 +106,7 @@ constexpr void AddRows(const EntityRow (&table)[N], EntityIndex& index)
     for (size_t row = 0; row + 1 < N; ++row) {
         index.m_code[row] = table[row].m_code;
         index.m_length[row] = static_cast<unsigned char>(TextLength(table[row].m_text));
-        index.m_longest = std::max<size_t>(index.m_longest, index.m_length[row]);
+        index.m_longest = bytescan::Max<size_t>(index.m_longest, index.m_length[row]);
         for (size_t i = 0; i < index.m_length[row]; ++i) {
             index.m_text[row][i] = table[row].m_text[i];
         }
@@ -214,7 +213,7 @@ static_assert(kHtmlIndex.m_asciiCount <= kMaxAsciiCodes && kXmlIndex.m_asciiCoun
 template <const EntityIndex& kIndex>
 unsigned char MatchEntity(const unsigned char* at, const unsigned char* end)
 {
-    const size_t window = std::min(static_cast<size_t>(end - at), kIndex.m_longest);
+    const size_t window = bytescan::Min(static_cast<size_t>(end - at), kIndex.m_longest);
     size_t semicolon = 1;
     while (semicolon < window && at[semicolon] != kSemicolon) {
         ++semicolon;

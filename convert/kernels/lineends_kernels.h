@@ -4,7 +4,6 @@
 // instruction set (isa.h): the set's fast path, then the steps. Internal to
 // the converters library.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -54,7 +53,7 @@ uint32_t ToWindows(const unsigned char** cursor, unsigned char* output, uint32_t
     while (in < end && out < limit) {
         // Each byte before the next LF yields at most one output byte, so a
         // window no longer than the room left keeps the check exact.
-        const size_t window = std::min(static_cast<size_t>(end - in), static_cast<size_t>(limit - out));
+        const size_t window = bytescan::Min(static_cast<size_t>(end - in), static_cast<size_t>(limit - out));
         const unsigned char* lf = Find(in, in + window, kLF);
         out = CopyWithoutCR(in, lf, out);
         in = lf;
@@ -72,7 +71,7 @@ template <typename V>
 uint32_t ToMac(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
     const unsigned char* in = *cursor;
-    const size_t count = std::min(static_cast<size_t>(*remaining), static_cast<size_t>(capacity));
+    const size_t count = bytescan::Min(static_cast<size_t>(*remaining), static_cast<size_t>(capacity));
     for (size_t i = 0; i < count; ++i) {
         output[i] = in[i] == kLF ? kCR : in[i];
     }
