@@ -309,6 +309,10 @@ GLYPHMILL_INLINE uint64_t CandidateBits(const unsigned char* chunk)
     }
 }
 
+// A step copies kMaxEntityLength bytes whatever the text's length; every text
+// fits in that (IsWellFormed above).
+static_assert(kMaxEntityLength <= CONVERT_HEADROOM, "an encoding step must fit in the output headroom");
+
 template <const EntityIndex& kIndex>
 void EncodeStep(const unsigned char*& in, unsigned char*& out)
 {

@@ -42,6 +42,7 @@ struct Encoded {
     unsigned char m_length = 0;
 };
 static_assert(sizeof(Encoded) == 4, "a step copies one Encoded whole");
+static_assert(sizeof(Encoded) <= CONVERT_HEADROOM, "an encoding step must fit in the output headroom");
 
 struct UriTables {
     Encoded m_encoded[256] = {};
