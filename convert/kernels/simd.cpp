@@ -42,6 +42,15 @@ std::atomic<int> g_active{-1};
 
 }  // namespace
 
+Level CompiledLevel()
+{
+#if defined(GLYPHMILL_X86_KERNELS)
+    return Level::kAvx512;
+#else
+    return Level::kPortable;
+#endif
+}
+
 Level SupportedLevel()
 {
     static const Level supported = DetectLevel();
