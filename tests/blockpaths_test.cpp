@@ -1,7 +1,8 @@
-// The 16-byte block paths of the line-end converters, the code-page step and
-// the entity decoder against plain byte-by-byte references: every
-// length from 0 to 80 at every alignment, so that each special byte lands on
-// every lane of a block, at a block's edge and in the scalar tail.
+// The block paths of the kernels (line ends, the byte map, the text-mode
+// rules, the entity and URI converters) against plain byte-by-byte references
+// and against the portable level: every length up to a few blocks at every
+// alignment, so that each special byte lands on every lane of a block, at a
+// block's edge and in the scalar tail.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,7 +21,7 @@
 #include "tests/support/guarded_buffer.h"
 #include "tests/support/simd_levels.h"
 
-// Every test of this file runs once per instruction-set level.
+// The tests of this fixture run once per instruction-set level.
 class BlockPaths : public CAtEveryLevel {};
 GLYPHMILL_AT_EVERY_LEVEL(BlockPaths);
 
