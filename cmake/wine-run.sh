@@ -11,7 +11,14 @@ case $prefix in
 esac
 
 export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
+# Wine's own error messages stay on (they are what a run that dies without a
+# word of its own leaves behind), except for runs whose standard error is
+# compared: the end-to-end tests set GLYPHMILL_WINE_QUIET.
+if [ -n "${GLYPHMILL_WINE_QUIET:-}" ]; then
+    export WINEDEBUG=-all
+else
+    export WINEDEBUG=-all,err+all
+fi
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
 export WINEARCH=win64
 # The C locale gives the prefix the OEM and ANSI code pages 437 and 1252;
@@ -74,4 +81,16 @@ flock -s 8
 status=0
 wine "$@" 8>&- || status=$?
 touch "$prefix.active"
+if [ "$status" -ne 0 ] && [ -z "${GLYPHMILL_WINE_QUIET:-}" ]; then
+    # A Windows exit code is 32 bits; the shell sees its low byte. An
+    # exception that ended the program leaves its code there: 0xC0000005
+    # (access violation) as 5, 0xC000001D (illegal instruction) as 29.
+    case $status in
+    5) meaning=", an access violation if it is an exception code" ;;
+    29) meaning=", an illegal instruction if it is an exception code" ;;
+    *) meaning= ;;
+    esac
+    server=$(ls -d /tmp/.wine-"$(id -u)"/server-* 2>/dev/null | tr '\n' ' ')
+    echo "wine-run.sh: $1 exited with status $status$meaning (prefix $prefix; server directories: ${server:-none})" >&2
+fi
 exit $status

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "convert/kernels.h"
+#include "convert/kernels/kernels.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 // Small helpers the converters and the reader share: the bytes they look for,
 // byte searches, loads whose byte order is fixed, and the bookkeeping every
-// converter call ends with. The vector primitives are in isa.h.
+// converter call ends with. The vector primitives are in kernels/isa.h.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +35,22 @@ constexpr unsigned char kCtrlZ = 0x1A;
 // The chunks whose special bytes are found in one go: one bit each in a
 // 64-bit mask.
 constexpr ptrdiff_t kChunk = 64;
+
+// For the kernels instead of std::min and std::max: each translation unit
+// may emit its own copy of a std:: template, and the linker keeps one of them
+// for every caller, perhaps one compiled for AVX-512. These stay in the
+// level's namespace (the test level_objects_keep_to_their_namespace).
+template <typename T>
+constexpr T Min(T a, T b)
+{
+    return b < a ? b : a;
+}
+
+template <typename T>
+constexpr T Max(T a, T b)
+{
+    return a < b ? b : a;
+}
 
 // The first `byte` in [from, from + size), or null.
 inline const unsigned char* FindFirst(const unsigned char* from, size_t size, unsigned char byte)

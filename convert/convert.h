@@ -9,17 +9,24 @@
 constexpr uint32_t LINE_BUF_SIZE = 16384;
 
 // Entity and URI converters stop once their output reaches capacity minus this
-// headroom: one step writes at most 8 bytes, so a step started below the limit
+// headroom: one step stores at most 8 bytes (an entity text copied whole; the
+// kernels check every table against it), so a step started below the limit
 // always fits.
 constexpr uint32_t CONVERT_HEADROOM = 10;
+
+// A decoder's holdback (EntityDecodeHoldback, UriDecodeHoldback) keeps at most
+// this many bytes of a piece for the next one: the longest match but its last
+// byte. The reader's pieces are longer, so that a piece always makes progress.
+constexpr uint32_t CONVERT_MAX_HOLDBACK = 7;
 
 // The contract every converter follows. A call reads at most *remaining bytes
 // from *cursor, writes at most `capacity` bytes to `output` and returns how many
 // it wrote. It advances *cursor and decreases *remaining in step, by the bytes
-// it consumed. A step (an entity text, a percent escape) is never divided
-// between calls, and a call given a free buffer of LINE_BUF_SIZE bytes and a
-// non-zero count always consumes at least one byte. Converters keep no state:
-// the cursor and the count carry all progress, so chunking never changes the
-// output.
+// it consumed. The output never overlaps the input: the kernels read ahead of
+// what they consume and store whole blocks past what they write. A step (an
+// entity text, a percent escape) is never divided between calls, and a call
+// given a free buffer of LINE_BUF_SIZE bytes and a non-zero count always
+// consumes at least one byte. Converters keep no state: the cursor and the
+// count carry all progress, so chunking never changes the output.
 using ConvertFn = uint32_t (*)(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                                uint32_t capacity);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "convert/entity_kernels.h"
-#include "convert/kernels.h"
-#include "convert/steploop.h"
+#include "convert/kernels/entity_kernels.h"
+#include "convert/kernels/kernels.h"
+#include "convert/kernels/steploop.h"
 
 uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
@@ -31,12 +31,15 @@ bool HasNoAmpersand(const unsigned char* text, uint32_t length)
     return bytescan::FindFirst(text, length, entitykernels::kAmpersand) == nullptr;
 }
 
+namespace {
+
+// A '&' further back than this starts a text that ends inside the piece.
+constexpr size_t kHoldbackReach = std::max(entitykernels::kHtmlIndex.m_longest, entitykernels::kXmlIndex.m_longest) - 1;
+static_assert(kHoldbackReach <= CONVERT_MAX_HOLDBACK, "the reader's pieces must outlast the holdback");
+
+}  // namespace
+
 uint32_t EntityDecodeHoldback(const unsigned char* piece, uint32_t length)
 {
-    using entitykernels::kAmpersand;
-    using entitykernels::kHtmlIndex;
-    using entitykernels::kXmlIndex;
-    // A '&' further back than this starts a text that ends inside the piece.
-    const size_t reach = std::max(kHtmlIndex.m_longest, kXmlIndex.m_longest) - 1;
-    return steploop::Holdback(piece, length, kAmpersand, static_cast<uint32_t>(reach));
+    return steploop::Holdback(piece, length, entitykernels::kAmpersand, static_cast<uint32_t>(kHoldbackReach));
 }

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "convert/bytescan.h"
-#include "convert/kernels.h"
-#include "convert/lineends_kernels.h"
+#include "convert/kernels/kernels.h"
+#include "convert/kernels/lineends_kernels.h"
 
 using bytescan::kCR;
 using lineendkernels::Find;

@@ -16,6 +16,9 @@ enum class Level : int {
 
 constexpr int kLevelCount = 4;
 
+// The highest level this build has.
+Level CompiledLevel();
+
 // The highest level this build has and this processor runs.
 Level SupportedLevel();
 

@@ -1,6 +1,6 @@
 #include "convert/textmode.h"
 
-#include "convert/kernels.h"
+#include "convert/kernels/kernels.h"
 
 TextModeStop TranslateTextMode(const unsigned char* in, const unsigned char* end, unsigned char* out)
 {

@@ -31,6 +31,7 @@ public:
     // Pieces shorter than this could not hold back a partial entity text and
     // still make progress.
     static constexpr uint32_t kMinPiece = 8;
+    static_assert(kMinPiece > CONVERT_MAX_HOLDBACK, "a piece must make progress after any holdback");
 
     explicit CTextReader(CByteSource& source, size_t readSize = kDefaultReadSize, uint32_t maxPiece = kMaxPiece);
 

@@ -1,10 +1,12 @@
-// The 16-byte block paths of the line-end converters, the code-page step and
-// the entity decoder against plain byte-by-byte references: every
-// length from 0 to 80 at every alignment, so that each special byte lands on
-// every lane of a block, at a block's edge and in the scalar tail.
+// The block paths of the kernels (line ends, the byte map, the text-mode
+// rules, the entity and URI converters) against plain byte-by-byte references
+// and against the portable level: every length up to a few blocks at every
+// alignment, so that each special byte lands on every lane of a block, at a
+// block's edge and in the scalar tail.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,11 +15,13 @@
 #include "convert/bytescan.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
+#include "convert/textmode.h"
 #include "convert/uri.h"
 #include "tests/support/convert_test_util.h"
+#include "tests/support/guarded_buffer.h"
 #include "tests/support/simd_levels.h"
 
-// Every test of this file runs once per instruction-set level.
+// The tests of this fixture run once per instruction-set level.
 class BlockPaths : public CAtEveryLevel {};
 GLYPHMILL_AT_EVERY_LEVEL(BlockPaths);
 
@@ -98,7 +102,7 @@ TEST_P(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
 // The eight-byte loads give the first byte in the low bits on every host, at
 // every alignment: a big-endian host that did not swap (or a little-endian one
 // that did) gives another number, and the entity decoder would miss its keys.
-TEST_P(BlockPaths, LittleEndianLoadsGiveTheSameNumberOnEveryHost)
+TEST(ByteOrder, LittleEndianLoadsGiveTheSameNumberOnEveryHost)
 {
     struct Case {
         const char* bytes;
@@ -117,6 +121,59 @@ TEST_P(BlockPaths, LittleEndianLoadsGiveTheSameNumberOnEveryHost)
             std::memcpy(buffer.data() + align, c.bytes, 8);
             EXPECT_EQ(bytescan::LoadLittleEndian64(buffer.data() + align), c.value)
                 << "case " << (&c - kCases) << " at alignment " << align;
+        }
+    }
+}
+
+// The text-mode rules byte by byte, from the start of `text`.
+TextModeStop TextModeReference(const unsigned char* in, const unsigned char* end, unsigned char* out)
+{
+    for (; in < end; ++in) {
+        if (*in == 0x1A) {
+            return {in, out, true, false};
+        }
+        if (*in == '\r' && in + 1 == end) {
+            return {end, out, false, true};
+        }
+        if (*in != '\r' || in[1] != '\n') {
+            *out++ = *in;
+        }
+    }
+    return {in, out, false, false};
+}
+
+// The text-mode kernel on a buffer that ends where the text ends, at a guard
+// page where the host has one: every length up to three chunks and a few
+// bytes, translated in place and into the front of the buffer (the start
+// then lands on every alignment too).
+TEST_P(BlockPaths, TextModeReadsNothingPastTheEnd)
+{
+    if (!CGuardedBuffer::HasGuardPage()) {
+        std::cout << "no mmap on this host: the buffer has no guard page\n";
+    }
+    constexpr size_t kMaxLength = 3 * 64 + 8;
+    constexpr size_t kShifts[] = {0, 1, 15, 64};
+    const CGuardedBuffer buffer(kMaxLength + 64);
+    std::mt19937 random(17);
+    for (const char* special : {"\r\n", "\r", "\r\n\x1a"}) {
+        for (size_t length = 0; length <= kMaxLength; ++length) {
+            const std::string text = RandomText(random, length, special, 4);
+            std::string expected(length, '\0');
+            const auto* from = reinterpret_cast<const unsigned char*>(text.data());
+            auto* to = reinterpret_cast<unsigned char*>(expected.data());
+            const TextModeStop want = TextModeReference(from, from + length, to);
+            for (size_t shift : kShifts) {
+                unsigned char* const in = buffer.Tail(length);
+                std::memcpy(in, text.data(), length);
+                unsigned char* const out = in - shift;
+                const TextModeStop got = TranslateTextMode(in, in + length, out);
+                const std::string where = "length " + std::to_string(length) + ", shift " + std::to_string(shift);
+                ASSERT_EQ(got.m_in - in, want.m_in - from) << where;
+                ASSERT_EQ(std::string(out, got.m_out), expected.substr(0, static_cast<size_t>(want.m_out - to)))
+                    << where;
+                ASSERT_EQ(got.m_ctrlZ, want.m_ctrlZ) << where;
+                ASSERT_EQ(got.m_pendingCR, want.m_pendingCR) << where;
+            }
         }
     }
 }

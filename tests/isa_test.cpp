@@ -1,6 +1,6 @@
 // The vector primitives every kernel is built from, against the plain
 // definitions: every byte value in every lane of a chunk.
-#include "convert/isa.h"
+#include "convert/kernels/isa.h"
 
 #include <gtest/gtest.h>
 

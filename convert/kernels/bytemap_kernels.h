@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "convert/bytescan.h"
-#include "convert/isa.h"
+#include "convert/kernels/isa.h"
 
 namespace bytemapkernels {
 inline namespace GLYPHMILL_ISA_NS {
@@ -25,33 +25,12 @@ GLYPHMILL_INLINE uint64_t MapWord(const uint16_t* pairs, uint64_t word)
     return mapped;
 }
 
-#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI__)
-// The upper half of the table in two registers; a chunk's bytes from 0x80
-// up are looked up in both at once by their low seven bits.
-inline unsigned char* MapChunksPermute(const unsigned char* table, unsigned char* at, const unsigned char* end)
-{
-    const __m512i first = _mm512_loadu_si512(table + 128);
-    const __m512i second = _mm512_loadu_si512(table + 192);
-    for (; end - at >= bytescan::kChunk; at += bytescan::kChunk) {
-        const __m512i bytes = _mm512_loadu_si512(at);
-        const __mmask64 high = _mm512_movepi8_mask(bytes);
-        const __m512i mapped = _mm512_permutex2var_epi8(first, bytes, second);
-        _mm512_storeu_si512(at, _mm512_mask_mov_epi8(bytes, high, mapped));
-    }
-    return at;
-}
-#endif
-
 template <typename V>
 void MapBytes(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length)
 {
     unsigned char* at = buffer;
     unsigned char* const end = buffer + length;
-#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512VBMI__)
-    if constexpr (V::kHasCompress) {
-        at = MapChunksPermute(table, at, end);
-    }
-#endif
+    at = V::MapHighBytes(table, at, end);
     for (; end - at >= bytescan::kChunk; at += bytescan::kChunk) {
         // Plain ASCII, the most of most text, is only looked at.
         if (V::High64(at) == 0) {

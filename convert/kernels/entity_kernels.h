@@ -4,7 +4,6 @@
 // index every converter derives from its table at compile time, the steps,
 // and the chunk scans. Internal to the converters library.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,8 +11,8 @@
 
 #include "convert/bytescan.h"
 #include "convert/entities.h"
-#include "convert/isa.h"
-#include "convert/steploop.h"
+#include "convert/kernels/isa.h"
+#include "convert/kernels/steploop.h"
 
 namespace entitykernels {
 inline namespace GLYPHMILL_ISA_NS {
@@ -107,7 +106,7 @@ constexpr void AddRows(const EntityRow (&table)[N], EntityIndex& index)
     for (size_t row = 0; row + 1 < N; ++row) {
         index.m_code[row] = table[row].m_code;
         index.m_length[row] = static_cast<unsigned char>(TextLength(table[row].m_text));
-        index.m_longest = std::max<size_t>(index.m_longest, index.m_length[row]);
+        index.m_longest = bytescan::Max<size_t>(index.m_longest, index.m_length[row]);
         for (size_t i = 0; i < index.m_length[row]; ++i) {
             index.m_text[row][i] = table[row].m_text[i];
         }
@@ -214,7 +213,7 @@ static_assert(kHtmlIndex.m_asciiCount <= kMaxAsciiCodes && kXmlIndex.m_asciiCoun
 template <const EntityIndex& kIndex>
 unsigned char MatchEntity(const unsigned char* at, const unsigned char* end)
 {
-    const size_t window = std::min(static_cast<size_t>(end - at), kIndex.m_longest);
+    const size_t window = bytescan::Min(static_cast<size_t>(end - at), kIndex.m_longest);
     size_t semicolon = 1;
     while (semicolon < window && at[semicolon] != kSemicolon) {
         ++semicolon;
@@ -302,13 +301,17 @@ GLYPHMILL_INLINE uint64_t Candidates(const unsigned char* chunk, std::index_sequ
 template <typename V, const EntityIndex& kIndex>
 GLYPHMILL_INLINE uint64_t CandidateBits(const unsigned char* chunk)
 {
-    if constexpr (V::kLevel == 0) {
+    if constexpr (V::kHasWideCompare) {
+        return Candidates<V, kIndex>(chunk, std::make_index_sequence<kIndex.m_asciiCount>());
+    } else {
         // Without vectors one lookup per byte beats a test per code.
         return V::Lookup64(chunk, kIndex.m_isCandidate);
-    } else {
-        return Candidates<V, kIndex>(chunk, std::make_index_sequence<kIndex.m_asciiCount>());
     }
 }
+
+// A step copies kMaxEntityLength bytes whatever the text's length; every text
+// fits in that (IsWellFormed above).
+static_assert(kMaxEntityLength <= CONVERT_HEADROOM, "an encoding step must fit in the output headroom");
 
 template <const EntityIndex& kIndex>
 void EncodeStep(const unsigned char*& in, unsigned char*& out)

@@ -3,12 +3,12 @@
 // The table of one instruction set's kernels: included once by each
 // kernels_<level>.cpp, which is compiled for that set.
 
-#include "convert/bytemap_kernels.h"
-#include "convert/entity_kernels.h"
-#include "convert/kernels.h"
-#include "convert/lineends_kernels.h"
-#include "convert/textmode_kernels.h"
-#include "convert/uri_kernels.h"
+#include "convert/kernels/bytemap_kernels.h"
+#include "convert/kernels/entity_kernels.h"
+#include "convert/kernels/kernels.h"
+#include "convert/kernels/lineends_kernels.h"
+#include "convert/kernels/textmode_kernels.h"
+#include "convert/kernels/uri_kernels.h"
 
 namespace kernels {
 inline namespace GLYPHMILL_ISA_NS {

@@ -2,7 +2,11 @@
 
 #include <atomic>
 
-#include "convert/kernels.h"
+#include "convert/kernels/kernels.h"
+
+#if defined(GLYPHMILL_X86_KERNELS)
+#include "convert/kernels/cpu_features.h"
+#endif
 
 namespace simd {
 
@@ -10,27 +14,42 @@ namespace {
 
 constexpr const char* kNames[kLevelCount] = {"portable", "sse2", "avx2", "avx512"};
 
+#if defined(GLYPHMILL_X86_KERNELS)
+// The features each level's object is compiled for (cmake/Levels.cmake).
+static_assert(cpufeatures::KnowsEvery(GLYPHMILL_FEATURES_SSE2) && cpufeatures::KnowsEvery(GLYPHMILL_FEATURES_AVX2) &&
+                  cpufeatures::KnowsEvery(GLYPHMILL_FEATURES_AVX512),
+              "a level is compiled for a feature the processor check does not know");
+#endif
+
 Level DetectLevel()
 {
 #if defined(GLYPHMILL_X86_KERNELS)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
-        __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2")) {
+    if (cpufeatures::Supports(GLYPHMILL_FEATURES_AVX512)) {
         return Level::kAvx512;
     }
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")) {
+    if (cpufeatures::Supports(GLYPHMILL_FEATURES_AVX2)) {
         return Level::kAvx2;
     }
-    return Level::kSse2;
-#else
-    return Level::kPortable;
+    if (cpufeatures::Supports(GLYPHMILL_FEATURES_SSE2)) {
+        return Level::kSse2;
+    }
 #endif
+    return Level::kPortable;
 }
 
 // -1 until the first use picks the supported level.
 std::atomic<int> g_active{-1};
 
 }  // namespace
+
+Level CompiledLevel()
+{
+#if defined(GLYPHMILL_X86_KERNELS)
+    return Level::kAvx512;
+#else
+    return Level::kPortable;
+#endif
+}
 
 Level SupportedLevel()
 {

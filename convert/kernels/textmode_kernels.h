@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "convert/bytescan.h"
-#include "convert/isa.h"
-#include "convert/kernels.h"
+#include "convert/kernels/isa.h"
+#include "convert/kernels/kernels.h"
 
 namespace textmodekernels {
 inline namespace GLYPHMILL_ISA_NS {

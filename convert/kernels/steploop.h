@@ -8,12 +8,11 @@
 // supplies what differs: which bytes are special and what a step does.
 // Internal to the converters library.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 #include "convert/bytescan.h"
-#include "convert/isa.h"
+#include "convert/kernels/isa.h"
 
 namespace steploop {
 inline namespace GLYPHMILL_ISA_NS {
@@ -89,7 +88,7 @@ uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* r
     while (in < end && out < limit) {
         // Every step writes one byte, so every step of a run no longer than
         // the room left starts below the limit.
-        in = bytescan::CopyUntil(in, in + std::min(end - in, limit - out), out, kIntroducer);
+        in = bytescan::CopyUntil(in, in + bytescan::Min(end - in, limit - out), out, kIntroducer);
         if (in == end || out == limit) {
             break;
         }
@@ -119,7 +118,7 @@ uint32_t ChunksThenSteps(const unsigned char** cursor, unsigned char* output, ui
 inline uint32_t Holdback(const unsigned char* piece, uint32_t length, unsigned char introducer, uint32_t reach)
 {
     const unsigned char* const found =
-        bytescan::FindLast(piece + length - std::min(length, reach), std::min(length, reach), introducer);
+        bytescan::FindLast(piece + length - bytescan::Min(length, reach), bytescan::Min(length, reach), introducer);
     return found != nullptr ? static_cast<uint32_t>(piece + length - found) : 0;
 }
 

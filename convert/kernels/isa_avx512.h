@@ -1,0 +1,206 @@
+#pragma once
+
+// The AVX-512 set (BW, VL, VBMI, VBMI2): 64-byte registers with byte masks,
+// byte compress and two-register permutes, which let -w, the URI converters
+// and the byte map convert whole blocks without a step. Internal to the
+// converters library.
+
+#include "convert/kernels/isa_avx2.h"
+
+#if defined(GLYPHMILL_X86_KERNELS) && defined(__AVX512BW__) && defined(__AVX512VBMI__) && defined(__AVX512VBMI2__)
+namespace isa {
+inline namespace GLYPHMILL_ISA_NS {
+
+struct Avx512 : Avx2 {
+    static __m512i Load512(const unsigned char* in) { return _mm512_loadu_si512(in); }
+    static void Store512(unsigned char* out, __m512i block) { _mm512_storeu_si512(out, block); }
+
+    template <unsigned char kByte>
+    static uint64_t Equal64(const unsigned char* in)
+    {
+        return _mm512_cmpeq_epi8_mask(Load512(in), _mm512_set1_epi8(static_cast<char>(kByte)));
+    }
+
+    static uint64_t High64(const unsigned char* in) { return _mm512_movepi8_mask(Load512(in)); }
+
+    template <unsigned char kFirst, unsigned char kLast>
+    static uint64_t InRange64(const unsigned char* in)
+    {
+        const __m512i offset = _mm512_sub_epi8(Load512(in), _mm512_set1_epi8(static_cast<char>(kFirst)));
+        return _mm512_cmple_epu8_mask(offset, _mm512_set1_epi8(static_cast<char>(kLast - kFirst)));
+    }
+
+    static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t) { Store512(out, Load512(in)); }
+
+    // One compress and one store, whatever the bytes dropped.
+    static unsigned char* Compact64(unsigned char* out, const unsigned char* in, uint64_t drop)
+    {
+        Store512(out, _mm512_maskz_compress_epi8(~drop, Load512(in)));
+        return out + (kChunk - __builtin_popcountll(drop));
+    }
+
+    // -w: 32 bytes at a time, whatever they hold: every byte widened to a
+    // two-byte slot, CR LF put in the slot of each LF, and the lanes in use
+    // (the first of every slot but a CR's, the second of an LF's) compressed
+    // together.
+    static void ToWindowsBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                                const unsigned char* limit)
+    {
+        using bytescan::kCR;
+        using bytescan::kLF;
+        constexpr uint64_t kFirstLanes = 0x5555555555555555u;
+        constexpr uint64_t kSecondLanes = 0xAAAAAAAAAAAAAAAAu;
+        while (end - in >= 32 && limit - out >= 64) {
+            const __m512i slots = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
+            const uint64_t lf = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kLF));
+            const uint64_t cr = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kCR));
+            // On x86 the first byte of a slot is its low half: CR, then LF.
+            const __m512i pairs = _mm512_mask_mov_epi16(slots, static_cast<__mmask32>(lf), _mm512_set1_epi16(0x0A0D));
+            const uint64_t keep = (kFirstLanes & ~_pdep_u64(cr, kFirstLanes)) | _pdep_u64(lf, kSecondLanes);
+            _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, pairs));
+            out += __builtin_popcountll(keep);
+            in += 32;
+        }
+    }
+
+    // -i: whole chunks while the output has room for every byte escaped and
+    // the last block's full store. A chunk with few bytes to escape is copied
+    // in runs between the kernel's steps; one with many goes as four blocks
+    // without a step. A run copy may read a chunk from the last byte of the
+    // chunk on.
+    template <typename ReservedBits, typename EscapeStep>
+    static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
+    {
+        constexpr int kFewEscapes = 2;
+        while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
+            const uint64_t reserved = reservedBits(in);
+            if (__builtin_popcountll(reserved) <= kFewEscapes) {
+                const unsigned char* const chunk = in;
+                for (uint64_t left = reserved; left != 0; left &= left - 1) {
+                    const unsigned char* const next = chunk + bytescan::LowestBit64(left);
+                    CopyRun(out, in, next - in);
+                    out += next - in;
+                    in = next;
+                    step(in, out);
+                }
+                CopyRun(out, in, chunk + kChunk - in);
+                out += chunk + kChunk - in;
+                in = chunk + kChunk;
+                continue;
+            }
+            for (unsigned block = 0; block < kChunk; block += 16) {
+                EscapeBlock16(in, out, reserved >> block);
+            }
+        }
+    }
+
+    // -i-: whole chunks while the two bytes after a chunk can be read and the
+    // output has room for a full store: the escapes of a chunk are found at
+    // once (a digit is never a '%', so escapes never overlap), their bytes put
+    // in place of the '%' and the digits compressed away. The digits of an
+    // escape at the end of a chunk are dropped from the front of the next
+    // one; the chunks themselves follow one another at a fixed stride, so
+    // that the loads never wait for the decoding. A step is never divided:
+    // the cursor ends past the last escape's digits.
+    static void UriDecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                                const unsigned char* limit)
+    {
+        uint64_t carried = 0;  // lanes of this chunk that are digits of the last one's escape
+        while (end - in >= kChunk + 2 && limit - out >= kChunk) {
+            const __m512i bytes = Load512(in);
+            const uint64_t percents = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kPercent)) & ~carried;
+            if (percents == 0 && carried == 0) {
+                Store512(out, bytes);
+                out += kChunk;
+                in += kChunk;
+                continue;
+            }
+            __m512i high;
+            __m512i low;
+            const __mmask64 highDigits = HexDigits(Load512(in + 1), high);
+            const __mmask64 lowDigits = HexDigits(Load512(in + 2), low);
+            const uint64_t escapes = percents & highDigits & lowDigits;
+            // Shifted as 16-bit lanes, so only the digit's own four bits may stay.
+            const __m512i highNibbles = _mm512_slli_epi16(_mm512_and_si512(high, _mm512_set1_epi8(0x0F)), 4);
+            const __m512i merged = _mm512_mask_mov_epi8(bytes, escapes, _mm512_or_si512(highNibbles, low));
+            const uint64_t drop = escapes << 1 | escapes << 2 | carried;
+            Store512(out, _mm512_maskz_compress_epi8(~drop, merged));
+            out += kChunk - __builtin_popcountll(drop);
+            in += kChunk;
+            // Two digits past an escape in the last lane, one past one in the lane before.
+            carried = escapes >> 62 | escapes >> 63;
+        }
+        in += carried == 0 ? 0 : 64 - __builtin_clzll(carried);
+    }
+
+    // The byte map: the upper half of the table in two registers; a chunk's
+    // bytes from 0x80 up are looked up in both at once by their low seven bits.
+    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end)
+    {
+        const __m512i first = _mm512_loadu_si512(table + 128);
+        const __m512i second = _mm512_loadu_si512(table + 192);
+        for (; end - at >= kChunk; at += kChunk) {
+            const __m512i bytes = Load512(at);
+            const __mmask64 high = _mm512_movepi8_mask(bytes);
+            const __m512i mapped = _mm512_permutex2var_epi8(first, bytes, second);
+            Store512(at, _mm512_mask_mov_epi8(bytes, high, mapped));
+        }
+        return at;
+    }
+
+private:
+    static constexpr unsigned char kPercent = '%';
+
+    // Sixteen bytes, `reserved` flagging those to escape, as one permute into
+    // three-byte slots ('%', high digit, low digit; or the byte alone) and one
+    // compress of the lanes in use. Writes 64 bytes at `out`.
+    GLYPHMILL_INLINE static void EscapeBlock16(const unsigned char*& in, unsigned char*& out, uint64_t reserved)
+    {
+        // Lane 3i of a slot, and the two digit lanes after it.
+        constexpr uint64_t kFirstLanes = 0x0000249249249249u;
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const __m128i digits =
+            _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+        const __m128i nibble = _mm_set1_epi8(0x0F);
+        const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
+        const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
+        // Sources: bytes 0-15, high digits 16-31, low digits 32-47, '%' 48-63.
+        __m512i sources = _mm512_castsi128_si512(bytes);
+        sources = _mm512_inserti32x4(sources, high, 1);
+        sources = _mm512_inserti32x4(sources, low, 2);
+        sources = _mm512_inserti32x4(sources, _mm_set1_epi8(kPercent), 3);
+        alignas(64) static constexpr unsigned char kEscapeIndex[64] = {
+            48, 16, 32, 49, 17, 33, 50, 18, 34, 51, 19, 35, 52, 20, 36, 53, 21, 37, 54, 22, 38, 55,
+            23, 39, 56, 24, 40, 57, 25, 41, 58, 26, 42, 59, 27, 43, 60, 28, 44, 61, 29, 45, 62, 30,
+            46, 63, 31, 47, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+        alignas(64) static constexpr unsigned char kByteIndex[64] = {
+            0, 0,  0, 1, 0,  0, 2, 0,  0, 3, 0,  0, 4, 0,  0, 5, 0, 0, 6, 0, 0, 7, 0, 0, 8, 0, 0, 9, 0, 0, 10, 0,
+            0, 11, 0, 0, 12, 0, 0, 13, 0, 0, 14, 0, 0, 15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0};
+        const uint64_t plain = _pdep_u64(~reserved & 0xFFFF, kFirstLanes);
+        const __m512i index =
+            _mm512_mask_mov_epi8(_mm512_load_si512(kEscapeIndex), plain, _mm512_load_si512(kByteIndex));
+        // The zero-masked form: the plain one trips a false maybe-uninitialized warning in GCC 12.
+        const __m512i slots = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, index, sources);
+        const uint64_t escaped = _pdep_u64(reserved & 0xFFFF, kFirstLanes);
+        const uint64_t keep = kFirstLanes | escaped << 1 | escaped << 2;
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, slots));
+        out += 16 + 2 * __builtin_popcountll(reserved & 0xFFFF);
+        in += 16;
+    }
+
+    // The lanes of a chunk that hold a hexadecimal digit, and their values.
+    GLYPHMILL_INLINE static __mmask64 HexDigits(__m512i bytes, __m512i& values)
+    {
+        const __m512i decimal = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
+        const __m512i letter = _mm512_sub_epi8(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
+        const __mmask64 isDecimal = _mm512_cmple_epu8_mask(decimal, _mm512_set1_epi8(9));
+        const __mmask64 isLetter = _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(5));
+        values = _mm512_mask_mov_epi8(_mm512_add_epi8(letter, _mm512_set1_epi8(10)), isDecimal, decimal);
+        return isDecimal | isLetter;
+    }
+};
+
+}  // namespace GLYPHMILL_ISA_NS
+}  // namespace isa
+#endif
