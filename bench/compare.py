@@ -48,6 +48,18 @@ def py_replace(pairs):
     return py(PY_IO.format(chain))
 
 
+# The code pages of -a follow the locale: the runs are in the C locale, 437 and
+# 1252, and one job names another pair through GLYPHMILL_CODEPAGES.
+os.environ["LC_ALL"] = "C"
+RUSSIAN = "GLYPHMILL_CODEPAGES=866:1251 "
+
+
+def glyphmill_command(glyphmill, option):
+    """`option` may start with variables for the run: "NAME=VALUE -a"."""
+    *variables, switch = option.split(" ")
+    return " ".join(variables + [glyphmill, "-q", switch])
+
+
 def table_peers(table):
     """tr and Python with the byte table glyphmill uses for a code page."""
     source = "".join("\\%03o" % b for b in range(0x80, 0x100))
@@ -80,6 +92,9 @@ def jobs(tables):
         ]),
         ("-a-", "latin1.txt", 1.5, 4, table_peers(tables["-a-"]) + [
             ("iconv", "iconv -f CP1252 -t CP437"),
+        ]),
+        (RUSSIAN + "-a", "cp437.txt", 1.5, 4, table_peers(tables[RUSSIAN + "-a"]) + [
+            ("iconv", "iconv -f CP866 -t CP1251"),
         ]),
         ("-h", "latin1.txt", 2.5, 4, [
             ("php htmlentities", php(PHP_LINES.format('htmlentities($l, ENT_COMPAT | ENT_HTML401, "ISO-8859-1")'))),
@@ -129,7 +144,8 @@ def run_measured(command, stdin_path, stdout_path):
 def rss_of(glyphmill, option, stdin_command):
     """Peak RSS of glyphmill alone, fed by a pipe from a generator."""
     report = "/tmp/glyphmill-rss.time"
-    command = "{} | /usr/bin/time -v -o {} {} -q {} > /dev/null".format(stdin_command, report, glyphmill, option)
+    command = "{} | /usr/bin/time -v -o {} {} > /dev/null".format(stdin_command, report,
+                                                                  glyphmill_command(glyphmill, option))
     subprocess.check_call(command, shell=True)
     with open(report) as text:
         return int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", text.read()).group(1))
@@ -145,7 +161,8 @@ def code_page_table(glyphmill, option, workdir):
     with open(path, "wb") as out:
         out.write(bytes(range(0x80, 0x100)))
     with open(path, "rb") as src:
-        mapped = subprocess.run([glyphmill, "-q", option], stdin=src, stdout=subprocess.PIPE, check=True).stdout
+        mapped = subprocess.run(glyphmill_command(glyphmill, option), shell=True, stdin=src, stdout=subprocess.PIPE,
+                                check=True).stdout
     return bytes(range(0x80)) + mapped
 
 
@@ -177,8 +194,8 @@ def measure_job(glyphmill, workdir, job, levels):
     option, name, _, _, peers = job
     source = os.path.join(workdir, name)
     reference = os.path.join(workdir, "out.glyphmill")
-    gm_command = "{} -q {} < {}".format(glyphmill, option, source)
-    _, gm_rss = run_measured("{} -q {}".format(glyphmill, option), source, reference)
+    gm_command = "{} < {}".format(glyphmill_command(glyphmill, option), source)
+    _, gm_rss = run_measured(glyphmill_command(glyphmill, option), source, reference)
     _, cat_rss = run_measured("cat", source, os.path.join(workdir, "out.cat"))
     rows = [("glyphmill", gm_command, gm_rss, "reference"), ("cat", "cat < " + source, cat_rss, "-")]
     for level in levels:
@@ -190,7 +207,7 @@ def measure_job(glyphmill, workdir, job, levels):
         rows.append((peer, command + " < " + source, rss, "same" if same else "differs"))
         os.remove(output)
     timed = [(tool, command) for tool, command, _, verdict in rows if verdict != "differs"]
-    medians = hyperfine(timed, os.path.join(workdir, "hyperfine{}.json".format(option)))
+    medians = hyperfine(timed, os.path.join(workdir, "hyperfine{}.json".format(option.replace(" ", "_"))))
     return os.path.getsize(source), rows, medians
 
 
@@ -230,7 +247,7 @@ def main():
     glyphmill, workdir = os.path.abspath(sys.argv[1]), sys.argv[2]
     levels = supported_levels()
     bars = []
-    tables = {option: code_page_table(glyphmill, option, workdir) for option in ("-a", "-a-")}
+    tables = {option: code_page_table(glyphmill, option, workdir) for option in ("-a", "-a-", RUSSIAN + "-a")}
     print("| job | tool | MB/s | time / cat | time / glyphmill | peak RSS | output |")
     print("|---|---|---:|---:|---:|---:|---|")
     summary = []

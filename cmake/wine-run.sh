@@ -14,8 +14,9 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
 export WINEARCH=win64
-# The C locale gives the prefix the OEM and ANSI code pages 437 and 1252.
-export LC_ALL=C
+# The C locale gives the prefix the OEM and ANSI code pages 437 and 1252;
+# GLYPHMILL_WINE_LOCALE names another (wine takes the pages from LC_ALL).
+export LC_ALL="${GLYPHMILL_WINE_LOCALE:-C}"
 
 # The wine server, and the services wine starts with it, keep the output of
 # the process that started them open as long as they live, and ctest would

@@ -3,16 +3,25 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "convert/codepages.h"
+
 // The one place where hosts differ: files as descriptors, the stream mode of
 // standard output, and the OEM/ANSI code-page conversions. Everything above
 // this interface is the same code on every host.
 
 namespace platform {
 
-// In-place code-page conversions. Windows calls the system's own; other hosts
-// use code page 437 as OEM and 1252 as ANSI through compiled-in tables.
+// In-place conversions between the OEM and the ANSI code page. Windows calls
+// the system's own, for the pages of its locale. Other hosts use compiled-in
+// tables that give the same bytes, for the pages Windows gives the locale
+// named by LC_ALL, LC_CTYPE or LANG (437 and 1252 for C, POSIX, none or one
+// Windows does not know).
 void OemToAnsi(unsigned char* buffer, uint32_t length);
 void AnsiToOem(unsigned char* buffer, uint32_t length);
+
+// From now on both conversions use the tables of `pair` on every host, in
+// place of the locale's pages or the system's calls.
+void UseCodePages(codepages::Pair pair);
 
 using FileHandle = int;
 constexpr FileHandle kNoFile = -1;

@@ -1,26 +1,39 @@
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "convert/bytemap.h"
-#include "convert/codepage_tables.h"
 #include "platform/platform.h"
+#include "platform/tablecodepages.h"
 
 namespace platform {
 
-// Each pair table is built on first use, so a run pays only for its own.
+namespace {
+
+// The locale's name is read, not set: the locale need not be installed, and
+// nothing else in the tool depends on it.
+codepages::Pair CodePages()
+{
+    if (const codepages::Pair* chosen = tables::ChosenPair()) {
+        return *chosen;
+    }
+    static const codepages::Pair locale =
+        codepages::ForLocaleVariables(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
+    return locale;
+}
+
+}  // namespace
+
 void OemToAnsi(unsigned char* buffer, uint32_t length)
 {
-    static const CByteMap map(kOem437ToAnsi1252);
-    map.Apply(buffer, length);
+    tables::MapOemToAnsi(CodePages(), buffer, length);
 }
 
 void AnsiToOem(unsigned char* buffer, uint32_t length)
 {
-    static const CByteMap map(kAnsi1252ToOem437);
-    map.Apply(buffer, length);
+    tables::MapAnsiToOem(CodePages(), buffer, length);
 }
 
 void ReserveStandardDescriptors()

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/tablecodepages.h"
 
 // The Windows headers still define these two names as macros for the old
 // OemToCharA and CharToOemA; ours are functions of their own.
@@ -18,11 +19,19 @@ namespace platform {
 
 void OemToAnsi(unsigned char* buffer, uint32_t length)
 {
+    if (const codepages::Pair* chosen = tables::ChosenPair()) {
+        tables::MapOemToAnsi(*chosen, buffer, length);
+        return;
+    }
     OemToCharBuffA(reinterpret_cast<LPCSTR>(buffer), reinterpret_cast<LPSTR>(buffer), length);
 }
 
 void AnsiToOem(unsigned char* buffer, uint32_t length)
 {
+    if (const codepages::Pair* chosen = tables::ChosenPair()) {
+        tables::MapAnsiToOem(*chosen, buffer, length);
+        return;
+    }
     CharToOemBuffA(reinterpret_cast<LPCSTR>(buffer), reinterpret_cast<LPSTR>(buffer), length);
 }
 

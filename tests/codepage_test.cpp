@@ -2,19 +2,23 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "convert/codepage_tables.h"
+#include "convert/codepages.h"
 #include "platform/platform.h"
 #include "tests/support/simd_levels.h"
 
-// Every test of this file runs once per instruction-set level.
+// The tests through the host's conversions run once per instruction-set
+// level (they reach the byte-map kernel); the table tests run once.
 class CodePages : public CAtEveryLevel {};
 GLYPHMILL_AT_EVERY_LEVEL(CodePages);
 
 namespace {
+
+using Fill = bool (*)(codepages::Pair, unsigned char*);
 
 std::vector<unsigned char> AllBytesTwice()
 {
@@ -32,22 +36,39 @@ std::vector<unsigned char> AllBytesTwice()
 struct Direction {
     const char* name;
     void (*convert)(unsigned char*, uint32_t);
-    const unsigned char* table;
-    const char* reference;  // the table in data/codepages/ the code does not read
+    Fill fill;
+    const char* reference;  // what the Windows calls gave for 437 and 1252
 };
 
 const Direction kDirections[] = {
-    {"oem to ansi", platform::OemToAnsi, kOem437ToAnsi1252, "oem437_to_ansi1252.tsv"},
-    {"ansi to oem", platform::AnsiToOem, kAnsi1252ToOem437, "ansi1252_to_oem437.tsv"},
+    {"oem to ansi", platform::OemToAnsi, codepages::FillOemToAnsi, "oem437_to_ansi1252.tsv"},
+    {"ansi to oem", platform::AnsiToOem, codepages::FillAnsiToOem, "ansi1252_to_oem437.tsv"},
 };
+
+std::vector<unsigned char> TableOf(Fill fill, codepages::Pair pair)
+{
+    std::vector<unsigned char> table(256);
+    for (size_t b = 0; b < table.size(); ++b) {
+        table[b] = static_cast<unsigned char>(b);  // what a pair that converts nothing leaves
+    }
+    fill(pair, table.data());
+    return table;
+}
+
+std::ifstream OpenData(const std::string& name)
+{
+    return std::ifstream(std::string(GLYPHMILL_SOURCE_DIR) + "/data/codepages/" + name);
+}
 
 // Every byte against the reference table, read at run time: a heading line,
 // then one line per byte, "byte<TAB>result<TAB>..." in hexadecimal.
 TEST_P(CodePages, EveryByteMatchesTheReferenceTable)
 {
+    platform::UseCodePages(codepages::kDefaultPair);
     for (const Direction& d : kDirections) {
         SCOPED_TRACE(d.name);
-        std::ifstream file(std::string(GLYPHMILL_SOURCE_DIR) + "/data/codepages/" + d.reference);
+        const std::vector<unsigned char> table = TableOf(d.fill, codepages::kDefaultPair);
+        std::ifstream file = OpenData(d.reference);
         ASSERT_TRUE(file) << d.reference;
         std::string line;
         ASSERT_TRUE(std::getline(file, line));
@@ -61,7 +82,7 @@ TEST_P(CodePages, EveryByteMatchesTheReferenceTable)
             ASSERT_TRUE(fields && byte < 256 && result < 256) << line;
             EXPECT_FALSE(seen[byte]) << "byte " << byte << " listed twice";
             seen[byte] = true;
-            EXPECT_EQ(d.table[byte], result) << "byte " << byte;
+            EXPECT_EQ(table[byte], result) << "byte " << byte;
             unsigned char converted = static_cast<unsigned char>(byte);
             d.convert(&converted, 1);
             EXPECT_EQ(converted, result) << "byte " << byte << " through the host call";
@@ -70,46 +91,111 @@ TEST_P(CodePages, EveryByteMatchesTheReferenceTable)
     }
 }
 
-TEST_P(CodePages, EveryByteGoesThroughItsTable)
+// Through the host's conversions, a pair chosen in place of the locale's.
+TEST_P(CodePages, EveryByteGoesThroughTheChosenPairsTable)
 {
-    for (const Direction& d : kDirections) {
-        SCOPED_TRACE(d.name);
-        std::vector<unsigned char> bytes = AllBytesTwice();
-        const std::vector<unsigned char> original = bytes;
-        d.convert(bytes.data(), static_cast<uint32_t>(bytes.size()));
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            ASSERT_EQ(bytes[i], d.table[original[i]]) << "byte " << int(original[i]) << " at " << i;
+    const codepages::Pair kPairs[] = {{437, 1252}, {866, 1251}, {1258, 874}, {932, 932}};
+    for (const codepages::Pair pair : kPairs) {
+        platform::UseCodePages(pair);
+        for (const Direction& d : kDirections) {
+            SCOPED_TRACE(std::to_string(pair.m_oem) + ":" + std::to_string(pair.m_ansi) + " " + d.name);
+            const std::vector<unsigned char> table = TableOf(d.fill, pair);
+            std::vector<unsigned char> bytes = AllBytesTwice();
+            const std::vector<unsigned char> original = bytes;
+            d.convert(bytes.data(), static_cast<uint32_t>(bytes.size()));
+            for (size_t i = 0; i < bytes.size(); ++i) {
+                ASSERT_EQ(bytes[i], table[original[i]]) << "byte " << int(original[i]) << " at " << i;
+            }
         }
     }
+    platform::UseCodePages(codepages::kDefaultPair);
 }
 
 struct Sample {
     const char* name;
+    codepages::Pair pair;
     unsigned char oem;
     unsigned char ansi;
 };
 
-// Known points of the two code pages; a table shifted by one would fail them.
+// Known points of the pages; a table shifted by one, or another pair's,
+// would fail them.
 const Sample kSamples[] = {
-    {"e acute", 0x82, 0xE9}, {"C cedilla", 0x80, 0xC7},      {"ae ligature", 0x91, 0xE6},
-    {"sharp s", 0xE1, 0xDF}, {"no-break space", 0xFF, 0xA0}, {"ascii", 'A', 'A'},
+    {"e acute", {437, 1252}, 0x82, 0xE9},        {"C cedilla", {437, 1252}, 0x80, 0xC7},
+    {"ae ligature", {437, 1252}, 0x91, 0xE6},    {"sharp s", {437, 1252}, 0xE1, 0xDF},
+    {"no-break space", {437, 1252}, 0xFF, 0xA0}, {"ascii", {437, 1252}, 'A', 'A'},
+    {"o slash", {850, 1252}, 0x9B, 0xF8},        {"Cyrillic A", {866, 1251}, 0x80, 0xC0},
+    {"Cyrillic ya", {866, 1251}, 0xEF, 0xFF},    {"a ogonek", {852, 1250}, 0xA5, 0xB9},
+    {"Greek Alpha", {737, 1253}, 0x80, 0xC1},    {"dotless i", {857, 1254}, 0x8D, 0xFD},
+    {"Hebrew alef", {862, 1255}, 0x80, 0xE0},    {"Cyrillic Dje", {855, 1251}, 0x81, 0x80},
 };
 
-TEST_P(CodePages, KnownCharactersMapBothWays)
+TEST(CodePageTables, KnownCharactersMapBothWays)
 {
     for (const Sample& s : kSamples) {
-        SCOPED_TRACE(s.name);
-        EXPECT_EQ(kOem437ToAnsi1252[s.oem], s.ansi);
-        EXPECT_EQ(kAnsi1252ToOem437[s.ansi], s.oem);
+        SCOPED_TRACE(std::string(s.name) + " in " + std::to_string(s.pair.m_oem) + ":" + std::to_string(s.pair.m_ansi));
+        EXPECT_EQ(TableOf(codepages::FillOemToAnsi, s.pair)[s.oem], s.ansi);
+        EXPECT_EQ(TableOf(codepages::FillAnsiToOem, s.pair)[s.ansi], s.oem);
     }
 }
 
-TEST_P(CodePages, LowerHalfIsTheIdentity)
+// One page's column of a data table, keyed by the row's first field.
+using Column = std::map<unsigned, unsigned>;
+
+std::map<unsigned, Column> ReadData(const std::string& name)
 {
-    for (int b = 0; b < 0x80; ++b) {
-        EXPECT_EQ(kOem437ToAnsi1252[b], b);
-        EXPECT_EQ(kAnsi1252ToOem437[b], b);
+    std::ifstream file = OpenData(name);
+    std::string line;
+    std::getline(file, line);
+    std::vector<unsigned> pages;
+    std::istringstream heading(line);
+    std::string field;
+    heading >> field;
+    while (heading >> field) {
+        pages.push_back(static_cast<unsigned>(std::stoul(field.substr(2))));  // "cp437"
     }
+    std::map<unsigned, Column> columns;
+    while (std::getline(file, line)) {
+        std::istringstream fields(line);
+        unsigned key = 0;
+        fields >> std::hex >> key;
+        for (unsigned page : pages) {
+            fields >> columns[page][key];
+        }
+    }
+    return columns;
+}
+
+// Every pair, both ways, as Windows composes it from the pages' data:
+// ansi.from_unicode[oem.to_unicode[byte]], and bytes below 0x80 unchanged.
+TEST(CodePageTables, EveryPairIsTheCompositionOfItsPages)
+{
+    const std::map<unsigned, Column> toUnicode = ReadData("to_unicode.tsv");
+    const std::map<unsigned, Column> fromUnicode = ReadData("from_unicode.tsv");
+    ASSERT_EQ(toUnicode.size(), 26u) << "pages in to_unicode.tsv";
+    int pairs = 0;
+    for (const auto& [oem, oemToUnicode] : toUnicode) {
+        for (const auto& [ansi, ansiToUnicode] : toUnicode) {
+            const codepages::Pair pair{static_cast<uint16_t>(oem), static_cast<uint16_t>(ansi)};
+            unsigned char oemToAnsi[256];
+            unsigned char ansiToOem[256];
+            const std::string text = std::to_string(oem) + ":" + std::to_string(ansi);
+            codepages::Pair parsed;
+            if (!codepages::ParsePair(text.c_str(), &parsed)) {
+                continue;
+            }
+            SCOPED_TRACE(text);
+            ++pairs;
+            ASSERT_TRUE(codepages::FillOemToAnsi(pair, oemToAnsi) && codepages::FillAnsiToOem(pair, ansiToOem));
+            for (unsigned b = 0; b < 256; ++b) {
+                const unsigned toAnsi = b < 0x80 ? b : fromUnicode.at(ansi).at(oemToUnicode.at(b));
+                const unsigned toOem = b < 0x80 ? b : fromUnicode.at(oem).at(ansiToUnicode.at(b));
+                ASSERT_EQ(oemToAnsi[b], toAnsi) << "OEM byte " << b;
+                ASSERT_EQ(ansiToOem[b], toOem) << "ANSI byte " << b;
+            }
+        }
+    }
+    EXPECT_EQ(pairs, 18 * 10) << "every OEM page with every ANSI page";
 }
 
 }  // namespace

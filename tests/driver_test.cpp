@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "convert/bytemap.h"
-#include "convert/codepage_tables.h"
+#include "convert/codepages.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
@@ -21,16 +21,20 @@ GLYPHMILL_AT_EVERY_LEVEL(Driver);
 
 namespace {
 
-// Character-set steps as the POSIX host makes them, without the host layer.
+// Character-set steps as the POSIX host makes them for 437 and 1252, without
+// the host layer.
+unsigned char g_oemToAnsi[256];
+unsigned char g_ansiToOem[256];
+
 void OemToAnsi(unsigned char* buffer, uint32_t length)
 {
-    static const CByteMap map(kOem437ToAnsi1252);
+    static const CByteMap map((codepages::FillOemToAnsi(codepages::kDefaultPair, g_oemToAnsi), g_oemToAnsi));
     map.Apply(buffer, length);
 }
 
 void AnsiToOem(unsigned char* buffer, uint32_t length)
 {
-    static const CByteMap map(kAnsi1252ToOem437);
+    static const CByteMap map((codepages::FillAnsiToOem(codepages::kDefaultPair, g_ansiToOem), g_ansiToOem));
     map.Apply(buffer, length);
 }
 

@@ -211,4 +211,72 @@ TEST(EndToEnd, SimdLevelFromTheEnvironment)
     }
 }
 
+// Sets an environment variable for one scope, then puts back what was there.
+class CScopedVariable {
+public:
+    CScopedVariable(const char* name, const char* value) : m_name(name)
+    {
+        const char* before = std::getenv(name);
+        m_had = before != nullptr;
+        m_before = m_had ? before : "";
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~CScopedVariable() { m_had ? setenv(m_name, m_before.c_str(), 1) : unsetenv(m_name); }
+    CScopedVariable(const CScopedVariable&) = delete;
+    CScopedVariable& operator=(const CScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had = false;
+    std::string m_before;
+};
+
+// -a and -a- convert between the pages of the locale (POSIX hosts) or those
+// GLYPHMILL_CODEPAGES names (every host); a value that names no pair stops
+// the run before the output is opened.
+TEST(EndToEnd, CodePagesFromTheEnvironment)
+{
+    const std::string kAccepted =
+        "OEM:ANSI with OEM one of 437, 720, 737, 775, 850, 852, 855, 857, 860-866, 869, 874, 1258 and ANSI one of "
+        "874, 1250-1258, or one of 932, 936, 949, 950, 65001 twice";
+    struct Case {
+        const char* locale;  // LC_ALL
+        const char* pages;   // GLYPHMILL_CODEPAGES, null: unset
+        const char* option;
+        std::string input;
+        int status;
+        std::string out;  // what the output file then holds
+        std::string err;
+    };
+    const Case kCases[] = {
+        {"C", nullptr, "-a", "\x80\x9b", 0, "\xC7\xA2", ""},
+        {"ru_RU.UTF-8", nullptr, "-a", "\x80\xEF", 0, "\xC0\xFF", ""},
+        {"de_DE.UTF-8", nullptr, "-a-", "\xF8", 0, "\x9B", ""},
+        {"ja_JP.UTF-8", nullptr, "-a", "\x82\xA0\xE9", 0, "\x82\xA0\xE9", ""},
+        {"de_DE.UTF-8", "866:1251", "-a", "\x80\xEF", 0, "\xC0\xFF", ""},
+        {"C", "852:1250", "-a-", "\xB9", 0, "\xA5", ""},
+        {"C", "932:932", "-a", "\x82\xA0", 0, "\x82\xA0", ""},
+        {"C", "1251:866", "-a", "x", 2, "keep",
+         "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not '1251:866'.\n"},
+        {"C", "866", "-u", "x", 2, "keep", "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not '866'.\n"},
+        {"C", "", "-a", "x", 2, "keep", "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not ''.\n"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(std::string(c.locale) + " " + (c.pages ? c.pages : "(unset)") + " " + c.option);
+        if (ToolIsWindows() && c.pages == nullptr && std::string(c.locale) != "C") {
+            continue;  // Windows takes its pages from the system, not the variables
+        }
+        const CScopedVariable locale("LC_ALL", c.locale);
+        const CScopedVariable pages("GLYPHMILL_CODEPAGES", c.pages);
+        CScratchDir dir;
+        dir.Write("in", c.input);
+        dir.Write("out", "keep");
+        const ToolRun run =
+            RunTool(std::string("-q ") + c.option + " -f" + Quote(dir.Path("in")) + " -o" + Quote(dir.Path("out")));
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(dir.Read("out"), c.out);
+        EXPECT_EQ(run.err, AsTextStream(c.err));
+    }
+}
+
 }  // namespace

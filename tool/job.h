@@ -5,7 +5,9 @@
 // Exit statuses of the tool.
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;  // a file could not be opened, read, written or closed
-constexpr int kExitUsage = 2;    // the command line did not parse or chose no conversion, or GLYPHMILL_SIMD is unknown
+// The command line did not parse or chose no conversion, or GLYPHMILL_SIMD or
+// GLYPHMILL_CODEPAGES names nothing known.
+constexpr int kExitUsage = 2;
 
 struct JobSettings {
     const char* m_inputPath = nullptr;   // null: standard input

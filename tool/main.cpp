@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "convert/codepages.h"
 #include "convert/simd.h"
 #include "platform/platform.h"
 #include "tool/tooloptions.h"
@@ -40,6 +41,24 @@ bool ApplySimdLevelFromEnvironment()
     return true;
 }
 
+// GLYPHMILL_CODEPAGES=OEM:ANSI names the pair -a and -a- convert between, on
+// every host, in place of the locale's (or the system's) pages: a file from
+// another country converts as it would there.
+bool ApplyCodePagesFromEnvironment()
+{
+    const char* text = std::getenv("GLYPHMILL_CODEPAGES");
+    if (text == nullptr) {
+        return true;
+    }
+    codepages::Pair pair;
+    if (!codepages::ParsePair(text, &pair)) {
+        std::fprintf(stderr, "Error: GLYPHMILL_CODEPAGES must be %s, not '%s'.\n", codepages::kAcceptedPairs, text);
+        return false;
+    }
+    platform::UseCodePages(pair);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -47,7 +66,7 @@ int main(int argc, char** argv)
     // Before anything opens a file: a closed standard error must not become
     // the output file's number, and so receive the messages.
     platform::ReserveStandardDescriptors();
-    if (!ApplySimdLevelFromEnvironment()) {
+    if (!ApplySimdLevelFromEnvironment() || !ApplyCodePagesFromEnvironment()) {
         return kExitUsage;
     }
     CToolOptions options;

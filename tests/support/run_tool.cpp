@@ -22,6 +22,10 @@ void Spit(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// The tool's OEM and ANSI code pages follow the locale: every run is in the C
+// locale, with 437 and 1252, unless a test names another.
+const bool g_inTheCLocale = setenv("LC_ALL", "C", 1) == 0;
+
 }  // namespace
 
 bool ToolIsWindows()

@@ -1,0 +1,182 @@
+#include "convert/codepages.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "convert/codepage_tables.h"
+
+namespace codepages {
+
+using tables::kLocaleNameSize;
+
+const char kAcceptedPairs[] =
+    "OEM:ANSI with OEM one of 437, 720, 737, 775, 850, 852, 855, 857, 860-866, 869, 874, 1258 and ANSI one of "
+    "874, 1250-1258, or one of 932, 936, 949, 950, 65001 twice";
+
+namespace {
+
+// Pages whose text the tool leaves as it is: double-byte pages and UTF-8.
+constexpr uint16_t kTextPages[] = {932, 936, 949, 950, 65001};
+
+template <size_t N>
+int IndexOf(const uint16_t (&pages)[N], uint16_t page)
+{
+    const auto found = std::find(pages, pages + N, page);
+    return found == pages + N ? -1 : static_cast<int>(found - pages);
+}
+
+bool IsTextPage(uint16_t page)
+{
+    return IndexOf(kTextPages, page) >= 0;
+}
+
+bool IsKnown(Pair pair)
+{
+    return (IndexOf(tables::kOemPages, pair.m_oem) >= 0 && IndexOf(tables::kAnsiPages, pair.m_ansi) >= 0) ||
+           (IsTextPage(pair.m_oem) && pair.m_oem == pair.m_ansi);
+}
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The script a modifier names, as Windows writes it in a locale name.
+const char* ScriptOf(const char* modifier)
+{
+    static const char* const kScripts[][2] = {{"latin", "latn"}, {"cyrillic", "cyrl"}, {"devanagari", "deva"}};
+    for (const auto& script : kScripts) {
+        if (std::strcmp(modifier, script[0]) == 0) {
+            return script[1];
+        }
+    }
+    return nullptr;
+}
+
+// "sr_RS.UTF-8@latin" as Windows names it, lower case: "sr-latn-rs". False
+// when the name is too long to be one Windows knows.
+bool WindowsKey(const char* name, char (&key)[kLocaleNameSize])
+{
+    const char* modifier = std::strchr(name, '@');
+    const size_t length = std::strcspn(name, ".@");
+    const char* script = modifier ? ScriptOf(modifier + 1) : nullptr;
+    const size_t language = std::strcspn(name, "_-");
+    const size_t needed = length + (script ? 5 : 0);
+    if (needed >= kLocaleNameSize) {
+        return false;
+    }
+    size_t at = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (i == language && script) {
+            key[at++] = '-';
+            for (const char* s = script; *s; ++s) {
+                key[at++] = *s;
+            }
+        }
+        key[at++] = name[i] == '_' ? '-' : LowerAscii(name[i]);
+    }
+    if (language >= length && script) {
+        key[at++] = '-';
+        std::memcpy(key + at, script, 4);
+        at += 4;
+    }
+    key[at] = '\0';
+    return true;
+}
+
+bool IsPosixDefault(const char* name)
+{
+    const size_t length = std::strcspn(name, ".@");
+    return length == 0 || (length == 1 && name[0] == 'C') || (length == 5 && std::strncmp(name, "POSIX", 5) == 0);
+}
+
+// Windows' composition of the two pages, kept per pair: bytes from 0x80 up
+// from the pair's table, those below unchanged.
+bool Fill(const unsigned char* upperHalf, unsigned char table[256])
+{
+    for (int b = 0; b < 128; ++b) {
+        table[b] = static_cast<unsigned char>(b);
+    }
+    std::memcpy(table + 128, upperHalf, 128);
+    return true;
+}
+
+}  // namespace
+
+Pair ForLocaleName(const char* name)
+{
+    char key[kLocaleNameSize];
+    if (IsPosixDefault(name) || !WindowsKey(name, key)) {
+        return kDefaultPair;
+    }
+    const auto* end = tables::kLocales + tables::kLocaleCount;
+    const auto* found = std::lower_bound(
+        tables::kLocales, end, key,
+        [](const tables::LocalePages& locale, const char* wanted) { return std::strcmp(locale.m_name, wanted) < 0; });
+    if (found == end || std::strcmp(found->m_name, key) != 0) {
+        return kDefaultPair;
+    }
+    return Pair{found->m_oem, found->m_ansi};
+}
+
+Pair ForLocaleVariables(const char* lcAll, const char* lcCtype, const char* lang)
+{
+    for (const char* name : {lcAll, lcCtype, lang}) {
+        if (name != nullptr && name[0] != '\0') {
+            return ForLocaleName(name);
+        }
+    }
+    return kDefaultPair;
+}
+
+namespace {
+
+// A decimal page number of at most five digits, ending at `end`.
+bool ReadPage(const char* text, const char* end, uint16_t* page)
+{
+    if (text == end || end - text > 5) {
+        return false;
+    }
+    unsigned long value = 0;
+    for (; text != end; ++text) {
+        if (*text < '0' || *text > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<unsigned long>(*text - '0');
+    }
+    *page = static_cast<uint16_t>(value);
+    return value <= 0xFFFF;
+}
+
+}  // namespace
+
+bool ParsePair(const char* text, Pair* pair)
+{
+    const char* colon = std::strchr(text, ':');
+    if (colon == nullptr) {
+        return false;
+    }
+    Pair read;
+    if (!ReadPage(text, colon, &read.m_oem) || !ReadPage(colon + 1, colon + 1 + std::strlen(colon + 1), &read.m_ansi) ||
+        !IsKnown(read)) {
+        return false;
+    }
+    *pair = read;
+    return true;
+}
+
+bool FillOemToAnsi(Pair pair, unsigned char table[256])
+{
+    const int oem = IndexOf(tables::kOemPages, pair.m_oem);
+    const int ansi = IndexOf(tables::kAnsiPages, pair.m_ansi);
+    return oem >= 0 && ansi >= 0 && Fill(tables::kOemToAnsi[oem][ansi], table);
+}
+
+bool FillAnsiToOem(Pair pair, unsigned char table[256])
+{
+    const int oem = IndexOf(tables::kOemPages, pair.m_oem);
+    const int ansi = IndexOf(tables::kAnsiPages, pair.m_ansi);
+    return oem >= 0 && ansi >= 0 && Fill(tables::kAnsiToOem[ansi][oem], table);
+}
+
+}  // namespace codepages

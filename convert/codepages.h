@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+
+// The OEM and ANSI code pages of a Windows locale, and the byte tables that
+// convert between them as Windows' OemToCharBuffA and CharToOemBuffA do, best
+// fit included (a character the target page lacks becomes its nearest
+// look-alike, or '?').
+namespace codepages {
+
+struct Pair {
+    uint16_t m_oem = 437;
+    uint16_t m_ansi = 1252;
+};
+
+// What C, POSIX and every locale Windows does not know get.
+constexpr Pair kDefaultPair{437, 1252};
+
+inline bool operator==(Pair a, Pair b)
+{
+    return a.m_oem == b.m_oem && a.m_ansi == b.m_ansi;
+}
+
+// The pages Windows gives the locale a POSIX locale name names:
+// "language_TERRITORY.codeset@modifier", the codeset ignored, the modifiers
+// latin, cyrillic and devanagari taken as the script ("sr_RS@latin" is Latin
+// Serbian, sr-Latn-RS), others ignored; a language alone ("ru") is that
+// language's default. Letters in either case; "-" for "_" also works.
+Pair ForLocaleName(const char* name);
+
+// The locale a POSIX host's text is in: the first of LC_ALL, LC_CTYPE and
+// LANG that is set and not empty (any may be null), and its pages.
+Pair ForLocaleVariables(const char* lcAll, const char* lcCtype, const char* lang);
+
+// Reads "OEM:ANSI" in decimal, e.g. "866:1251": a single-byte OEM page and a
+// single-byte ANSI page, or one double-byte or UTF-8 page twice ("932:932").
+// False for anything else.
+bool ParsePair(const char* text, Pair* pair);
+
+// The pages ParsePair accepts, as a message lists them.
+extern const char kAcceptedPairs[];
+
+// Fills `table` with the conversion of each of the 256 byte values from the
+// OEM to the ANSI page of `pair`, or back. False, and `table` untouched, when
+// the pair has one double-byte or UTF-8 page for both: its text is left as
+// it is (Windows alters only invalid sequences there).
+bool FillOemToAnsi(Pair pair, unsigned char table[256]);
+bool FillAnsiToOem(Pair pair, unsigned char table[256]);
+
+}  // namespace codepages
