@@ -192,9 +192,12 @@ TEST(EndToEnd, SimdLevelFromTheEnvironment)
     };
     const Case kCases[] = {
         {"portable", 0, "a%20b\n", ""},
-        {"avx512", 0, "a%20b\n", ""},  // above what a processor has: its highest
+        {GLYPHMILL_TOP_LEVEL, 0, "a%20b\n", ""},  // above what a processor has: its highest
         {"", 0, "a%20b\n", ""},
-        {"AVX2", 2, "", "Error: GLYPHMILL_SIMD must be portable, sse2, avx2 or avx512, not 'AVX2'.\n"},
+        {"AVX2", 2, "", "Error: GLYPHMILL_SIMD must be " GLYPHMILL_LEVEL_NAMES ", not 'AVX2'.\n"},
+        // A level of another build's: neon on x86-64, avx2 on arm64.
+        {GLYPHMILL_FOREIGN_LEVEL, 2, "", "Error: GLYPHMILL_SIMD must be " GLYPHMILL_LEVEL_NAMES ", not '"
+                                         GLYPHMILL_FOREIGN_LEVEL "'.\n"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.level);

@@ -25,7 +25,9 @@ void PrintUsage(CToolOptions& options)
 }
 
 // GLYPHMILL_SIMD lowers the instruction set the kernels use (for tests,
-// benchmarks and a processor that misbehaves); it never raises it.
+// benchmarks and a processor that misbehaves); it never raises it. It names
+// one of this build's levels; any other name, a level of another build's
+// (neon on x86-64, avx2 on arm64) among them, is refused with the list.
 bool ApplySimdLevelFromEnvironment()
 {
     const char* name = std::getenv("GLYPHMILL_SIMD");
@@ -34,7 +36,14 @@ bool ApplySimdLevelFromEnvironment()
     }
     simd::Level level = simd::Level::kPortable;
     if (!simd::ParseLevel(name, &level)) {
-        std::fprintf(stderr, "Error: GLYPHMILL_SIMD must be portable, sse2, avx2 or avx512, not '%s'.\n", name);
+        // "portable, sse2, avx2 or avx512" on x86-64, "portable or neon" on arm64.
+        std::fprintf(stderr, "Error: GLYPHMILL_SIMD must be ");
+        const int count = simd::BuildLevelCount();
+        for (int rank = 0; rank < count; ++rank) {
+            const char* separator = rank == 0 ? "" : rank + 1 < count ? ", " : " or ";
+            std::fprintf(stderr, "%s%s", separator, simd::LevelName(simd::BuildLevel(rank)));
+        }
+        std::fprintf(stderr, ", not '%s'.\n", name);
         return false;
     }
     simd::UseLevel(level);

@@ -36,5 +36,6 @@
 
 #include "convert/kernels/isa_avx2.h"
 #include "convert/kernels/isa_avx512.h"
+#include "convert/kernels/isa_neon.h"
 #include "convert/kernels/isa_portable.h"
 #include "convert/kernels/isa_sse2.h"
