@@ -169,8 +169,17 @@ struct Neon : Portable {
         const uint8x16_t lanes = vld1q_u8(kLanes);
         while (end - in >= 2 * kBlock && limit - out >= 4 * kBlock) {
             const uint8x16_t bytes = Load(in);
-            const unsigned lf = Bits(Equal<kLF>(bytes));
-            const unsigned cr = Bits(Equal<kCR>(bytes));
+            const uint8x16_t lfLanes = Equal<kLF>(bytes);
+            const uint8x16_t crLanes = Equal<kCR>(bytes);
+            // Most blocks of text have neither: one across-lane maximum says so.
+            if (vmaxvq_u8(vorrq_u8(lfLanes, crLanes)) == 0) {
+                Store(out, bytes);
+                out += kBlock;
+                in += kBlock;
+                continue;
+            }
+            const unsigned lf = Bits(lfLanes);
+            const unsigned cr = Bits(crLanes);
             if ((cr | (lf & (lf - 1))) != 0) {
                 ToWindowsSteps(in, out, cr | lf);
                 continue;
