@@ -107,7 +107,8 @@ TEST(Isa, NeonCompactionMatchesThePortableOne)
         const ptrdiff_t expectedLength = isa::Portable::Compact64(expected.data(), in.data(), drop) - expected.data();
         const ptrdiff_t actualLength = isa::Neon::Compact64(actual.data(), in.data(), drop) - actual.data();
         ASSERT_EQ(actualLength, expectedLength) << std::hex << drop;
-        ASSERT_TRUE(std::equal(expected.begin(), expected.begin() + expectedLength, actual.begin())) << std::hex << drop;
+        ASSERT_TRUE(std::equal(expected.begin(), expected.begin() + expectedLength, actual.begin()))
+            << std::hex << drop;
     }
 }
 #endif

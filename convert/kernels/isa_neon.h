@@ -102,7 +102,8 @@ struct Neon : Portable {
 
     static uint64_t High64(const unsigned char* in)
     {
-        return Chunk(in, [](uint8x16_t block) { return vreinterpretq_u8_s8(vshrq_n_s8(vreinterpretq_s8_u8(block), 7)); });
+        return Chunk(in,
+                     [](uint8x16_t block) { return vreinterpretq_u8_s8(vshrq_n_s8(vreinterpretq_s8_u8(block), 7)); });
     }
 
     template <unsigned char kFirst, unsigned char kLast>
