@@ -112,3 +112,30 @@ TEST(Isa, NeonCompactionMatchesThePortableOne)
     }
 }
 #endif
+
+#if defined(GLYPHMILL_NEON_KERNELS) && defined(__aarch64__)
+// The four-quarter table lookup against the portable one, for tables with
+// one entry set (each byte value), and random tables.
+TEST(Isa, NeonLookupMatchesThePortableOne)
+{
+    std::vector<std::vector<unsigned char>> tables;
+    for (unsigned entry = 0; entry < 256; ++entry) {
+        tables.emplace_back(256, 0);
+        tables.back()[entry] = static_cast<unsigned char>(1 + entry % 255);
+    }
+    std::mt19937 random(7);
+    for (int i = 0; i < 20; ++i) {
+        tables.emplace_back(256);
+        for (unsigned char& entry : tables.back()) {
+            entry = static_cast<unsigned char>(random() % 3 == 0 ? random() : 0);
+        }
+    }
+    const std::vector<std::vector<unsigned char>> chunks = Chunks();
+    for (const std::vector<unsigned char>& table : tables) {
+        for (size_t i = 0; i < chunks.size(); i += 13) {
+            ASSERT_EQ(isa::Neon::Lookup64(chunks[i].data(), table.data()),
+                      isa::Portable::Lookup64(chunks[i].data(), table.data()));
+        }
+    }
+}
+#endif

@@ -41,6 +41,8 @@ inline constexpr DropRows kDropRows = BuildDropRows();
 // weighted by lane and summed pairwise.
 struct Neon : Portable {
     static constexpr bool kHasWideCompare = true;
+    // Four 64-entry lookups (vqtbl4q_u8) cover a 256-entry table.
+    static constexpr bool kHasWideLookup = true;
     static constexpr ptrdiff_t kBlock = 16;
 
     static uint8x16_t Load(const unsigned char* in) { return vld1q_u8(in); }
@@ -110,6 +112,23 @@ struct Neon : Portable {
     static uint64_t InRange64(const unsigned char* in)
     {
         return Chunk(in, [](uint8x16_t block) { return InRange<kFirst, kLast>(block); });
+    }
+
+    // Bytes whose entry in `table` (256 entries) is non-zero: each quarter of
+    // the table is one 64-entry lookup, which gives 0 for an index beyond it.
+    static uint64_t Lookup64(const unsigned char* in, const unsigned char* table)
+    {
+        const uint8x16x4_t quarters[4] = {vld1q_u8_x4(table), vld1q_u8_x4(table + 64), vld1q_u8_x4(table + 128),
+                                          vld1q_u8_x4(table + 192)};
+        const uint8x16_t sixtyFour = vdupq_n_u8(64);
+        return Chunk(in, [&](uint8x16_t block) {
+            uint8x16_t found = vqtbl4q_u8(quarters[0], block);
+            for (int quarter = 1; quarter < 4; ++quarter) {
+                block = vsubq_u8(block, sixtyFour);
+                found = vorrq_u8(found, vqtbl4q_u8(quarters[quarter], block));
+            }
+            return vtstq_u8(found, found);
+        });
     }
 
     // Whole-block stores: cheaper than a branch on a length no predictor knows.
