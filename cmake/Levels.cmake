@@ -13,4 +13,9 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND NOT GLYPHMILL_POR
   # clang turns on fma and f16c with avx512f.
   set(GLYPHMILL_LEVEL_FEATURES_avx512 ${GLYPHMILL_LEVEL_FEATURES_avx2}
       fma f16c avx512f avx512bw avx512vl avx512vbmi avx512vbmi2)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$" AND NOT GLYPHMILL_PORTABLE)
+  # Advanced SIMD is part of every AArch64 processor: the level needs no flag
+  # and no check at start, and is chosen at build time as the highest.
+  set(GLYPHMILL_LEVELS neon)
+  set(GLYPHMILL_LEVEL_FEATURES_neon "")
 endif()

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -72,5 +73,69 @@ TEST(Isa, PortablePrimitivesMatchTheDefinitions)
 TEST(Isa, Sse2PrimitivesMatchTheDefinitions)
 {
     CheckPrimitives<isa::Sse2>();
+}
+#endif
+
+#if defined(GLYPHMILL_NEON_KERNELS) && defined(__aarch64__)
+TEST(Isa, NeonPrimitivesMatchTheDefinitions)
+{
+    CheckPrimitives<isa::Neon>();
+}
+
+// The compaction by eight-byte shuffles against the portable one: every drop
+// mask of one eight-byte group in every group, and random masks.
+TEST(Isa, NeonCompactionMatchesThePortableOne)
+{
+    std::vector<unsigned char> in(kChunk);
+    for (ptrdiff_t i = 0; i < kChunk; ++i) {
+        in[static_cast<size_t>(i)] = static_cast<unsigned char>(0x20 + i);
+    }
+    std::vector<uint64_t> drops;
+    for (unsigned group = 0; group < 8; ++group) {
+        for (uint64_t mask = 0; mask < 256; ++mask) {
+            drops.push_back(mask << (8 * group));
+        }
+    }
+    std::mt19937_64 random(5);
+    for (int i = 0; i < 5000; ++i) {
+        drops.push_back(random() & random());
+    }
+    drops.push_back(~uint64_t{0});
+    for (uint64_t drop : drops) {
+        std::vector<unsigned char> expected(kChunk, 0);
+        std::vector<unsigned char> actual(kChunk, 0);
+        const ptrdiff_t expectedLength = isa::Portable::Compact64(expected.data(), in.data(), drop) - expected.data();
+        const ptrdiff_t actualLength = isa::Neon::Compact64(actual.data(), in.data(), drop) - actual.data();
+        ASSERT_EQ(actualLength, expectedLength) << std::hex << drop;
+        ASSERT_TRUE(std::equal(expected.begin(), expected.begin() + expectedLength, actual.begin()))
+            << std::hex << drop;
+    }
+}
+#endif
+
+#if defined(GLYPHMILL_NEON_KERNELS) && defined(__aarch64__)
+// The four-quarter table lookup against the portable one, for tables with
+// one entry set (each byte value), and random tables.
+TEST(Isa, NeonLookupMatchesThePortableOne)
+{
+    std::vector<std::vector<unsigned char>> tables;
+    for (unsigned entry = 0; entry < 256; ++entry) {
+        tables.emplace_back(256, 0);
+        tables.back()[entry] = static_cast<unsigned char>(1 + entry % 255);
+    }
+    std::mt19937 random(7);
+    for (int i = 0; i < 20; ++i) {
+        tables.emplace_back(256);
+        for (unsigned char& entry : tables.back()) {
+            entry = static_cast<unsigned char>(random() % 3 == 0 ? random() : 0);
+        }
+    }
+    const std::vector<std::vector<unsigned char>> chunks = Chunks();
+    for (const std::vector<unsigned char>& table : tables) {
+        for (size_t i = 0; i < chunks.size(); i += 13) {
+            ASSERT_EQ(isa::Neon::Lookup64(chunks[i].data(), table.data()),
+                      isa::Portable::Lookup64(chunks[i].data(), table.data()));
+        }
+    }
 }
 #endif

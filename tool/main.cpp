@@ -49,8 +49,9 @@ std::string EscapedForMessage(const char* value)
 
 // GLYPHMILL_SIMD lowers the instruction set the kernels use (for tests,
 // benchmarks and a processor that misbehaves); it never raises it. Unset
-// means the highest level; any value but a level's name, the empty one
-// included, is refused.
+// means the highest level; it names one of this build's levels, and any other
+// value (the empty one, a level of another build's: neon on x86-64, avx2 on
+// arm64) is refused with the list.
 bool ApplySimdLevelFromEnvironment()
 {
     const char* name = std::getenv("GLYPHMILL_SIMD");
@@ -59,8 +60,14 @@ bool ApplySimdLevelFromEnvironment()
     }
     simd::Level level = simd::Level::kPortable;
     if (!simd::ParseLevel(name, &level)) {
-        std::fprintf(stderr, "Error: GLYPHMILL_SIMD must be portable, sse2, avx2 or avx512, not '%s'.\n",
-                     EscapedForMessage(name).c_str());
+        // "portable, sse2, avx2 or avx512" on x86-64, "portable or neon" on arm64.
+        std::fprintf(stderr, "Error: GLYPHMILL_SIMD must be ");
+        const int count = simd::BuildLevelCount();
+        for (int rank = 0; rank < count; ++rank) {
+            const char* separator = rank == 0 ? "" : rank + 1 < count ? ", " : " or ";
+            std::fprintf(stderr, "%s%s", separator, simd::LevelName(simd::BuildLevel(rank)));
+        }
+        std::fprintf(stderr, ", not '%s'.\n", EscapedForMessage(name).c_str());
         return false;
     }
     simd::UseLevel(level);

@@ -13,6 +13,8 @@
 //     kHasWideCompare          compares 16 or more bytes in one instruction, so
 //                              a test per member of a byte set beats a table
 //                              lookup per byte
+//     kHasWideLookup           looks a whole block up in a 256-entry table
+//                              (Lookup64), cheaper than many range tests
 //   Chunk scans: one bit per byte of a kChunk-byte chunk, byte 0 in bit 0
 //     Equal64<kByte>(in)       the bytes equal to kByte
 //     High64(in)               the bytes from 0x80 up
@@ -36,5 +38,6 @@
 
 #include "convert/kernels/isa_avx2.h"
 #include "convert/kernels/isa_avx512.h"
+#include "convert/kernels/isa_neon.h"
 #include "convert/kernels/isa_portable.h"
 #include "convert/kernels/isa_sse2.h"

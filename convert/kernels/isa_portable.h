@@ -19,6 +19,8 @@ struct Portable {
     // Eight-byte SWAR lanes are no match for a table lookup per byte when a
     // byte set has many members.
     static constexpr bool kHasWideCompare = false;
+    // A table lookup is one byte at a time.
+    static constexpr bool kHasWideLookup = false;
 
     // Eight bytes at a time in a 64-bit word (SWAR): the top bit of each byte
     // lane says whether it matched, and one multiplication gathers the eight

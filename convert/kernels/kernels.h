@@ -36,6 +36,8 @@ extern const Table kPortable;
 extern const Table kSse2;
 extern const Table kAvx2;
 extern const Table kAvx512;
+#elif defined(GLYPHMILL_NEON_KERNELS)
+extern const Table kNeon;
 #endif
 
 const Table& Active();

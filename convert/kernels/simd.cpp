@@ -12,7 +12,31 @@ namespace simd {
 
 namespace {
 
-constexpr const char* kNames[kLevelCount] = {"portable", "sse2", "avx2", "avx512"};
+constexpr const char* kNames[kLevelCount] = {"portable", "sse2", "avx2", "avx512", "neon"};
+
+// This build's levels, lowest first.
+constexpr Level kBuildLevels[] = {
+    Level::kPortable,
+#if defined(GLYPHMILL_X86_KERNELS)
+    Level::kSse2,
+    Level::kAvx2,
+    Level::kAvx512,
+#elif defined(GLYPHMILL_NEON_KERNELS)
+    Level::kNeon,
+#endif
+};
+constexpr int kBuildLevelCount = static_cast<int>(sizeof kBuildLevels / sizeof kBuildLevels[0]);
+
+// The rank of `level` in this build, or -1 when the build lacks it.
+int Rank(Level level)
+{
+    for (int rank = 0; rank < kBuildLevelCount; ++rank) {
+        if (kBuildLevels[rank] == level) {
+            return rank;
+        }
+    }
+    return -1;
+}
 
 #if defined(GLYPHMILL_X86_KERNELS)
 // The features each level's object is compiled for (cmake/Levels.cmake).
@@ -33,6 +57,9 @@ Level DetectLevel()
     if (cpufeatures::Supports(GLYPHMILL_FEATURES_SSE2)) {
         return Level::kSse2;
     }
+#elif defined(GLYPHMILL_NEON_KERNELS)
+    // Every AArch64 processor has Advanced SIMD.
+    return Level::kNeon;
 #endif
     return Level::kPortable;
 }
@@ -42,13 +69,24 @@ std::atomic<int> g_active{-1};
 
 }  // namespace
 
+int BuildLevelCount()
+{
+    return kBuildLevelCount;
+}
+
+Level BuildLevel(int rank)
+{
+    return kBuildLevels[rank];
+}
+
+bool HasLevel(Level level)
+{
+    return Rank(level) >= 0;
+}
+
 Level CompiledLevel()
 {
-#if defined(GLYPHMILL_X86_KERNELS)
-    return Level::kAvx512;
-#else
-    return Level::kPortable;
-#endif
+    return kBuildLevels[kBuildLevelCount - 1];
 }
 
 Level SupportedLevel()
@@ -69,7 +107,8 @@ Level ActiveLevel()
 
 Level UseLevel(Level level)
 {
-    const Level used = static_cast<int>(level) < static_cast<int>(SupportedLevel()) ? level : SupportedLevel();
+    const int rank = Rank(level);
+    const Level used = rank >= 0 && rank < Rank(SupportedLevel()) ? level : SupportedLevel();
     g_active.store(static_cast<int>(used), std::memory_order_relaxed);
     return used;
 }
@@ -88,7 +127,7 @@ bool ParseLevel(const char* name, Level* level)
             ++a;
             ++b;
         }
-        if (*a == '\0' && *b == '\0') {
+        if (*a == '\0' && *b == '\0' && HasLevel(static_cast<Level>(i))) {
             *level = static_cast<Level>(i);
             return true;
         }
@@ -110,6 +149,9 @@ const Table& Active()
         return kAvx2;
     case simd::Level::kSse2:
         return kSse2;
+#elif defined(GLYPHMILL_NEON_KERNELS)
+    case simd::Level::kNeon:
+        return kNeon;
 #endif
     default:
         return kPortable;

@@ -117,7 +117,7 @@ inline constexpr ReservedTable kReservedTable = BuildReservedTable();
 template <typename V>
 GLYPHMILL_INLINE uint64_t ReservedBits(const unsigned char* chunk)
 {
-    if constexpr (V::kHasWideCompare) {
+    if constexpr (V::kHasWideCompare && !V::kHasWideLookup) {
         return Reserved<V>(chunk, std::make_index_sequence<std::size(kUnreserved)>());
     } else {
         return V::Lookup64(chunk, kReservedTable.m_reserved);
