@@ -125,11 +125,15 @@ TEST(ByteOrder, LittleEndianLoadsGiveTheSameNumberOnEveryHost)
 }
 
 // The text-mode rules byte by byte, from the start of `text`.
-TextModeStop TextModeReference(const unsigned char* in, const unsigned char* end, unsigned char* out)
+TextModeStop TextModeReference(const unsigned char* in, const unsigned char* end, unsigned char* out,
+                               bool dropEveryCR = false)
 {
     for (; in < end; ++in) {
         if (*in == 0x1A) {
             return {in, out, true, false};
+        }
+        if (dropEveryCR && *in == '\r') {
+            continue;
         }
         if (*in == '\r' && in + 1 == end) {
             return {end, out, false, true};
@@ -154,24 +158,28 @@ TEST_P(BlockPaths, TextModeReadsNothingPastTheEnd)
     constexpr size_t kShifts[] = {0, 1, 15, 64};
     const CGuardedBuffer buffer(kMaxLength + 64);
     std::mt19937 random(17);
-    for (const char* special : {"\r\n", "\r", "\r\n\x1a"}) {
-        for (size_t length = 0; length <= kMaxLength; ++length) {
-            const std::string text = RandomText(random, length, special, 4);
-            std::string expected(length, '\0');
-            const auto* from = reinterpret_cast<const unsigned char*>(text.data());
-            auto* to = reinterpret_cast<unsigned char*>(expected.data());
-            const TextModeStop want = TextModeReference(from, from + length, to);
-            for (size_t shift : kShifts) {
-                unsigned char* const in = buffer.Tail(length);
-                std::memcpy(in, text.data(), length);
-                unsigned char* const out = in - shift;
-                const TextModeStop got = TranslateTextMode(in, in + length, out);
-                const std::string where = "length " + std::to_string(length) + ", shift " + std::to_string(shift);
-                ASSERT_EQ(got.m_in - in, want.m_in - from) << where;
-                ASSERT_EQ(std::string(out, got.m_out), expected.substr(0, static_cast<size_t>(want.m_out - to)))
-                    << where;
-                ASSERT_EQ(got.m_ctrlZ, want.m_ctrlZ) << where;
-                ASSERT_EQ(got.m_pendingCR, want.m_pendingCR) << where;
+    for (const bool drop : {false, true}) {
+        for (const char* special : {"\r\n", "\r", "\r\n\x1a"}) {
+            for (size_t length = 0; length <= kMaxLength; ++length) {
+                const std::string text = RandomText(random, length, special, 4);
+                std::string expected(length, '\0');
+                const auto* from = reinterpret_cast<const unsigned char*>(text.data());
+                auto* to = reinterpret_cast<unsigned char*>(expected.data());
+                const TextModeStop want = TextModeReference(from, from + length, to, drop);
+                for (size_t shift : kShifts) {
+                    unsigned char* const in = buffer.Tail(length);
+                    std::memcpy(in, text.data(), length);
+                    unsigned char* const out = in - shift;
+                    const TextModeStop got = drop ? TranslateTextModeDroppingCR(in, in + length, out)
+                                                  : TranslateTextMode(in, in + length, out);
+                    const std::string where = "length " + std::to_string(length) + ", shift " + std::to_string(shift) +
+                                              (drop ? ", every CR dropped" : "");
+                    ASSERT_EQ(got.m_in - in, want.m_in - from) << where;
+                    ASSERT_EQ(std::string(out, got.m_out), expected.substr(0, static_cast<size_t>(want.m_out - to)))
+                        << where;
+                    ASSERT_EQ(got.m_ctrlZ, want.m_ctrlZ) << where;
+                    ASSERT_EQ(got.m_pendingCR, want.m_pendingCR) << where;
+                }
             }
         }
     }
