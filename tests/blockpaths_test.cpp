@@ -247,6 +247,15 @@ std::vector<std::string> TextsFor(const ConverterCase& c)
             texts.push_back(RandomText(random, length, c.special, odds));
         }
     }
+    // Every length around the two chunks the chunk paths need, behind prefixes
+    // that put the chunks on every kind of alignment.
+    for (unsigned odds : {1u, 3u, 60u}) {
+        for (size_t length = 2 * 64 - 8; length <= 3 * 64 + 8; ++length) {
+            for (size_t align : {size_t{0}, size_t{1}, size_t{7}, size_t{15}, size_t{31}, size_t{63}}) {
+                texts.push_back(std::string(align, 'x') + RandomText(random, length, c.special, odds));
+            }
+        }
+    }
     return texts;
 }
 

@@ -37,7 +37,8 @@ struct EntityIndex {
     // copy.
     char m_encoded[256][kMaxEntityLength] = {};
     unsigned char m_encodedLength[256] = {};
-    unsigned char m_isCandidate[256] = {};  // 1 for the bytes that have a row
+    unsigned char m_encodedExtra[256] = {};  // m_encodedLength less one
+    unsigned char m_isCandidate[256] = {};   // 1 for the bytes that have a row
     // The codes below 0x80 that have a row, and whether any code from 0x80 up
     // has one: what the block scan compares against.
     unsigned char m_asciiCodes[kMaxAsciiCodes] = {};
@@ -141,6 +142,7 @@ constexpr void AddEncoding(EntityIndex& index)
             index.m_encoded[byte][i] = index.m_text[row][i];
         }
         index.m_encodedLength[byte] = index.m_length[row];
+        index.m_encodedExtra[byte] = static_cast<unsigned char>(index.m_length[row] - 1);
         index.m_isCandidate[byte] = 1;
         AddCode(byte, index);
     }
@@ -324,8 +326,20 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
 template <typename V, const EntityIndex& kIndex>
 uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return steploop::Encode<V, kMaxEntityLength>(cursor, output, remaining, capacity, CandidateBits<V, kIndex>,
-                                                 EncodeStep<kIndex>);
+    const auto steps = [](const unsigned char** at, unsigned char* to, uint32_t* left, uint32_t room) {
+        return steploop::Encode<V, kMaxEntityLength>(at, to, left, room, CandidateBits<V, kIndex>, EncodeStep<kIndex>);
+    };
+    // The set's chunk path pays only where few bytes have a text: not with
+    // the Latin-1 letters of HTML (see Avx512::EntityEncodeChunks).
+    if constexpr (kIndex.m_hasHighCodes) {
+        return steps(cursor, output, remaining, capacity);
+    } else {
+        const auto chunks = [](const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                               const unsigned char* limit) {
+            V::EntityEncodeChunks(in, end, out, limit, kIndex.m_encodedExtra, kIndex.m_encoded);
+        };
+        return steploop::ChunksThenSteps(cursor, output, remaining, capacity, chunks, steps);
+    }
 }
 
 // Decoding stays step by step at every level: each step is a hash lookup

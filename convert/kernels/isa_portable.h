@@ -110,6 +110,11 @@ struct Portable {
 
     static void UriDecodeChunks(const unsigned char*&, const unsigned char*, unsigned char*&, const unsigned char*) {}
 
+    static void EntityEncodeChunks(const unsigned char*&, const unsigned char*, unsigned char*&, const unsigned char*,
+                                   const unsigned char*, const char (*)[8])
+    {
+    }
+
     static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*) { return at; }
 };
 
