@@ -216,6 +216,9 @@ struct ConverterCase {
     const char* name;
     ConvertFn convert;
     std::string special;  // the bytes its steps and vector paths care about
+    // For a decoder, the encoder its texts go through first, so that they
+    // hold a match every few bytes rather than by chance.
+    ConvertFn encodeFirst = nullptr;
 };
 
 const ConverterCase kConverters[] = {
@@ -227,6 +230,9 @@ const ConverterCase kConverters[] = {
     {"-x-", DecodeXmlEntities, "&;"},
     {"-i", UriEncode, " %+\xe9~-"},
     {"-i-", UriDecode, "%4aF"},
+    {"-h- dense", DecodeHtmlEntities, "&<>\"'\xe9\xff\x80;", EncodeHtmlEntities},
+    {"-x- dense", DecodeXmlEntities, "&<>\"';", EncodeXmlEntities},
+    {"-i- dense", UriDecode, " %+\xe9~;", UriEncode},
 };
 
 // Texts that put the matches of each converter at every place of two chunks
@@ -254,6 +260,11 @@ std::vector<std::string> TextsFor(const ConverterCase& c)
             for (size_t align : {size_t{0}, size_t{1}, size_t{7}, size_t{15}, size_t{31}, size_t{63}}) {
                 texts.push_back(std::string(align, 'x') + RandomText(random, length, c.special, odds));
             }
+        }
+    }
+    if (c.encodeFirst != nullptr) {
+        for (std::string& text : texts) {
+            text = ConvertLine(c.encodeFirst, text);
         }
     }
     return texts;

@@ -53,10 +53,11 @@ struct EntityIndex {
     unsigned char m_groupStart[257] = {};
     unsigned char m_groupRows[kMaxRows] = {};
     size_t m_longest = 0;
-    // Decoding eight bytes at a time: every entity text as a little-endian
-    // number, and a perfect hash table of row numbers (kNoRow: free).
-    uint64_t m_key[kMaxRows] = {};
-    unsigned char m_slotRow[kHashSlots] = {};
+    // Decoding eight bytes at a time: a perfect hash table of the entity
+    // texts as little-endian numbers (0: free, as no text is) and their codes,
+    // so that a lookup is two independent loads from the slot.
+    uint64_t m_slotKey[kHashSlots] = {};
+    unsigned char m_slotCode[kHashSlots] = {};
     bool m_hashIsPerfect = true;
 };
 
@@ -173,18 +174,17 @@ constexpr size_t HashSlot(uint64_t key)
 template <size_t N>
 constexpr void AddHash(EntityIndex& index)
 {
-    for (size_t slot = 0; slot < kHashSlots; ++slot) {
-        index.m_slotRow[slot] = kNoRow;
-    }
     for (size_t row = 0; row + 1 < N; ++row) {
         // The text as a little-endian number, first byte lowest: what
         // bytescan::LoadLittleEndian64 gives the decoder on every host.
+        uint64_t key = 0;
         for (size_t i = 0; i < index.m_length[row]; ++i) {
-            index.m_key[row] |= uint64_t{static_cast<unsigned char>(index.m_text[row][i])} << (8 * i);
+            key |= uint64_t{static_cast<unsigned char>(index.m_text[row][i])} << (8 * i);
         }
-        const size_t slot = HashSlot(index.m_key[row]);
-        index.m_hashIsPerfect = index.m_hashIsPerfect && index.m_slotRow[slot] == kNoRow;
-        index.m_slotRow[slot] = static_cast<unsigned char>(row);
+        const size_t slot = HashSlot(key);
+        index.m_hashIsPerfect = index.m_hashIsPerfect && index.m_slotKey[slot] == 0;
+        index.m_slotKey[slot] = key;
+        index.m_slotCode[slot] = index.m_code[row];
     }
 }
 
@@ -234,47 +234,30 @@ unsigned char MatchEntity(const unsigned char* at, const unsigned char* end)
     return kNoRow;
 }
 
-// The entity text at `at`, which has at least eight bytes from it on: the
-// first ';' found in a word fixes the length, and the text up to it is one
-// hash key. The length comes from the ';' rather than from the row found, so
-// that the next step need not wait for the table lookups when, as usual, the
-// text is an entity.
-template <const EntityIndex& kIndex>
-GLYPHMILL_INLINE bool MatchWord(const unsigned char* at, unsigned char& code, unsigned& length)
-{
-    constexpr uint64_t kOnes = 0x0101010101010101u;
-    // The first byte lowest on every host: the keys are built that way.
-    const uint64_t word = bytescan::LoadLittleEndian64(at);
-    const uint64_t semicolons = word ^ (kOnes * kSemicolon);
-    // The lowest flagged byte is the first ';' (a borrow only flags bytes above it).
-    const uint64_t found = (semicolons - kOnes) & ~semicolons & (kOnes << 7);
-    if (__builtin_expect(found == 0, 0)) {
-        return false;
-    }
-    const unsigned bits = static_cast<unsigned>(bytescan::LowestBit64(found)) + 1;
-    const uint64_t key = bits == 64 ? word : word & ((uint64_t{1} << bits) - 1);
-    const unsigned char row = kIndex.m_slotRow[HashSlot(key)];
-    if (__builtin_expect(row == kNoRow || kIndex.m_key[row] != key, 0)) {
-        return false;
-    }
-    code = kIndex.m_code[row];
-    length = bits / 8;
-    return true;
-}
-
-// A decoding step for a '&' with at least eight bytes from it on.
+// A decoding step for a '&' with at least eight bytes from it on, without a
+// branch on the bytes: the first ';' found in the word fixes the length, and
+// the text up to it is one hash key. Without a ';' the key is the whole word,
+// which matches no text, so that case needs no test of its own. The length
+// comes from the ';' rather than from the slot, so that the next step need not
+// wait for the table lookups when, as usual, the text is an entity.
 template <const EntityIndex& kIndex>
 GLYPHMILL_INLINE void DecodeWordStep(const unsigned char*& in, unsigned char*& out)
 {
-    unsigned char code = 0;
-    unsigned length = 0;
-    if (MatchWord<kIndex>(in, code, length)) {
-        *out++ = code;
-        in += length;
-        return;
-    }
-    *out++ = kAmpersand;
-    ++in;
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kTops = kOnes << 7;
+    // The first byte lowest on every host: the keys are built that way.
+    const uint64_t word = bytescan::LoadLittleEndian64(in);
+    const uint64_t semicolons = word ^ (kOnes * kSemicolon);
+    // The lowest flagged byte is the first ';' (a borrow only flags bytes above it).
+    const uint64_t found = (semicolons - kOnes) & ~semicolons & kTops;
+    // The bits up to the first ';', all of them when there is none.
+    const uint64_t text = found ^ (found - 1);
+    const uint64_t key = word & text;
+    const size_t slot = HashSlot(key);
+    const bool isEntity = kIndex.m_slotKey[slot] == key;
+    const unsigned length = static_cast<unsigned>(bytescan::LowestBit64(found | uint64_t{1} << 63)) / 8 + 1;
+    *out++ = isEntity ? kIndex.m_slotCode[slot] : kAmpersand;
+    in += isEntity ? length : 1;
 }
 
 template <const EntityIndex& kIndex>
