@@ -65,9 +65,10 @@ struct Avx512 : Avx2 {
 
     // -i: whole chunks while the output has room for every byte escaped and
     // the last block's full store. A chunk with few bytes to escape is copied
-    // in runs between the kernel's steps; one with many goes as four blocks
-    // without a step. A run copy may read a chunk from the last byte of the
-    // chunk on.
+    // in runs between the kernel's steps; for one with many, its first 63
+    // bytes go as three blocks without a step, and the next chunk starts at
+    // the 64th. A run copy may read a chunk from the last byte of the chunk
+    // on.
     template <typename ReservedBits, typename EscapeStep>
     static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                                 const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
@@ -89,8 +90,8 @@ struct Avx512 : Avx2 {
                 in = chunk + kChunk;
                 continue;
             }
-            for (unsigned block = 0; block < kChunk; block += 16) {
-                EscapeBlock16(in, out, reserved >> block);
+            for (unsigned block = 0; block + kEscapeBlock <= kChunk; block += kEscapeBlock) {
+                EscapeBlock(in, out, reserved >> block);
             }
         }
     }
@@ -203,41 +204,45 @@ struct Avx512 : Avx2 {
 private:
     static constexpr unsigned char kPercent = '%';
 
-    // Sixteen bytes, `reserved` flagging those to escape, as one permute into
-    // three-byte slots ('%', high digit, low digit; or the byte alone) and one
-    // compress of the lanes in use. Writes 64 bytes at `out`.
-    GLYPHMILL_INLINE static void EscapeBlock16(const unsigned char*& in, unsigned char*& out, uint64_t reserved)
+    // The most bytes whose three-byte slots fill one register.
+    static constexpr unsigned kEscapeBlock = 21;
+
+    // kEscapeBlock bytes, `reserved` flagging those to escape, as one
+    // permute from two registers into three-byte slots ('%', high digit, low
+    // digit; or the byte alone) and one compress of the lanes in use. Reads 32
+    // bytes at `in`, writes 64 at `out`.
+    GLYPHMILL_INLINE static void EscapeBlock(const unsigned char*& in, unsigned char*& out, uint64_t reserved)
     {
-        // Lane 3i of a slot, and the two digit lanes after it.
-        constexpr uint64_t kFirstLanes = 0x0000249249249249u;
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        const __m128i digits =
-            _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
-        const __m128i nibble = _mm_set1_epi8(0x0F);
-        const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
-        const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
-        // Sources: bytes 0-15, high digits 16-31, low digits 32-47, '%' 48-63.
-        __m512i sources = _mm512_castsi128_si512(bytes);
-        sources = _mm512_inserti32x4(sources, high, 1);
-        sources = _mm512_inserti32x4(sources, low, 2);
-        sources = _mm512_inserti32x4(sources, _mm_set1_epi8(kPercent), 3);
+        // Lane 3i of each slot i, and the two digit lanes after it.
+        constexpr uint64_t kFirstLanes = 0x1249249249249249u;
+        constexpr uint64_t kBlockBytes = (uint64_t{1} << kEscapeBlock) - 1;
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        const __m256i digits =
+            _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f', '0', '1',
+                             '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+        const __m256i nibble = _mm256_set1_epi8(0x0F);
+        const __m256i high = _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble));
+        const __m256i low = _mm256_shuffle_epi8(digits, _mm256_and_si256(bytes, nibble));
+        // Sources: bytes 0-31, high digits 32-63, low digits 64-95, '%' 96-127.
+        const __m512i bytesAndHigh = _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(bytes), high, 1);
+        const __m512i lowAndPercent =
+            _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(low), _mm256_set1_epi8(kPercent), 1);
         alignas(64) static constexpr unsigned char kEscapeIndex[64] = {
-            48, 16, 32, 49, 17, 33, 50, 18, 34, 51, 19, 35, 52, 20, 36, 53, 21, 37, 54, 22, 38, 55,
-            23, 39, 56, 24, 40, 57, 25, 41, 58, 26, 42, 59, 27, 43, 60, 28, 44, 61, 29, 45, 62, 30,
-            46, 63, 31, 47, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+            96, 32, 64, 96, 33, 65, 96, 34, 66, 96, 35, 67, 96, 36, 68, 96, 37, 69, 96, 38, 70, 96,
+            39, 71, 96, 40, 72, 96, 41, 73, 96, 42, 74, 96, 43, 75, 96, 44, 76, 96, 45, 77, 96, 46,
+            78, 96, 47, 79, 96, 48, 80, 96, 49, 81, 96, 50, 82, 96, 51, 83, 96, 52, 84, 0};
         alignas(64) static constexpr unsigned char kByteIndex[64] = {
-            0, 0,  0, 1, 0,  0, 2, 0,  0, 3, 0,  0, 4, 0,  0, 5, 0, 0, 6, 0, 0, 7, 0, 0, 8, 0, 0, 9, 0, 0, 10, 0,
-            0, 11, 0, 0, 12, 0, 0, 13, 0, 0, 14, 0, 0, 15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0};
-        const uint64_t plain = _pdep_u64(~reserved & 0xFFFF, kFirstLanes);
+            0, 0,  0, 1, 0,  0, 2, 0,  0, 3, 0,  0, 4, 0,  0, 5, 0,  0, 6, 0,  0, 7, 0,  0, 8, 0,  0, 9, 0,  0, 10, 0,
+            0, 11, 0, 0, 12, 0, 0, 13, 0, 0, 14, 0, 0, 15, 0, 0, 16, 0, 0, 17, 0, 0, 18, 0, 0, 19, 0, 0, 20, 0, 0,  0};
+        const uint64_t plain = _pdep_u64(~reserved & kBlockBytes, kFirstLanes);
         const __m512i index =
             _mm512_mask_mov_epi8(_mm512_load_si512(kEscapeIndex), plain, _mm512_load_si512(kByteIndex));
-        // The zero-masked form: the plain one trips a false maybe-uninitialized warning in GCC 12.
-        const __m512i slots = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, index, sources);
-        const uint64_t escaped = _pdep_u64(reserved & 0xFFFF, kFirstLanes);
+        const __m512i slots = _mm512_permutex2var_epi8(bytesAndHigh, index, lowAndPercent);
+        const uint64_t escaped = _pdep_u64(reserved & kBlockBytes, kFirstLanes);
         const uint64_t keep = kFirstLanes | escaped << 1 | escaped << 2;
         _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, slots));
-        out += 16 + 2 * __builtin_popcountll(reserved & 0xFFFF);
-        in += 16;
+        out += kEscapeBlock + 2 * static_cast<unsigned>(__builtin_popcountll(reserved & kBlockBytes));
+        in += kEscapeBlock;
     }
 
     // The lanes of a chunk that hold a hexadecimal digit, and their values.
