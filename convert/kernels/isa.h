@@ -13,6 +13,9 @@
 //     kHasWideCompare          compares 16 or more bytes in one instruction, so
 //                              a test per member of a byte set beats a table
 //                              lookup per byte
+//     kHasTableLookup          looks a chunk up in a 256-entry table in a few
+//                              instructions (Lookup64), which beats a test per
+//                              member of a large byte set
 //   Chunk scans: one bit per byte of a kChunk-byte chunk, byte 0 in bit 0
 //     Equal64<kByte>(in)       the bytes equal to kByte
 //     High64(in)               the bytes from 0x80 up

@@ -30,6 +30,19 @@ struct Avx512 : Avx2 {
         return _mm512_cmple_epu8_mask(offset, _mm512_set1_epi8(static_cast<char>(kLast - kFirst)));
     }
 
+    static constexpr bool kHasTableLookup = true;
+
+    // The table in four registers: each byte looked up in the half its top
+    // bit chooses, by its low seven bits.
+    static uint64_t Lookup64(const unsigned char* in, const unsigned char* table)
+    {
+        const __m512i bytes = Load512(in);
+        const __m512i low = _mm512_permutex2var_epi8(Load512(table), bytes, Load512(table + 64));
+        const __m512i high = _mm512_permutex2var_epi8(Load512(table + 128), bytes, Load512(table + 192));
+        const __m512i entries = _mm512_mask_mov_epi8(low, _mm512_movepi8_mask(bytes), high);
+        return _mm512_test_epi8_mask(entries, entries);
+    }
+
     static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t) { Store512(out, Load512(in)); }
 
     // One compress and one store, whatever the bytes dropped.

@@ -19,6 +19,7 @@ struct Portable {
     // Eight-byte SWAR lanes are no match for a table lookup per byte when a
     // byte set has many members.
     static constexpr bool kHasWideCompare = false;
+    static constexpr bool kHasTableLookup = false;
 
     // Eight bytes at a time in a 64-bit word (SWAR): the top bit of each byte
     // lane says whether it matched, and one multiplication gathers the eight
