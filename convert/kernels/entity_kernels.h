@@ -286,10 +286,12 @@ GLYPHMILL_INLINE uint64_t Candidates(const unsigned char* chunk, std::index_sequ
 template <typename V, const EntityIndex& kIndex>
 GLYPHMILL_INLINE uint64_t CandidateBits(const unsigned char* chunk)
 {
-    if constexpr (V::kHasWideCompare) {
+    if constexpr (V::kHasWideCompare && !V::kHasTableLookup) {
         return Candidates<V, kIndex>(chunk, std::make_index_sequence<kIndex.m_asciiCount>());
     } else {
-        // Without vectors one lookup per byte beats a test per code.
+        // Without vectors one lookup per byte beats a test per code; a set
+        // that looks a whole chunk up flags only the bytes with a text, not
+        // every byte from 0x80 up.
         return V::Lookup64(chunk, kIndex.m_isCandidate);
     }
 }
