@@ -75,7 +75,14 @@ uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* r
     // steps' own tests for the end.
     while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
         const unsigned char* const chunk = in;
-        for (uint64_t hits = V::template Equal64<kIntroducer>(chunk); hits != 0; hits &= hits - 1) {
+        uint64_t hits = V::template Equal64<kIntroducer>(chunk);
+        if (hits == 0) {
+            V::CopyRun(out, in, kChunk);
+            out += kChunk;
+            in += kChunk;
+            continue;
+        }
+        for (; hits != 0; hits &= hits - 1) {
             const unsigned char* const next = chunk + bytescan::LowestBit64(hits);
             V::CopyRun(out, in, next - in);
             out += next - in;
