@@ -6,3 +6,8 @@ TextModeStop TranslateTextMode(const unsigned char* in, const unsigned char* end
 {
     return kernels::Active().m_translateTextMode(in, end, out);
 }
+
+TextModeStop TranslateTextModeDroppingCR(const unsigned char* in, const unsigned char* end, unsigned char* out)
+{
+    return kernels::Active().m_translateTextModeDroppingCR(in, end, out);
+}

@@ -17,3 +17,7 @@ struct TextModeStop {
 // written; the caller puts it back in front of the next bytes, which tell
 // whether it starts a pair.
 TextModeStop TranslateTextMode(const unsigned char* in, const unsigned char* end, unsigned char* out);
+
+// The same rules with every CR dropped, paired or alone (the text-mode read
+// and -u's conversion in one pass); no CR is ever left pending.
+TextModeStop TranslateTextModeDroppingCR(const unsigned char* in, const unsigned char* end, unsigned char* out);

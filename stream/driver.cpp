@@ -26,9 +26,10 @@ uint32_t HeldBack(const Conversion& conversion, const ByteSpan& run, bool endsLi
     return conversion.m_holdback(run.m_data, run.m_size);
 }
 
-bool NeedsConverting(const Conversion& conversion, const unsigned char* text, uint32_t length)
+bool NeedsConverting(const Conversion& conversion, const CTextReader& reader, const unsigned char* text,
+                     uint32_t length)
 {
-    return conversion.m_convert != nullptr &&
+    return conversion.m_convert != nullptr && !(conversion.m_dropCRWhileReading && reader.DropsEveryCR()) &&
            (conversion.m_unchanged == nullptr || !conversion.m_unchanged(text, length));
 }
 
@@ -55,7 +56,7 @@ DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutp
         if (conversion.m_recode != nullptr) {
             conversion.m_recode(run.m_data, length);
         }
-        const bool written = NeedsConverting(conversion, run.m_data, length)
+        const bool written = NeedsConverting(conversion, reader, run.m_data, length)
                                  ? ConvertRun(conversion.m_convert, run.m_data, length, output)
                                  : output.Append(run.m_data, length);
         if (!written) {

@@ -23,6 +23,9 @@ struct Conversion {
     ConvertFn m_convert = nullptr;      // null: text is copied unchanged
     HoldbackFn m_holdback = nullptr;    // null: a cut inside a line cannot change the output
     UnchangedFn m_unchanged = nullptr;  // null: always convert
+    // The converter only drops CR: a reader that drops every CR as it reads
+    // (CTextReader::DropsEveryCR) leaves it nothing to do, and is skipped.
+    bool m_dropCRWhileReading = false;
 };
 
 enum class DriveResult { Done, ReadFailed, WriteFailed };

@@ -33,7 +33,13 @@ public:
     static constexpr uint32_t kMinPiece = 8;
     static_assert(kMinPiece > CONVERT_MAX_HOLDBACK, "a piece must make progress after any holdback");
 
-    explicit CTextReader(CByteSource& source, size_t readSize = kDefaultReadSize, uint32_t maxPiece = kMaxPiece);
+    // With `dropEveryCR` the reader also drops every CR that the text-mode
+    // rules keep (the -u conversion, fused into the read's one pass).
+    explicit CTextReader(CByteSource& source, size_t readSize = kDefaultReadSize, uint32_t maxPiece = kMaxPiece,
+                         bool dropEveryCR = false);
+
+    // Whether the text handed out never holds a CR.
+    bool DropsEveryCR() const { return m_dropEveryCR; }
 
     // The next run of whole pieces: everything buffered up to the last line
     // end, or all buffered bytes when they hold no line end but at least a
@@ -63,8 +69,9 @@ private:
     size_t m_readSize;
     uint32_t m_maxPiece;
     std::vector<unsigned char> m_buffer;
-    size_t m_start = 0;        // first byte not yet handed out
-    size_t m_end = 0;          // end of the translated text
+    size_t m_start = 0;  // first byte not yet handed out
+    size_t m_end = 0;    // end of the translated text
+    bool m_dropEveryCR;
     bool m_pendingCR = false;  // the last read ended in a CR that may start a CR LF pair
     bool m_inputEnded = false;
     int m_error = 0;

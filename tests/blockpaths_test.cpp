@@ -126,11 +126,15 @@ TEST(ByteOrder, LittleEndianLoadsGiveTheSameNumberOnEveryHost)
 }
 
 // The text-mode rules byte by byte, from the start of `text`.
-TextModeStop TextModeReference(const unsigned char* in, const unsigned char* end, unsigned char* out)
+TextModeStop TextModeReference(const unsigned char* in, const unsigned char* end, unsigned char* out,
+                               bool dropEveryCR = false)
 {
     for (; in < end; ++in) {
         if (*in == 0x1A) {
             return {in, out, true, false};
+        }
+        if (dropEveryCR && *in == '\r') {
+            continue;
         }
         if (*in == '\r' && in + 1 == end) {
             return {end, out, false, true};
@@ -155,24 +159,28 @@ TEST_P(BlockPaths, TextModeReadsNothingPastTheEnd)
     constexpr size_t kShifts[] = {0, 1, 15, 64};
     const CGuardedBuffer buffer(kMaxLength + 64);
     std::mt19937 random(17);
-    for (const char* special : {"\r\n", "\r", "\r\n\x1a"}) {
-        for (size_t length = 0; length <= kMaxLength; ++length) {
-            const std::string text = RandomText(random, length, special, 4);
-            std::string expected(length, '\0');
-            const auto* from = reinterpret_cast<const unsigned char*>(text.data());
-            auto* to = reinterpret_cast<unsigned char*>(expected.data());
-            const TextModeStop want = TextModeReference(from, from + length, to);
-            for (size_t shift : kShifts) {
-                unsigned char* const in = buffer.Tail(length);
-                std::memcpy(in, text.data(), length);
-                unsigned char* const out = in - shift;
-                const TextModeStop got = TranslateTextMode(in, in + length, out);
-                const std::string where = "length " + std::to_string(length) + ", shift " + std::to_string(shift);
-                ASSERT_EQ(got.m_in - in, want.m_in - from) << where;
-                ASSERT_EQ(std::string(out, got.m_out), expected.substr(0, static_cast<size_t>(want.m_out - to)))
-                    << where;
-                ASSERT_EQ(got.m_ctrlZ, want.m_ctrlZ) << where;
-                ASSERT_EQ(got.m_pendingCR, want.m_pendingCR) << where;
+    for (const bool drop : {false, true}) {
+        for (const char* special : {"\r\n", "\r", "\r\n\x1a"}) {
+            for (size_t length = 0; length <= kMaxLength; ++length) {
+                const std::string text = RandomText(random, length, special, 4);
+                std::string expected(length, '\0');
+                const auto* from = reinterpret_cast<const unsigned char*>(text.data());
+                auto* to = reinterpret_cast<unsigned char*>(expected.data());
+                const TextModeStop want = TextModeReference(from, from + length, to, drop);
+                for (size_t shift : kShifts) {
+                    unsigned char* const in = buffer.Tail(length);
+                    std::memcpy(in, text.data(), length);
+                    unsigned char* const out = in - shift;
+                    const TextModeStop got = drop ? TranslateTextModeDroppingCR(in, in + length, out)
+                                                  : TranslateTextMode(in, in + length, out);
+                    const std::string where = "length " + std::to_string(length) + ", shift " + std::to_string(shift) +
+                                              (drop ? ", every CR dropped" : "");
+                    ASSERT_EQ(got.m_in - in, want.m_in - from) << where;
+                    ASSERT_EQ(std::string(out, got.m_out), expected.substr(0, static_cast<size_t>(want.m_out - to)))
+                        << where;
+                    ASSERT_EQ(got.m_ctrlZ, want.m_ctrlZ) << where;
+                    ASSERT_EQ(got.m_pendingCR, want.m_pendingCR) << where;
+                }
             }
         }
     }
@@ -209,6 +217,9 @@ struct ConverterCase {
     const char* name;
     ConvertFn convert;
     std::string special;  // the bytes its steps and vector paths care about
+    // For a decoder, the encoder its texts go through first, so that they
+    // hold a match every few bytes rather than by chance.
+    ConvertFn encodeFirst = nullptr;
 };
 
 const ConverterCase kConverters[] = {
@@ -220,6 +231,9 @@ const ConverterCase kConverters[] = {
     {"-x-", DecodeXmlEntities, "&;"},
     {"-i", UriEncode, " %+\xe9~-"},
     {"-i-", UriDecode, "%4aF"},
+    {"-h- dense", DecodeHtmlEntities, "&<>\"'\xe9\xff\x80;", EncodeHtmlEntities},
+    {"-x- dense", DecodeXmlEntities, "&<>\"';", EncodeXmlEntities},
+    {"-i- dense", UriDecode, " %+\xe9~;", UriEncode},
 };
 
 // Texts that put the matches of each converter at every place of two chunks
@@ -238,6 +252,20 @@ std::vector<std::string> TextsFor(const ConverterCase& c)
     for (unsigned odds : {1u, 2u, 5u, 40u}) {
         for (size_t length = 0; length < 400; length += 7) {
             texts.push_back(RandomText(random, length, c.special, odds));
+        }
+    }
+    // Every length around the two chunks the chunk paths need, behind prefixes
+    // that put the chunks on every kind of alignment.
+    for (unsigned odds : {1u, 3u, 60u}) {
+        for (size_t length = 2 * 64 - 8; length <= 3 * 64 + 8; ++length) {
+            for (size_t align : {size_t{0}, size_t{1}, size_t{7}, size_t{15}, size_t{31}, size_t{63}}) {
+                texts.push_back(std::string(align, 'x') + RandomText(random, length, c.special, odds));
+            }
+        }
+    }
+    if (c.encodeFirst != nullptr) {
+        for (std::string& text : texts) {
+            text = ConvertLine(c.encodeFirst, text);
         }
     }
     return texts;

@@ -48,7 +48,7 @@ Outcome Drive(const Conversion& conversion, const std::string& input, uint32_t m
 {
     CMemorySource source(input, std::move(readSizes));
     CMemorySink sink;
-    CTextReader reader(source, 64, maxPiece);
+    CTextReader reader(source, 64, maxPiece, conversion.m_dropCRWhileReading);
     COutputBuffer output(sink, 2 * LINE_BUF_SIZE);
     const DriveResult result = ConvertText(conversion, reader, output);
     return {result, sink.Text()};
@@ -86,6 +86,7 @@ const Job kJobs[] = {
     {"copy", {}},
     {"unix", {nullptr, ToUnixLineEnds, nullptr, nullptr}},
     {"unix, unchanged runs written as they are", {nullptr, ToUnixLineEnds, nullptr, HasNoCR}},
+    {"unix, every CR dropped by the reader", {nullptr, ToUnixLineEnds, nullptr, HasNoCR, true}},
     {"windows", {nullptr, ToWindowsLineEnds, nullptr}},
     {"mac", {nullptr, ToMacLineEnds, nullptr}},
     {"oem to ansi", {OemToAnsi, nullptr, nullptr}},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <random>
 #include <string>
@@ -188,11 +189,17 @@ TEST_P(TextReader, PutBackHandsBytesOutAgain)
 // lands on every lane of a block, at a block's edge and in the scalar tail.
 namespace {
 
-std::string ReadAll(const std::string& raw, size_t readSize)
+std::string ReadAll(const std::string& raw, size_t readSize, bool dropEveryCR = false)
 {
     CMemorySource source(raw);
-    CTextReader reader(source, readSize);
+    CTextReader reader(source, readSize, CTextReader::kMaxPiece, dropEveryCR);
     return JoinRuns(reader);
+}
+
+std::string WithoutCR(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
 struct ReaderCase {
@@ -220,6 +227,8 @@ TEST_P(TextReader, BlockPathsTranslateLikeTheReference)
             for (const std::string& text : {raw, paired}) {
                 for (size_t readSize : {size_t{4096}, size_t{17}, size_t{33}}) {
                     ASSERT_EQ(ReadAll(text, readSize), TextModeReference(text)) << "read size " << readSize;
+                    ASSERT_EQ(ReadAll(text, readSize, true), WithoutCR(TextModeReference(text)))
+                        << "dropping every CR, read size " << readSize;
                 }
             }
         });

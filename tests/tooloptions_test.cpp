@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "convert/entities.h"
 #include "convert/lineends.h"
@@ -110,6 +111,8 @@ TEST(CToolOptions, EachOptionSelectsItsConversion)
         EXPECT_EQ(settings.m_conversion.m_holdback, c.holdback);
         EXPECT_EQ(settings.m_conversion.m_unchanged, c.unchanged);
         EXPECT_EQ(settings.m_binaryStandardOutput, c.binaryOutput);
+        // Only -u's converter is fused into the reader.
+        EXPECT_EQ(settings.m_conversion.m_dropCRWhileReading, std::string(c.option) == "-u");
         EXPECT_STREQ(settings.m_inputPath, "in");
         EXPECT_STREQ(settings.m_outputPath, "out");
     }

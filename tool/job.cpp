@@ -106,7 +106,8 @@ private:
     {
         CFileSource source(m_input);
         CFileSink sink(m_output);
-        CTextReader reader(source);
+        CTextReader reader(source, CTextReader::kDefaultReadSize, CTextReader::kMaxPiece,
+                           m_settings.m_conversion.m_dropCRWhileReading);
         COutputBuffer output(sink);
         switch (ConvertText(m_settings.m_conversion, reader, output)) {
         case DriveResult::Done:

@@ -29,7 +29,7 @@ CToolOptions::CToolOptions()
 // -h, -x, -i and -a select a direction either way.
 const CToolOptions::ConversionRow CToolOptions::kConversionRows[] = {
     {&CToolOptions::m_ansi, {platform::OemToAnsi, nullptr, nullptr}, {platform::AnsiToOem, nullptr, nullptr}, false},
-    {&CToolOptions::m_unix, {nullptr, ToUnixLineEnds, nullptr, HasNoCR}, {}, true},
+    {&CToolOptions::m_unix, {nullptr, ToUnixLineEnds, nullptr, HasNoCR, true}, {}, true},
     {&CToolOptions::m_windows, {nullptr, ToWindowsLineEnds, nullptr}, {}, true},
     {&CToolOptions::m_mac, {nullptr, ToMacLineEnds, nullptr}, {}, true},
     {&CToolOptions::m_html,

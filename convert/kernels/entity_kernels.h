@@ -37,7 +37,8 @@ struct EntityIndex {
     // copy.
     char m_encoded[256][kMaxEntityLength] = {};
     unsigned char m_encodedLength[256] = {};
-    unsigned char m_isCandidate[256] = {};  // 1 for the bytes that have a row
+    unsigned char m_encodedExtra[256] = {};  // m_encodedLength less one
+    unsigned char m_isCandidate[256] = {};   // 1 for the bytes that have a row
     // The codes below 0x80 that have a row, and whether any code from 0x80 up
     // has one: what the block scan compares against.
     unsigned char m_asciiCodes[kMaxAsciiCodes] = {};
@@ -52,10 +53,11 @@ struct EntityIndex {
     unsigned char m_groupStart[257] = {};
     unsigned char m_groupRows[kMaxRows] = {};
     size_t m_longest = 0;
-    // Decoding eight bytes at a time: every entity text as a little-endian
-    // number, and a perfect hash table of row numbers (kNoRow: free).
-    uint64_t m_key[kMaxRows] = {};
-    unsigned char m_slotRow[kHashSlots] = {};
+    // Decoding eight bytes at a time: a perfect hash table of the entity
+    // texts as little-endian numbers (0: free, as no text is) and their codes,
+    // so that a lookup is two independent loads from the slot.
+    uint64_t m_slotKey[kHashSlots] = {};
+    unsigned char m_slotCode[kHashSlots] = {};
     bool m_hashIsPerfect = true;
 };
 
@@ -141,6 +143,7 @@ constexpr void AddEncoding(EntityIndex& index)
             index.m_encoded[byte][i] = index.m_text[row][i];
         }
         index.m_encodedLength[byte] = index.m_length[row];
+        index.m_encodedExtra[byte] = static_cast<unsigned char>(index.m_length[row] - 1);
         index.m_isCandidate[byte] = 1;
         AddCode(byte, index);
     }
@@ -171,18 +174,17 @@ constexpr size_t HashSlot(uint64_t key)
 template <size_t N>
 constexpr void AddHash(EntityIndex& index)
 {
-    for (size_t slot = 0; slot < kHashSlots; ++slot) {
-        index.m_slotRow[slot] = kNoRow;
-    }
     for (size_t row = 0; row + 1 < N; ++row) {
         // The text as a little-endian number, first byte lowest: what
         // bytescan::LoadLittleEndian64 gives the decoder on every host.
+        uint64_t key = 0;
         for (size_t i = 0; i < index.m_length[row]; ++i) {
-            index.m_key[row] |= uint64_t{static_cast<unsigned char>(index.m_text[row][i])} << (8 * i);
+            key |= uint64_t{static_cast<unsigned char>(index.m_text[row][i])} << (8 * i);
         }
-        const size_t slot = HashSlot(index.m_key[row]);
-        index.m_hashIsPerfect = index.m_hashIsPerfect && index.m_slotRow[slot] == kNoRow;
-        index.m_slotRow[slot] = static_cast<unsigned char>(row);
+        const size_t slot = HashSlot(key);
+        index.m_hashIsPerfect = index.m_hashIsPerfect && index.m_slotKey[slot] == 0;
+        index.m_slotKey[slot] = key;
+        index.m_slotCode[slot] = index.m_code[row];
     }
 }
 
@@ -232,47 +234,30 @@ unsigned char MatchEntity(const unsigned char* at, const unsigned char* end)
     return kNoRow;
 }
 
-// The entity text at `at`, which has at least eight bytes from it on: the
-// first ';' found in a word fixes the length, and the text up to it is one
-// hash key. The length comes from the ';' rather than from the row found, so
-// that the next step need not wait for the table lookups when, as usual, the
-// text is an entity.
-template <const EntityIndex& kIndex>
-GLYPHMILL_INLINE bool MatchWord(const unsigned char* at, unsigned char& code, unsigned& length)
-{
-    constexpr uint64_t kOnes = 0x0101010101010101u;
-    // The first byte lowest on every host: the keys are built that way.
-    const uint64_t word = bytescan::LoadLittleEndian64(at);
-    const uint64_t semicolons = word ^ (kOnes * kSemicolon);
-    // The lowest flagged byte is the first ';' (a borrow only flags bytes above it).
-    const uint64_t found = (semicolons - kOnes) & ~semicolons & (kOnes << 7);
-    if (__builtin_expect(found == 0, 0)) {
-        return false;
-    }
-    const unsigned bits = static_cast<unsigned>(bytescan::LowestBit64(found)) + 1;
-    const uint64_t key = bits == 64 ? word : word & ((uint64_t{1} << bits) - 1);
-    const unsigned char row = kIndex.m_slotRow[HashSlot(key)];
-    if (__builtin_expect(row == kNoRow || kIndex.m_key[row] != key, 0)) {
-        return false;
-    }
-    code = kIndex.m_code[row];
-    length = bits / 8;
-    return true;
-}
-
-// A decoding step for a '&' with at least eight bytes from it on.
+// A decoding step for a '&' with at least eight bytes from it on, without a
+// branch on the bytes: the first ';' found in the word fixes the length, and
+// the text up to it is one hash key. Without a ';' the key is the whole word,
+// which matches no text, so that case needs no test of its own. The length
+// comes from the ';' rather than from the slot, so that the next step need not
+// wait for the table lookups when, as usual, the text is an entity.
 template <const EntityIndex& kIndex>
 GLYPHMILL_INLINE void DecodeWordStep(const unsigned char*& in, unsigned char*& out)
 {
-    unsigned char code = 0;
-    unsigned length = 0;
-    if (MatchWord<kIndex>(in, code, length)) {
-        *out++ = code;
-        in += length;
-        return;
-    }
-    *out++ = kAmpersand;
-    ++in;
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kTops = kOnes << 7;
+    // The first byte lowest on every host: the keys are built that way.
+    const uint64_t word = bytescan::LoadLittleEndian64(in);
+    const uint64_t semicolons = word ^ (kOnes * kSemicolon);
+    // The lowest flagged byte is the first ';' (a borrow only flags bytes above it).
+    const uint64_t found = (semicolons - kOnes) & ~semicolons & kTops;
+    // The bits up to the first ';', all of them when there is none.
+    const uint64_t text = found ^ (found - 1);
+    const uint64_t key = word & text;
+    const size_t slot = HashSlot(key);
+    const bool isEntity = kIndex.m_slotKey[slot] == key;
+    const unsigned length = static_cast<unsigned>(bytescan::LowestBit64(found | uint64_t{1} << 63)) / 8 + 1;
+    *out++ = isEntity ? kIndex.m_slotCode[slot] : kAmpersand;
+    in += isEntity ? length : 1;
 }
 
 template <const EntityIndex& kIndex>
@@ -301,10 +286,12 @@ GLYPHMILL_INLINE uint64_t Candidates(const unsigned char* chunk, std::index_sequ
 template <typename V, const EntityIndex& kIndex>
 GLYPHMILL_INLINE uint64_t CandidateBits(const unsigned char* chunk)
 {
-    if constexpr (V::kHasWideCompare) {
+    if constexpr (V::kHasWideCompare && !V::kHasTableLookup) {
         return Candidates<V, kIndex>(chunk, std::make_index_sequence<kIndex.m_asciiCount>());
     } else {
-        // Without vectors one lookup per byte beats a test per code.
+        // Without vectors one lookup per byte beats a test per code; a set
+        // that looks a whole chunk up flags only the bytes with a text, not
+        // every byte from 0x80 up.
         return V::Lookup64(chunk, kIndex.m_isCandidate);
     }
 }
@@ -324,8 +311,20 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
 template <typename V, const EntityIndex& kIndex>
 uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return steploop::Encode<V, kMaxEntityLength>(cursor, output, remaining, capacity, CandidateBits<V, kIndex>,
-                                                 EncodeStep<kIndex>);
+    const auto steps = [](const unsigned char** at, unsigned char* to, uint32_t* left, uint32_t room) {
+        return steploop::Encode<V, kMaxEntityLength>(at, to, left, room, CandidateBits<V, kIndex>, EncodeStep<kIndex>);
+    };
+    // The set's chunk path pays only where few bytes have a text: not with
+    // the Latin-1 letters of HTML (see Avx512::EntityEncodeChunks).
+    if constexpr (kIndex.m_hasHighCodes) {
+        return steps(cursor, output, remaining, capacity);
+    } else {
+        const auto chunks = [](const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                               const unsigned char* limit) {
+            V::EntityEncodeChunks(in, end, out, limit, kIndex.m_encodedExtra, kIndex.m_encoded);
+        };
+        return steploop::ChunksThenSteps(cursor, output, remaining, capacity, chunks, steps);
+    }
 }
 
 // Decoding stays step by step at every level: each step is a hash lookup

@@ -13,8 +13,9 @@
 //     kHasWideCompare          compares 16 or more bytes in one instruction, so
 //                              a test per member of a byte set beats a table
 //                              lookup per byte
-//     kHasWideLookup           looks a whole block up in a 256-entry table
-//                              (Lookup64), cheaper than many range tests
+//     kHasTableLookup          looks a chunk up in a 256-entry table in a few
+//                              instructions (Lookup64), which beats a test per
+//                              member of a large byte set
 //   Chunk scans: one bit per byte of a kChunk-byte chunk, byte 0 in bit 0
 //     Equal64<kByte>(in)       the bytes equal to kByte
 //     High64(in)               the bytes from 0x80 up
@@ -31,6 +32,7 @@
 //     ToWindowsBlocks(in, end, out, limit)                   -w
 //     UriEncodeChunks(in, end, out, limit, reservedBits, step) -i
 //     UriDecodeChunks(in, end, out, limit)                   -i-
+//     EntityEncodeChunks(in, end, out, limit, lengths, texts) -x, -h
 //     MapHighBytes(table, at, end) -> at                     the byte map
 //
 // A new set is a header with its struct, included below, and a

@@ -42,7 +42,7 @@ inline constexpr DropRows kDropRows = BuildDropRows();
 struct Neon : Portable {
     static constexpr bool kHasWideCompare = true;
     // Four 64-entry lookups (vqtbl4q_u8) cover a 256-entry table.
-    static constexpr bool kHasWideLookup = true;
+    static constexpr bool kHasTableLookup = true;
     static constexpr ptrdiff_t kBlock = 16;
 
     static uint8x16_t Load(const unsigned char* in) { return vld1q_u8(in); }

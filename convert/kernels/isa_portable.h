@@ -19,8 +19,7 @@ struct Portable {
     // Eight-byte SWAR lanes are no match for a table lookup per byte when a
     // byte set has many members.
     static constexpr bool kHasWideCompare = false;
-    // A table lookup is one byte at a time.
-    static constexpr bool kHasWideLookup = false;
+    static constexpr bool kHasTableLookup = false;
 
     // Eight bytes at a time in a 64-bit word (SWAR): the top bit of each byte
     // lane says whether it matched, and one multiplication gathers the eight
@@ -111,6 +110,11 @@ struct Portable {
     }
 
     static void UriDecodeChunks(const unsigned char*&, const unsigned char*, unsigned char*&, const unsigned char*) {}
+
+    static void EntityEncodeChunks(const unsigned char*&, const unsigned char*, unsigned char*&, const unsigned char*,
+                                   const unsigned char*, const char (*)[8])
+    {
+    }
 
     static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*) { return at; }
 };

@@ -29,6 +29,9 @@ struct Table {
     // first Ctrl-Z ends the text; a CR that is the last byte is left for the
     // caller, who knows the next byte.
     TextModeStop (*m_translateTextMode)(const unsigned char* in, const unsigned char* end, unsigned char* out);
+    // The same, dropping every CR (paired or alone), none left pending.
+    TextModeStop (*m_translateTextModeDroppingCR)(const unsigned char* in, const unsigned char* end,
+                                                  unsigned char* out);
 };
 
 extern const Table kPortable;

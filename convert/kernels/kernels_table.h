@@ -29,6 +29,7 @@ constexpr Table MakeTable()
         urikernels::Decode<V>,
         bytemapkernels::MapBytes<V>,
         textmodekernels::Translate<V>,
+        textmodekernels::Translate<V, true>,
     };
 }
 

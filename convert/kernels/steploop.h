@@ -69,15 +69,25 @@ uint32_t Decode(const unsigned char** cursor, unsigned char* output, uint32_t* r
     // The introducers of a chunk do not depend on the steps, so they are
     // found for the whole chunk first and the steps need not wait for one
     // another; only the last step may end beyond the chunk. A run copy may
-    // read kChunk bytes from the last byte of the chunk on.
+    // read kChunk bytes from the last byte of the chunk on. A match is far
+    // shorter than a chunk, so the steps are told the input ends a chunk
+    // after this one: a bound the compiler sees, which lets it drop the
+    // steps' own tests for the end.
     while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
         const unsigned char* const chunk = in;
-        for (uint64_t hits = V::template Equal64<kIntroducer>(chunk); hits != 0; hits &= hits - 1) {
+        uint64_t hits = V::template Equal64<kIntroducer>(chunk);
+        if (hits == 0) {
+            V::CopyRun(out, in, kChunk);
+            out += kChunk;
+            in += kChunk;
+            continue;
+        }
+        for (; hits != 0; hits &= hits - 1) {
             const unsigned char* const next = chunk + bytescan::LowestBit64(hits);
             V::CopyRun(out, in, next - in);
             out += next - in;
             in = next;
-            step(in, end, out);
+            step(in, chunk + 2 * kChunk, out);
         }
         if (in < chunk + kChunk) {
             V::CopyRun(out, in, chunk + kChunk - in);

@@ -24,8 +24,9 @@ using bytescan::kLF;
 // without CR or Ctrl-Z are moved whole (or left where they are, until the
 // first dropped CR), and chunks with pairs drop their CRs in one compaction.
 // A chunk needs the byte after it to pair its last CR; a Ctrl-Z, and the last
-// bytes, go byte by byte.
-template <typename V>
+// bytes, go byte by byte. With kDropEveryCR (the -u job fused into the read)
+// every CR goes, paired or not, and none is left pending.
+template <typename V, bool kDropEveryCR = false>
 TextModeStop Translate(const unsigned char* in, const unsigned char* end, unsigned char* out)
 {
     while (end - in > kChunk) {
@@ -42,13 +43,16 @@ TextModeStop Translate(const unsigned char* in, const unsigned char* end, unsign
         if (ctrlZ != 0) {
             break;
         }
-        out = V::Compact64(out, in, cr & V::template Equal64<kLF>(in + 1));
+        out = V::Compact64(out, in, kDropEveryCR ? cr : cr & V::template Equal64<kLF>(in + 1));
         in += kChunk;
     }
     for (; in < end; ++in) {
         const unsigned char byte = *in;
         if (byte == kCtrlZ) {
             return {in, out, true, false};
+        }
+        if (kDropEveryCR && byte == kCR) {
+            continue;
         }
         if (byte == kCR) {
             if (in + 1 == end) {

@@ -97,8 +97,8 @@ GLYPHMILL_INLINE uint64_t Reserved(const unsigned char* chunk, std::index_sequen
     return ~unreserved;
 }
 
-// Whether each byte is escaped, for the portable scan: one lookup beats ten
-// range tests without vectors.
+// Whether each byte is escaped, for the portable scan (one lookup beats ten
+// range tests without vectors) and the sets that look a chunk up at once.
 struct ReservedTable {
     unsigned char m_reserved[256] = {};
 };
@@ -117,7 +117,7 @@ inline constexpr ReservedTable kReservedTable = BuildReservedTable();
 template <typename V>
 GLYPHMILL_INLINE uint64_t ReservedBits(const unsigned char* chunk)
 {
-    if constexpr (V::kHasWideCompare && !V::kHasWideLookup) {
+    if constexpr (V::kHasWideCompare && !V::kHasTableLookup) {
         return Reserved<V>(chunk, std::make_index_sequence<std::size(kUnreserved)>());
     } else {
         return V::Lookup64(chunk, kReservedTable.m_reserved);
