@@ -32,7 +32,7 @@
 //     ToWindowsBlocks(in, end, out, limit)                   -w
 //     UriEncodeChunks(in, end, out, limit, reservedBits, step) -i
 //     UriDecodeChunks(in, end, out, limit)                   -i-
-//     EntityEncodeChunks(in, end, out, limit, lengths, texts) -x, -h
+//     EntityEncodeChunks(in, end, out, limit, lengths, texts) -x
 //     MapHighBytes(table, at, end) -> at                     the byte map
 //
 // A new set is a header with its struct, included below, and a
