@@ -50,6 +50,12 @@ flock -s 8
 (
     flock 9
     if [ ! -f "$prefix/.glyphmill-ready" ]; then
+        # The server starts in the prefix's folder: without the folder, -p
+        # fails, and wineboot starts a server of its own that stops a few
+        # seconds after its last program, the race described above, on
+        # every fresh prefix. (-p fails too when a server already runs, for
+        # a prefix whose first run was cut short.)
+        mkdir -p "$prefix"
         wineserver -p </dev/null >/dev/null 2>&1 8>&- 9>&- || true
         wine wineboot --init </dev/null >/dev/null 2>&1 8>&- 9>&- ||
             { echo "wine-run.sh: wineboot --init failed in $prefix" >&2; exit 125; }
