@@ -4,13 +4,13 @@
 #include <vector>
 
 // Maps every byte of a buffer in place through a 256-entry table whose lower
-// half is the identity (true of code pages 437 and 1252): the kernels skip
-// ASCII chunks and map only bytes from 0x80 up. The tables are data, not
-// constants the compiler sees, so tests/codepage_test.cpp checks the half of
-// every table shipped. It goes two bytes at
-// a time, through a table of all 65536 pairs (128 KiB) built once from the
-// byte table: text with a high byte in most blocks of 16 costs half the
-// lookups, and no branch on where those bytes are.
+// half is the identity (true of every code-page pair: the generated tables
+// hold the upper half alone, and codepages::FillOemToAnsi and FillAnsiToOem
+// write the identity below it): the kernels skip ASCII chunks and map only
+// bytes from 0x80 up. It goes two bytes at a time, through a table of all
+// 65536 pairs (128 KiB) built once from the byte table: text with a high byte
+// in most blocks of 16 costs half the lookups, and no branch on where those
+// bytes are.
 class CByteMap {
 public:
     explicit CByteMap(const unsigned char table[256]);

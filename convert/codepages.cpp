@@ -90,6 +90,11 @@ bool IsPosixDefault(const char* name)
     return length == 0 || (length == 1 && name[0] == 'C') || (length == 5 && std::strncmp(name, "POSIX", 5) == 0);
 }
 
+// The byte map relies on the identity below 0x80, where every page is ASCII:
+// the generated tables cannot say otherwise, as they hold the upper half alone.
+static_assert(sizeof tables::kOemToAnsi[0][0] == 128 && sizeof tables::kAnsiToOem[0][0] == 128,
+              "the pair tables hold bytes 0x80 to 0xFF only");
+
 // Windows' composition of the two pages, kept per pair: bytes from 0x80 up
 // from the pair's table, those below unchanged.
 bool Fill(const unsigned char* upperHalf, unsigned char table[256])
