@@ -25,6 +25,16 @@ export WINEARCH=win64
 # GLYPHMILL_WINE_LOCALE names another (wine takes the pages from LC_ALL).
 export LC_ALL="${GLYPHMILL_WINE_LOCALE:-C}"
 
+# Wine maps Windows' shared user data at a fixed address. With the address
+# space randomised, something of the process's own now and then lies there
+# already, and wine ends before the program starts ("failed to map the shared
+# user data: c0000018", status 1): seen once in a fresh-clone CI run. Without
+# the randomisation every run has the same layout.
+fixed_layout=
+if setarch "$(uname -m)" -R true 2>/dev/null; then
+    fixed_layout="setarch $(uname -m) -R"
+fi
+
 # The wine server, and the services wine starts with it, keep the output of
 # the process that started them open as long as they live, and ctest would
 # wait for them after every test. So they are started here, detached, and
@@ -57,13 +67,13 @@ flock -s 8
         # a prefix whose first run was cut short.)
         mkdir -p "$prefix"
         wineserver -p </dev/null >/dev/null 2>&1 8>&- 9>&- || true
-        wine wineboot --init </dev/null >/dev/null 2>&1 8>&- 9>&- ||
+        $fixed_layout wine wineboot --init </dev/null >/dev/null 2>&1 8>&- 9>&- ||
             { echo "wine-run.sh: wineboot --init failed in $prefix" >&2; exit 125; }
         touch "$prefix/.glyphmill-ready"
         started=yes
     elif wineserver -p </dev/null >/dev/null 2>&1 8>&- 9>&-; then
         # A new server (the call fails while one is running): start the services.
-        wine wineboot </dev/null >/dev/null 2>&1 8>&- 9>&- ||
+        $fixed_layout wine wineboot </dev/null >/dev/null 2>&1 8>&- 9>&- ||
             { echo "wine-run.sh: wineboot failed in $prefix" >&2; exit 125; }
         started=yes
     fi
@@ -85,7 +95,7 @@ flock -s 8
 ) 9>"$prefix.lock"
 
 status=0
-wine "$@" 8>&- || status=$?
+$fixed_layout wine "$@" 8>&- || status=$?
 touch "$prefix.active"
 if [ "$status" -ne 0 ] && [ -z "${GLYPHMILL_WINE_QUIET:-}" ]; then
     # A Windows exit code is 32 bits; the shell sees its low byte. An
