@@ -7,7 +7,7 @@ For every job the peers are first run once under /usr/bin/time -v: their
 output is compared with glyphmill's (a peer that differs is listed, not
 timed) and their peak memory recorded. Then glyphmill at each instruction-set
 level (GLYPHMILL_SIMD), cat and the peers with the same output run in one
-hyperfine invocation (--warmup 1 --runs 5, output to /dev/null). Prints one
+hyperfine invocation (--warmup 2 --runs 10, output to /dev/null). Prints one
 Markdown table and the targets met or missed, and draws the MB/s of cat,
 glyphmill per level and the best peer as an SVG bar chart when asked.
 """
@@ -175,7 +175,7 @@ def code_page_table(glyphmill, option, workdir):
 
 
 def hyperfine(commands, json_path):
-    args = ["hyperfine", "--warmup", "1", "--runs", "5", "--style", "none", "--export-json", json_path]
+    args = ["hyperfine", "--warmup", "2", "--runs", "10", "--style", "none", "--export-json", json_path]
     for name, command in commands:
         args += ["-n", name, command]
     subprocess.check_call(args, stdout=subprocess.DEVNULL)

@@ -145,7 +145,7 @@ def make_encoded(glyphmill, outdir, size):
 
 
 def encode(glyphmill, outdir, stem):
-    """The entity-dense files (dense.*) load the decoders the way the issue's
+    """The entity-dense files (dense.*) load the decoders the way the speed
     targets ask: an entity in every 20 bytes, a % in every 7."""
     source = os.path.join(outdir, stem + ".txt")
     for name, option in ((stem + ".html", "-h"), (stem + ".xml", "-x"), (stem + ".uri", "-i")):
