@@ -229,7 +229,7 @@ line'
   [ "$(cat notes/c.html)" = 'x&amp;y' ] || fail "notes/c.html is wrong"
   cmp -s original/c.txt notes/c.txt || fail "notes/c.txt changed"
   cmp -s original/blocked.txt notes/blocked.txt || fail "notes/blocked.txt changed"
-  [ -z "$(find remote -type f)" ] || fail "files were left on the hosts: $(find remote -type f)"
+  [ -z "$(find remote -mindepth 1)" ] || fail "files or folders were left on the hosts: $(find remote -mindepth 1)"
   grep -q "^Error writing .*File too large\.\$" stderr || fail "the failure on the host is not reported"
   [ $status -eq 1 ] || fail "exit status $status, expected 1 (one failed run)"
   echo "$example: files sent, converted, returned and cleaned up; the failure reported"
