@@ -201,7 +201,7 @@ struct Neon : Portable {
             const unsigned lf = Bits(lfLanes);
             const unsigned cr = Bits(crLanes);
             if ((cr | (lf & (lf - 1))) != 0) {
-                ToWindowsSteps(in, out, cr | lf);
+                ToWindowsBlockSteps<kBlock>(in, out, cr | lf);
                 continue;
             }
             const unsigned at = bytescan::LowestBit(lf | 1u << kBlock);
@@ -215,27 +215,6 @@ struct Neon : Portable {
             out[kBlock] = in[kBlock - 1];
             out += kBlock + (lf != 0 ? 1 : 0);
             in += kBlock;
-        }
-    }
-
-private:
-    // One block by steps: the runs between CR and LF bytes are copied a block
-    // at a time. A run copy may read 16 bytes from the last byte of the block on.
-    static void ToWindowsSteps(const unsigned char*& in, unsigned char*& out, unsigned ends)
-    {
-        const unsigned char* const block = in;
-        for (;; ends &= ends - 1) {
-            const unsigned char* const next = block + (ends != 0 ? bytescan::LowestBit(ends) : kBlock);
-            Store(out, Load(in));
-            out += next - in;
-            in = next;
-            if (ends == 0) {
-                return;
-            }
-            if (*in++ == bytescan::kLF) {
-                *out++ = bytescan::kCR;
-                *out++ = bytescan::kLF;
-            }
         }
     }
 };

@@ -117,6 +117,29 @@ struct Portable {
     }
 
     static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*) { return at; }
+
+protected:
+    // -w for the sets with 16-byte blocks: one block by steps, the runs
+    // between its CR and LF bytes (`ends`) copied a block at a time. A run
+    // copy may read kBlock bytes from the last byte of the block on.
+    template <ptrdiff_t kBlock>
+    static void ToWindowsBlockSteps(const unsigned char*& in, unsigned char*& out, unsigned ends)
+    {
+        const unsigned char* const block = in;
+        for (;; ends &= ends - 1) {
+            const unsigned char* const next = block + (ends != 0 ? bytescan::LowestBit(ends) : kBlock);
+            std::memcpy(out, in, kBlock);
+            out += next - in;
+            in = next;
+            if (ends == 0) {
+                return;
+            }
+            if (*in++ == bytescan::kLF) {
+                *out++ = bytescan::kCR;
+                *out++ = bytescan::kLF;
+            }
+        }
+    }
 };
 
 }  // namespace GLYPHMILL_ISA_NS

@@ -140,7 +140,7 @@ struct Sse2 : Portable {
             const unsigned lf = Bits(Equal<kLF>(bytes));
             const unsigned cr = Bits(Equal<kCR>(bytes));
             if ((cr | (lf & (lf - 1))) != 0) {
-                ToWindowsSteps(in, out, cr | lf);
+                ToWindowsBlockSteps<kBlock>(in, out, cr | lf);
                 continue;
             }
             StoreWithCR(out, in, bytes, bytescan::LowestBit(lf | 1u << kBlock));
@@ -160,26 +160,6 @@ private:
         const __m128i after = _mm_andnot_si128(through, _mm_slli_si128(bytes, 1));
         Store(out, _mm_or_si128(_mm_or_si128(_mm_and_si128(before, bytes), insert), after));
         out[kBlock] = in[kBlock - 1];
-    }
-
-    // One block by steps: the runs between CR and LF bytes are copied a block
-    // at a time. A run copy may read 16 bytes from the last byte of the block on.
-    static void ToWindowsSteps(const unsigned char*& in, unsigned char*& out, unsigned ends)
-    {
-        const unsigned char* const block = in;
-        for (;; ends &= ends - 1) {
-            const unsigned char* const next = block + (ends != 0 ? bytescan::LowestBit(ends) : kBlock);
-            Store(out, Load(in));
-            out += next - in;
-            in = next;
-            if (ends == 0) {
-                return;
-            }
-            if (*in++ == bytescan::kLF) {
-                *out++ = bytescan::kCR;
-                *out++ = bytescan::kLF;
-            }
-        }
     }
 };
 
