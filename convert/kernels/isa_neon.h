@@ -131,15 +131,9 @@ struct Neon : Portable {
         });
     }
 
-    // Whole-block stores: cheaper than a branch on a length no predictor knows.
     static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t length)
     {
-        Store(out, Load(in));
-        Store(out + kBlock, Load(in + kBlock));
-        if (length > 2 * kBlock) {
-            Store(out + 2 * kBlock, Load(in + 2 * kBlock));
-            Store(out + 3 * kBlock, Load(in + 3 * kBlock));
-        }
+        CopyRunInBlocks<Neon>(out, in, length);
     }
 
     // Eight bytes at a time, one table shuffle each (vtbl1_u8) and no branch
@@ -201,7 +195,7 @@ struct Neon : Portable {
             const unsigned lf = Bits(lfLanes);
             const unsigned cr = Bits(crLanes);
             if ((cr | (lf & (lf - 1))) != 0) {
-                ToWindowsBlockSteps<kBlock>(in, out, cr | lf);
+                ToWindowsBlockSteps<Neon>(in, out, cr | lf);
                 continue;
             }
             const unsigned at = bytescan::LowestBit(lf | 1u << kBlock);

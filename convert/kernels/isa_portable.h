@@ -119,16 +119,33 @@ struct Portable {
     static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*) { return at; }
 
 protected:
+    // CopyRun for the sets with 16-byte blocks (Set::Load, Set::Store): two
+    // blocks, and two more only for a longer run (most runs between special
+    // bytes are short), each a whole-block copy rather than one sized to the
+    // run.
+    template <typename Set>
+    static void CopyRunInBlocks(unsigned char* out, const unsigned char* in, ptrdiff_t length)
+    {
+        constexpr ptrdiff_t kBlock = Set::kBlock;
+        Set::Store(out, Set::Load(in));
+        Set::Store(out + kBlock, Set::Load(in + kBlock));
+        if (length > 2 * kBlock) {
+            Set::Store(out + 2 * kBlock, Set::Load(in + 2 * kBlock));
+            Set::Store(out + 3 * kBlock, Set::Load(in + 3 * kBlock));
+        }
+    }
+
     // -w for the sets with 16-byte blocks: one block by steps, the runs
     // between its CR and LF bytes (`ends`) copied a block at a time. A run
     // copy may read kBlock bytes from the last byte of the block on.
-    template <ptrdiff_t kBlock>
+    template <typename Set>
     static void ToWindowsBlockSteps(const unsigned char*& in, unsigned char*& out, unsigned ends)
     {
+        constexpr ptrdiff_t kBlock = Set::kBlock;
         const unsigned char* const block = in;
         for (;; ends &= ends - 1) {
             const unsigned char* const next = block + (ends != 0 ? bytescan::LowestBit(ends) : kBlock);
-            std::memcpy(out, in, kBlock);
+            Set::Store(out, Set::Load(in));
             out += next - in;
             in = next;
             if (ends == 0) {

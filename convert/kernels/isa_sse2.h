@@ -85,15 +85,9 @@ struct Sse2 : Portable {
         return Chunk(in, [](__m128i block) { return Bits(InRange<kFirst, kLast>(block)); });
     }
 
-    // Whole-block stores: cheaper than a branch on a length no predictor knows.
     static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t length)
     {
-        Store(out, Load(in));
-        Store(out + kBlock, Load(in + kBlock));
-        if (length > 2 * kBlock) {
-            Store(out + 2 * kBlock, Load(in + 2 * kBlock));
-            Store(out + 3 * kBlock, Load(in + 3 * kBlock));
-        }
+        CopyRunInBlocks<Sse2>(out, in, length);
     }
 
     // The lanes before `lane`, for lane 0 to 17.
@@ -140,7 +134,7 @@ struct Sse2 : Portable {
             const unsigned lf = Bits(Equal<kLF>(bytes));
             const unsigned cr = Bits(Equal<kCR>(bytes));
             if ((cr | (lf & (lf - 1))) != 0) {
-                ToWindowsBlockSteps<kBlock>(in, out, cr | lf);
+                ToWindowsBlockSteps<Sse2>(in, out, cr | lf);
                 continue;
             }
             StoreWithCR(out, in, bytes, bytescan::LowestBit(lf | 1u << kBlock));
