@@ -131,6 +131,45 @@ struct Neon : Portable {
         });
     }
 
+    // -i-: whole chunks while the two bytes after a chunk can be read and the
+    // output has room for a full chunk, as the AVX-512 path does it: the
+    // escapes of a chunk are found at once (a digit is never a '%', so they
+    // never overlap), their bytes put in place of the '%', and the chunk
+    // compacted without the digits, eight bytes per table shuffle. The digits
+    // of an escape at the end of a chunk are dropped from the front of the
+    // next one; the cursor ends past the last escape's digits.
+    static void UriDecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                                const unsigned char* limit)
+    {
+        uint64_t carried = 0;  // lanes of this chunk that are digits of the last one's escape
+        while (end - in >= kChunk + 2 && limit - out >= kChunk) {
+            const uint64_t percents = Equal64<'%'>(in);
+            if (percents == 0 && carried == 0) {
+                vst1q_u8_x4(out, vld1q_u8_x4(in));
+                out += kChunk;
+                in += kChunk;
+                continue;
+            }
+            alignas(16) unsigned char merged[kChunk];
+            uint8x16_t escapeLanes[4];
+            for (int block = 0; block < 4; ++block) {
+                const unsigned char* const at = in + block * kBlock;
+                uint8x16_t high;
+                uint8x16_t low;
+                const uint8x16_t digits = vandq_u8(HexDigits(Load(at + 1), high), HexDigits(Load(at + 2), low));
+                escapeLanes[block] = vandq_u8(Equal<'%'>(Load(at)), digits);
+                const uint8x16_t decoded = vorrq_u8(vshlq_n_u8(high, 4), low);
+                Store(merged + block * kBlock, vbslq_u8(escapeLanes[block], decoded, Load(at)));
+            }
+            const uint64_t escapes = Bits64(escapeLanes[0], escapeLanes[1], escapeLanes[2], escapeLanes[3]);
+            out = Compact64(out, merged, escapes << 1 | escapes << 2 | carried);
+            in += kChunk;
+            // Two digits past an escape in the last lane, one past one in the lane before.
+            carried = escapes >> 62 | escapes >> 63;
+        }
+        in += carried == 0 ? 0 : 64 - __builtin_clzll(carried);
+    }
+
     static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t length)
     {
         CopyRunInBlocks<Neon>(out, in, length);
@@ -210,6 +249,19 @@ struct Neon : Portable {
             out += kBlock + (lf != 0 ? 1 : 0);
             in += kBlock;
         }
+    }
+
+private:
+    // The lanes holding a hex digit (either case), and in `values` each such
+    // lane's value.
+    static uint8x16_t HexDigits(uint8x16_t bytes, uint8x16_t& values)
+    {
+        const uint8x16_t decimal = vsubq_u8(bytes, vdupq_n_u8('0'));
+        const uint8x16_t letter = vsubq_u8(vorrq_u8(bytes, vdupq_n_u8(0x20)), vdupq_n_u8('a'));
+        const uint8x16_t isDecimal = vcleq_u8(decimal, vdupq_n_u8(9));
+        const uint8x16_t isLetter = vcleq_u8(letter, vdupq_n_u8(5));
+        values = vbslq_u8(isDecimal, decimal, vaddq_u8(letter, vdupq_n_u8(10)));
+        return vorrq_u8(isDecimal, isLetter);
     }
 };
 
