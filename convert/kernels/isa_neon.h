@@ -37,6 +37,36 @@ constexpr DropRows BuildDropRows()
 
 inline constexpr DropRows kDropRows = BuildDropRows();
 
+// Row m holds what eight bytes become when those whose bit is set in m are
+// escaped, as indices into [the eight bytes, their high hex digits, their low
+// hex digits, '%']: i, or 24, 8 + i, 16 + i; m_length[m] is its length.
+// Lanes past it are left over (index 0).
+struct EscapeRows {
+    unsigned char m_rows[256][32] = {};
+    unsigned char m_length[256] = {};
+};
+
+constexpr EscapeRows BuildEscapeRows()
+{
+    EscapeRows rows;
+    for (int mask = 0; mask < 256; ++mask) {
+        int length = 0;
+        for (int lane = 0; lane < 8; ++lane) {
+            if (((mask >> lane) & 1) == 0) {
+                rows.m_rows[mask][length++] = static_cast<unsigned char>(lane);
+                continue;
+            }
+            rows.m_rows[mask][length++] = 24;
+            rows.m_rows[mask][length++] = static_cast<unsigned char>(8 + lane);
+            rows.m_rows[mask][length++] = static_cast<unsigned char>(16 + lane);
+        }
+        rows.m_length[mask] = static_cast<unsigned char>(length);
+    }
+    return rows;
+}
+
+inline constexpr EscapeRows kEscapeRows = BuildEscapeRows();
+
 // 16-byte blocks; no movemask, so a chunk's bits come from four compares
 // weighted by lane and summed pairwise.
 struct Neon : Portable {
@@ -129,6 +159,41 @@ struct Neon : Portable {
             }
             return vtstq_u8(found, found);
         });
+    }
+
+    // -i: whole chunks while the output has room for every byte escaped and
+    // the last group's full stores. A chunk with a byte to escape goes eight
+    // bytes at a time, each group one lookup of its row of kEscapeRows and
+    // two table shuffles from its bytes, their hex digits and '%', with no
+    // branch on which bytes are escaped.
+    template <typename ReservedBits, typename EscapeStep>
+    static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep)
+    {
+        static constexpr unsigned char kLowerHex[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                                        '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
+        const uint8x16_t digits = vld1q_u8(kLowerHex);
+        const uint8x8_t percents = vdup_n_u8('%');
+        while (end - in >= kChunk && limit - out >= 4 * kChunk) {
+            const uint64_t reserved = reservedBits(in);
+            if (reserved == 0) {
+                vst1q_u8_x4(out, vld1q_u8_x4(in));
+                out += kChunk;
+                in += kChunk;
+                continue;
+            }
+            for (int group = 0; group < kChunk / 8; ++group) {
+                const uint8x8_t bytes = vld1_u8(in + 8 * group);
+                const uint8x8_t high = vqtbl1_u8(digits, vshr_n_u8(bytes, 4));
+                const uint8x8_t low = vqtbl1_u8(digits, vand_u8(bytes, vdup_n_u8(0x0F)));
+                const uint8x16x2_t sources = {vcombine_u8(bytes, high), vcombine_u8(low, percents)};
+                const unsigned mask = static_cast<unsigned>(reserved >> (8 * group)) & 0xFF;
+                Store(out, vqtbl2q_u8(sources, Load(kEscapeRows.m_rows[mask])));
+                Store(out + kBlock, vqtbl2q_u8(sources, Load(kEscapeRows.m_rows[mask] + kBlock)));
+                out += kEscapeRows.m_length[mask];
+            }
+            in += kChunk;
+        }
     }
 
     // -i-: whole chunks while the two bytes after a chunk can be read and the
