@@ -19,6 +19,12 @@ struct Chunk {
     bool operator==(const Chunk& other) const { return consumed == other.consumed && output == other.output; }
 };
 
+// So that a failed comparison shows the bytes, not the object's memory.
+inline void PrintTo(const Chunk& chunk, std::ostream* out)
+{
+    *out << "{consumed " << chunk.consumed << ", output " << ::testing::PrintToString(chunk.output) << "}";
+}
+
 // The smallest capacity at which a step can start below the output limit.
 constexpr uint32_t kSmallestCapacity = CONVERT_HEADROOM + 1;
 // The longest piece of a line the reader hands the converters.
