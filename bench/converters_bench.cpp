@@ -169,6 +169,13 @@ void BM_UriEncodePlain(benchmark::State& state)
     static const std::string text = benchtext::Repeat("Unreserved-letters_and.digits0123456789~*'()!");
     RunConverter(state, UriEncode, text);
 }
+// One byte in 67 to escape: most chunks have one or none.
+void BM_UriEncodeSparse(benchmark::State& state)
+{
+    static const std::string text =
+        benchtext::Repeat("the-quick_brown.fox~jumps-over_the.lazy~dog-0123456789abcdefghijk/");
+    RunConverter(state, UriEncode, text);
+}
 void BM_UriEncodeLatin1(benchmark::State& state)
 {
     RunConverter(state, UriEncode, Latin1());
@@ -253,6 +260,7 @@ BENCHMARK(BM_DecodeHtmlEveryByte);
 BENCHMARK(BM_DecodeXmlLatin1);
 BENCHMARK(BM_DecodeXmlDense);
 BENCHMARK(BM_UriEncodePlain);
+BENCHMARK(BM_UriEncodeSparse);
 BENCHMARK(BM_UriEncodeLatin1);
 BENCHMARK(BM_UriEncodeEveryByte);
 BENCHMARK(BM_UriDecodePlain);

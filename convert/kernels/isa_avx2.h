@@ -55,25 +55,23 @@ struct Avx2 : Sse2 {
     }
 
     // -i: whole chunks while the output has room for every byte escaped and
-    // the last group's full stores. A chunk with a byte to escape goes eight
-    // bytes at a time, each group one row of kEscapeRows and two byte
-    // shuffles from its bytes with their high digits and from their low
-    // digits with '%', with no branch on which bytes are escaped.
+    // the last group's full stores. A chunk with few bytes to escape is copied
+    // in runs between steps (EscapeFew); one with more goes eight bytes at a
+    // time, each group one row of kEscapeRows and two byte shuffles from its
+    // bytes with their high digits and from their low digits with '%', with
+    // no branch on which bytes are escaped.
     template <typename ReservedBits, typename EscapeStep>
     static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep)
+                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
     {
         const __m128i digits =
             _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
         const __m128i nibble = _mm_set1_epi8(0x0F);
         const __m128i percents = _mm_set1_epi8('%');
-        while (end - in >= kChunk && limit - out >= 4 * kChunk) {
+        while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
             const uint64_t reserved = reservedBits(in);
-            if (reserved == 0) {
-                Store256(out, Load256(in));
-                Store256(out + 32, Load256(in + 32));
-                out += kChunk;
-                in += kChunk;
+            if (__builtin_popcountll(reserved) <= kFewEscapes) {
+                EscapeFew<Avx2>(in, out, reserved, step);
                 continue;
             }
             for (int group = 0; group < kChunk / 8; ++group) {

@@ -86,21 +86,10 @@ struct Avx512 : Avx2 {
     static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                                 const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
     {
-        constexpr int kFewEscapes = 2;
         while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
             const uint64_t reserved = reservedBits(in);
             if (__builtin_popcountll(reserved) <= kFewEscapes) {
-                const unsigned char* const chunk = in;
-                for (uint64_t left = reserved; left != 0; left &= left - 1) {
-                    const unsigned char* const next = chunk + bytescan::LowestBit64(left);
-                    CopyRun(out, in, next - in);
-                    out += next - in;
-                    in = next;
-                    step(in, out);
-                }
-                CopyRun(out, in, chunk + kChunk - in);
-                out += chunk + kChunk - in;
-                in = chunk + kChunk;
+                EscapeFew<Avx512>(in, out, reserved, step);
                 continue;
             }
             for (unsigned block = 0; block + kEscapeBlock <= kChunk; block += kEscapeBlock) {

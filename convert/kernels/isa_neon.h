@@ -108,24 +108,23 @@ struct Neon : Portable {
     }
 
     // -i: whole chunks while the output has room for every byte escaped and
-    // the last group's full stores. A chunk with a byte to escape goes eight
-    // bytes at a time, each group one lookup of its row of kEscapeRows and
-    // two table shuffles from its bytes, their hex digits and '%', with no
-    // branch on which bytes are escaped.
+    // the last group's full stores. A chunk with few bytes to escape is copied
+    // in runs between steps (EscapeFew); one with more goes eight bytes at a
+    // time, each group one lookup of its row of kEscapeRows and two table
+    // shuffles from its bytes, their hex digits and '%', with no branch on
+    // which bytes are escaped.
     template <typename ReservedBits, typename EscapeStep>
     static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep)
+                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
     {
         static constexpr unsigned char kLowerHex[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                                         '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
         const uint8x16_t digits = vld1q_u8(kLowerHex);
         const uint8x8_t percents = vdup_n_u8('%');
-        while (end - in >= kChunk && limit - out >= 4 * kChunk) {
+        while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
             const uint64_t reserved = reservedBits(in);
-            if (reserved == 0) {
-                vst1q_u8_x4(out, vld1q_u8_x4(in));
-                out += kChunk;
-                in += kChunk;
+            if (__builtin_popcountll(reserved) <= kFewEscapes) {
+                EscapeFew<Neon>(in, out, reserved, step);
                 continue;
             }
             for (int group = 0; group < kChunk / 8; ++group) {

@@ -119,6 +119,29 @@ struct Portable {
     static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*) { return at; }
 
 protected:
+    // -i's chunk paths, for a chunk with at most kFewEscapes bytes to escape
+    // (`reserved`): the runs between them copied whole and a step at each,
+    // which costs less there than converting the whole chunk. Set::CopyRun
+    // may read a chunk from the chunk's last byte on.
+    static constexpr int kFewEscapes = 2;
+
+    template <typename Set, typename EscapeStep>
+    GLYPHMILL_INLINE static void EscapeFew(const unsigned char*& in, unsigned char*& out, uint64_t reserved,
+                                           EscapeStep step)
+    {
+        const unsigned char* const chunk = in;
+        for (uint64_t left = reserved; left != 0; left &= left - 1) {
+            const unsigned char* const next = chunk + bytescan::LowestBit64(left);
+            Set::CopyRun(out, in, next - in);
+            out += next - in;
+            in = next;
+            step(in, out);
+        }
+        Set::CopyRun(out, in, chunk + kChunk - in);
+        out += chunk + kChunk - in;
+        in = chunk + kChunk;
+    }
+
     // CopyRun for the sets with 16-byte blocks (Set::Load, Set::Store): two
     // blocks, and two more only for a longer run (most runs between special
     // bytes are short), each a whole-block copy rather than one sized to the
