@@ -54,98 +54,70 @@ struct Avx2 : Sse2 {
         }
     }
 
-    // -i: whole chunks while the output has room for every byte escaped and
-    // the last group's full stores. A chunk with few bytes to escape is copied
-    // in runs between steps (EscapeFew); one with more goes eight bytes at a
-    // time, each group one row of kEscapeRows and two byte shuffles from its
-    // bytes with their high digits and from their low digits with '%', with
-    // no branch on which bytes are escaped.
+    // -i and -i- by whole chunks, as Avx512 does them, with pshufb: eight
+    // bytes per shuffle and a row of shuffle_rows.h, no branch on the bytes.
     template <typename ReservedBits, typename EscapeStep>
     static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                                 const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
     {
-        const __m128i digits =
-            _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
-        const __m128i nibble = _mm_set1_epi8(0x0F);
-        const __m128i percents = _mm_set1_epi8('%');
-        while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
-            const uint64_t reserved = reservedBits(in);
-            if (__builtin_popcountll(reserved) <= kFewEscapes) {
-                EscapeFew<Avx2>(in, out, reserved, step);
-                continue;
-            }
-            for (int group = 0; group < kChunk / 8; ++group) {
-                const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 8 * group));
-                const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
-                const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
-                const unsigned mask = static_cast<unsigned>(reserved >> (8 * group)) & 0xFF;
-                const unsigned char* const row = kEscapeRows.m_rows[mask];
-                StoreShuffled(out, _mm_unpacklo_epi64(bytes, high), _mm_unpacklo_epi64(low, percents), Load(row));
-                StoreShuffled(out + kBlock, _mm_unpacklo_epi64(bytes, high), _mm_unpacklo_epi64(low, percents),
-                              Load(row + kBlock));
-                out += kEscapeRows.m_length[mask];
-            }
-            in += kChunk;
-        }
+        EscapeChunksByGroups<Avx2>(in, end, out, limit, reservedBits, step);
     }
 
-    // -i-: whole chunks while the two bytes after a chunk can be read and the
-    // output has room for a full chunk, as Avx512 does it: the escapes of a
-    // chunk are found at once (a digit is never a '%', so they never
-    // overlap), their bytes put in place of the '%', and the chunk compacted
-    // without the digits eight bytes per shuffle. The digits of an escape at
-    // the end of a chunk are dropped from the front of the next one; the
-    // cursor ends past the last escape's digits.
     static void UriDecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                                 const unsigned char* limit)
     {
-        uint64_t carried = 0;  // lanes of this chunk that are digits of the last one's escape
-        while (end - in >= kChunk + 2 && limit - out >= kChunk) {
-            if (Equal64<'%'>(in) == 0 && carried == 0) {
-                Store256(out, Load256(in));
-                Store256(out + 32, Load256(in + 32));
-                out += kChunk;
-                in += kChunk;
-                continue;
-            }
-            alignas(32) unsigned char merged[kChunk];
-            uint64_t escapes = 0;
-            for (int half = 0; half < 2; ++half) {
-                const unsigned char* const at = in + 32 * half;
-                __m256i high;
-                __m256i low;
-                const __m256i digits =
-                    _mm256_and_si256(HexDigits(Load256(at + 1), high), HexDigits(Load256(at + 2), low));
-                const __m256i bytes = Load256(at);
-                const __m256i escapeLanes = _mm256_and_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('%')), digits);
-                // Shifted as 16-bit lanes, so only the digit's own four bits may stay.
-                const __m256i highNibbles = _mm256_slli_epi16(_mm256_and_si256(high, _mm256_set1_epi8(0x0F)), 4);
-                const __m256i decoded = _mm256_or_si256(highNibbles, low);
-                Store256(merged + 32 * half, _mm256_blendv_epi8(bytes, decoded, escapeLanes));
-                escapes |= Bits256(escapeLanes) << (32 * half);
-            }
-            out = CompactByRows(out, merged, escapes << 1 | escapes << 2 | carried);
-            in += kChunk;
-            // Two digits past an escape in the last lane, one past one in the lane before.
-            carried = escapes >> 62 | escapes >> 63;
-        }
-        in += carried == 0 ? 0 : 64 - __builtin_clzll(carried);
+        DecodeChunksInPlace<Avx2>(in, end, out, limit);
     }
 
-private:
-    // The 16 bytes that `indices` (0 to 24) pick from [first, second]: a
-    // shuffle reads one register, so each side's lanes are zeroed in the
-    // other's shuffle (an index with its top bit set gives 0).
-    static void StoreShuffled(unsigned char* out, __m128i first, __m128i second, __m128i indices)
+    // The pieces of Portable's URI chunk loops.
+
+    // Eight bytes, those in `mask` escaped: two shuffles per 16 bytes out, one
+    // from the bytes with their high digits, one from their low digits with
+    // '%' (a shuffle reads one register, and an index with its top bit set
+    // gives 0, so each side's lanes are zeroed in the other's shuffle).
+    GLYPHMILL_INLINE static unsigned char* EscapeGroup(const unsigned char* in, unsigned char* out, unsigned mask)
     {
-        const __m128i fromFirst = _mm_or_si128(indices, _mm_cmpgt_epi8(indices, _mm_set1_epi8(15)));
-        const __m128i fromSecond = _mm_sub_epi8(indices, _mm_set1_epi8(16));
-        Store(out, _mm_or_si128(_mm_shuffle_epi8(first, fromFirst), _mm_shuffle_epi8(second, fromSecond)));
+        const __m128i digits =
+            _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+        const __m128i nibble = _mm_set1_epi8(0x0F);
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+        const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
+        const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
+        const __m128i first = _mm_unpacklo_epi64(bytes, high);
+        const __m128i second = _mm_unpacklo_epi64(low, _mm_set1_epi8('%'));
+        for (int half = 0; half < 2; ++half) {
+            const __m128i indices = Load(kEscapeRows.m_rows[mask] + kBlock * half);
+            const __m128i fromFirst = _mm_or_si128(indices, _mm_cmpgt_epi8(indices, _mm_set1_epi8(15)));
+            const __m128i fromSecond = _mm_sub_epi8(indices, _mm_set1_epi8(16));
+            Store(out + kBlock * half,
+                  _mm_or_si128(_mm_shuffle_epi8(first, fromFirst), _mm_shuffle_epi8(second, fromSecond)));
+        }
+        return out + kEscapeRows.m_length[mask];
+    }
+
+    // The chunk at `in` into `merged` with each escape's byte in place of its
+    // '%'; returns the escapes' lanes.
+    GLYPHMILL_INLINE static uint64_t DecodeEscapes(const unsigned char* in, unsigned char* merged)
+    {
+        uint64_t escapes = 0;
+        for (int half = 0; half < 2; ++half) {
+            const unsigned char* const at = in + 32 * half;
+            __m256i high;
+            __m256i low;
+            const __m256i digits = _mm256_and_si256(HexDigits(Load256(at + 1), high), HexDigits(Load256(at + 2), low));
+            const __m256i bytes = Load256(at);
+            const __m256i escapeLanes = _mm256_and_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('%')), digits);
+            // Shifted as 16-bit lanes, so only the digit's own four bits may stay.
+            const __m256i highNibbles = _mm256_slli_epi16(_mm256_and_si256(high, _mm256_set1_epi8(0x0F)), 4);
+            Store256(merged + 32 * half, _mm256_blendv_epi8(bytes, _mm256_or_si256(highNibbles, low), escapeLanes));
+            escapes |= Bits256(escapeLanes) << (32 * half);
+        }
+        return escapes;
     }
 
     // Compact64 without a branch on the bytes: eight at a time, one shuffle
     // by the row of kDropRows for their bits in `drop`.
-    static unsigned char* CompactByRows(unsigned char* out, const unsigned char* in, uint64_t drop)
+    GLYPHMILL_INLINE static unsigned char* CompactDecoded(unsigned char* out, const unsigned char* in, uint64_t drop)
     {
         for (int group = 0; group < kChunk / 8; ++group) {
             const unsigned mask = static_cast<unsigned>(drop >> (8 * group)) & 0xFF;
@@ -157,6 +129,7 @@ private:
         return out;
     }
 
+private:
     // The lanes holding a hex digit (either case), and in `values` each such
     // lane's value.
     static __m256i HexDigits(__m256i bytes, __m256i& values)

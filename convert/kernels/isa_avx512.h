@@ -89,7 +89,7 @@ struct Avx512 : Avx2 {
         while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
             const uint64_t reserved = reservedBits(in);
             if (__builtin_popcountll(reserved) <= kFewEscapes) {
-                EscapeFew<Avx512>(in, out, reserved, step);
+                RunsAndSteps<Avx512>(in, out, reserved, step);
                 continue;
             }
             for (unsigned block = 0; block + kEscapeBlock <= kChunk; block += kEscapeBlock) {

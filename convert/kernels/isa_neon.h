@@ -107,77 +107,60 @@ struct Neon : Portable {
         });
     }
 
-    // -i: whole chunks while the output has room for every byte escaped and
-    // the last group's full stores. A chunk with few bytes to escape is copied
-    // in runs between steps (EscapeFew); one with more goes eight bytes at a
-    // time, each group one lookup of its row of kEscapeRows and two table
-    // shuffles from its bytes, their hex digits and '%', with no branch on
-    // which bytes are escaped.
+    // -i and -i- by whole chunks, as Avx512 does them, with table shuffles:
+    // eight bytes per shuffle and a row of shuffle_rows.h, no branch on the
+    // bytes.
     template <typename ReservedBits, typename EscapeStep>
     static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                                 const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
     {
-        static constexpr unsigned char kLowerHex[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                                        '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
-        const uint8x16_t digits = vld1q_u8(kLowerHex);
-        const uint8x8_t percents = vdup_n_u8('%');
-        while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
-            const uint64_t reserved = reservedBits(in);
-            if (__builtin_popcountll(reserved) <= kFewEscapes) {
-                EscapeFew<Neon>(in, out, reserved, step);
-                continue;
-            }
-            for (int group = 0; group < kChunk / 8; ++group) {
-                const uint8x8_t bytes = vld1_u8(in + 8 * group);
-                const uint8x8_t high = vqtbl1_u8(digits, vshr_n_u8(bytes, 4));
-                const uint8x8_t low = vqtbl1_u8(digits, vand_u8(bytes, vdup_n_u8(0x0F)));
-                const uint8x16x2_t sources = {vcombine_u8(bytes, high), vcombine_u8(low, percents)};
-                const unsigned mask = static_cast<unsigned>(reserved >> (8 * group)) & 0xFF;
-                Store(out, vqtbl2q_u8(sources, Load(kEscapeRows.m_rows[mask])));
-                Store(out + kBlock, vqtbl2q_u8(sources, Load(kEscapeRows.m_rows[mask] + kBlock)));
-                out += kEscapeRows.m_length[mask];
-            }
-            in += kChunk;
-        }
+        EscapeChunksByGroups<Neon>(in, end, out, limit, reservedBits, step);
     }
 
-    // -i-: whole chunks while the two bytes after a chunk can be read and the
-    // output has room for a full chunk, as the AVX-512 path does it: the
-    // escapes of a chunk are found at once (a digit is never a '%', so they
-    // never overlap), their bytes put in place of the '%', and the chunk
-    // compacted without the digits, eight bytes per table shuffle. The digits
-    // of an escape at the end of a chunk are dropped from the front of the
-    // next one; the cursor ends past the last escape's digits.
     static void UriDecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                                 const unsigned char* limit)
     {
-        uint64_t carried = 0;  // lanes of this chunk that are digits of the last one's escape
-        while (end - in >= kChunk + 2 && limit - out >= kChunk) {
-            const uint64_t percents = Equal64<'%'>(in);
-            if (percents == 0 && carried == 0) {
-                vst1q_u8_x4(out, vld1q_u8_x4(in));
-                out += kChunk;
-                in += kChunk;
-                continue;
-            }
-            alignas(16) unsigned char merged[kChunk];
-            uint8x16_t escapeLanes[4];
-            for (int block = 0; block < 4; ++block) {
-                const unsigned char* const at = in + block * kBlock;
-                uint8x16_t high;
-                uint8x16_t low;
-                const uint8x16_t digits = vandq_u8(HexDigits(Load(at + 1), high), HexDigits(Load(at + 2), low));
-                escapeLanes[block] = vandq_u8(Equal<'%'>(Load(at)), digits);
-                const uint8x16_t decoded = vorrq_u8(vshlq_n_u8(high, 4), low);
-                Store(merged + block * kBlock, vbslq_u8(escapeLanes[block], decoded, Load(at)));
-            }
-            const uint64_t escapes = Bits64(escapeLanes[0], escapeLanes[1], escapeLanes[2], escapeLanes[3]);
-            out = Compact64(out, merged, escapes << 1 | escapes << 2 | carried);
-            in += kChunk;
-            // Two digits past an escape in the last lane, one past one in the lane before.
-            carried = escapes >> 62 | escapes >> 63;
+        DecodeChunksInPlace<Neon>(in, end, out, limit);
+    }
+
+    // The pieces of Portable's URI chunk loops.
+
+    // Eight bytes, those in `mask` escaped: two table shuffles from the
+    // bytes, their hex digits and '%'.
+    GLYPHMILL_INLINE static unsigned char* EscapeGroup(const unsigned char* in, unsigned char* out, unsigned mask)
+    {
+        static constexpr unsigned char kLowerHex[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                                        '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
+        const uint8x16_t digits = vld1q_u8(kLowerHex);
+        const uint8x8_t bytes = vld1_u8(in);
+        const uint8x8_t high = vqtbl1_u8(digits, vshr_n_u8(bytes, 4));
+        const uint8x8_t low = vqtbl1_u8(digits, vand_u8(bytes, vdup_n_u8(0x0F)));
+        const uint8x16x2_t sources = {vcombine_u8(bytes, high), vcombine_u8(low, vdup_n_u8('%'))};
+        Store(out, vqtbl2q_u8(sources, Load(kEscapeRows.m_rows[mask])));
+        Store(out + kBlock, vqtbl2q_u8(sources, Load(kEscapeRows.m_rows[mask] + kBlock)));
+        return out + kEscapeRows.m_length[mask];
+    }
+
+    // The chunk at `in` into `merged` with each escape's byte in place of its
+    // '%'; returns the escapes' lanes.
+    GLYPHMILL_INLINE static uint64_t DecodeEscapes(const unsigned char* in, unsigned char* merged)
+    {
+        uint8x16_t escapeLanes[4];
+        for (int block = 0; block < 4; ++block) {
+            const unsigned char* const at = in + block * kBlock;
+            uint8x16_t high;
+            uint8x16_t low;
+            const uint8x16_t digits = vandq_u8(HexDigits(Load(at + 1), high), HexDigits(Load(at + 2), low));
+            escapeLanes[block] = vandq_u8(Equal<'%'>(Load(at)), digits);
+            const uint8x16_t decoded = vorrq_u8(vshlq_n_u8(high, 4), low);
+            Store(merged + block * kBlock, vbslq_u8(escapeLanes[block], decoded, Load(at)));
         }
-        in += carried == 0 ? 0 : 64 - __builtin_clzll(carried);
+        return Bits64(escapeLanes[0], escapeLanes[1], escapeLanes[2], escapeLanes[3]);
+    }
+
+    static unsigned char* CompactDecoded(unsigned char* out, const unsigned char* in, uint64_t drop)
+    {
+        return Compact64(out, in, drop);
     }
 
     static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t length)

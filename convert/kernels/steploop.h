@@ -35,17 +35,7 @@ uint32_t Encode(const unsigned char** cursor, unsigned char* output, uint32_t* r
     // of the chunk on. The runs between the special bytes are copied a block
     // at a time, the special bytes are steps.
     while (end - in >= 2 * kChunk && limit - out >= kChunk * static_cast<ptrdiff_t>(kMaxStep + 2)) {
-        const unsigned char* const chunk = in;
-        for (uint64_t special = specialBits(chunk); special != 0; special &= special - 1) {
-            const unsigned char* const next = chunk + bytescan::LowestBit64(special);
-            V::CopyRun(out, in, next - in);
-            out += next - in;
-            in = next;
-            step(in, out);
-        }
-        V::CopyRun(out, in, chunk + kChunk - in);
-        out += chunk + kChunk - in;
-        in = chunk + kChunk;
+        V::template RunsAndSteps<V>(in, out, specialBits(in), step);
     }
     // The last bytes step by step, each step started below the limit.
     while (in < end && out < limit) {
