@@ -188,6 +188,9 @@ sshlogin)
   fi
   # ssh to this machine, with its home in remote/: options dropped, the host
   # and a "--" skipped, the words joined and run by the shell, as ssh does.
+  # SHELL is set as sshd sets it (the login shell): GNU parallel's remote
+  # wrapper runs the job with $SHELL, and without it runs nothing and still
+  # exits 0 (as under a CI runner that starts jobs with no SHELL).
   mkdir remote
   cat > bin/fake-ssh <<EOF
 #!/bin/sh
@@ -201,7 +204,7 @@ done
 shift
 [ "\${1-}" != -- ] || shift
 echo "\$*" >> '$work/ssh.log'
-cd '$work/remote' && HOME='$work/remote' exec sh -c "\$*"
+cd '$work/remote' && HOME='$work/remote' SHELL=/bin/sh exec sh -c "\$*"
 EOF
   chmod +x bin/fake-ssh
   echo "the hosts are this machine, reached through a stand-in for ssh (bin/fake-ssh)"
