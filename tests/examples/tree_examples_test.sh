@@ -106,6 +106,14 @@ EOF
 
 cd "$work"
 
+# A home of the test's own: GNU parallel keeps its state and reads its
+# configuration there (and warns when HOME is unset), so neither the user's
+# ~/.parallel nor a runner without HOME changes what the commands do.
+mkdir home
+HOME=$work/home
+export HOME
+unset PARALLEL
+
 # big.log for the huge-file commands: every byte but Ctrl-Z and LF on one
 # line, the entities (known, unknown, numeric, upper case, cut short), escapes
 # (valid, malformed, double), CR LF, lone CRs, NUL, an empty line, a line of
