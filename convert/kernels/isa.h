@@ -32,8 +32,12 @@
 //     ToWindowsBlocks(in, end, out, limit)                   -w
 //     UriEncodeChunks(in, end, out, limit, reservedBits, step) -i
 //     UriDecodeChunks(in, end, out, limit)                   -i-
-//     EntityEncodeChunks(in, end, out, limit, lengths, texts) -x
+//     EntityEncodeChunks(in, end, out, limit, extra, texts)   -x (extra: each
+//                              byte's text length less one)
 //     MapHighBytes(table, at, end) -> at                     the byte map
+//   Loops, written once in Portable over the set
+//     RunsAndSteps<Set>(in, out, special, step)  a chunk's runs copied, a step
+//                              at each byte of `special`
 //
 // A new set is a header with its struct, included below, and a
 // kernels_<level>.cpp (see docs/ARCHITECTURE.md, "Adding a level").

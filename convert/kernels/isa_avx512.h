@@ -1,8 +1,9 @@
 #pragma once
 
 // The AVX-512 set (BW, VL, VBMI, VBMI2): 64-byte registers with byte masks,
-// byte compress and two-register permutes, which let -w, the URI converters
-// and the byte map convert whole blocks without a step. Internal to the
+// byte compress and two-register permutes, which let -w, -x, the URI
+// converters and the byte map convert whole blocks without a step, and a
+// chunk be looked up in a 256-entry table. Internal to the
 // converters library.
 
 #include "convert/kernels/isa_avx2.h"
