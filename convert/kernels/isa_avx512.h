@@ -142,13 +142,11 @@ struct Avx512 : Avx2 {
     // byte and one more run copy, as the steps' own loop. The extra length of
     // every byte's text (its length less one, at least 2; 0 for a byte without
     // one) is looked up for the whole chunk at once by two permutes, which
-    // also find the bytes to encode, and kept as three bit planes, so that
-    // where each run and each text goes comes from the chunk's start and a few
-    // counts, not from the step before. `extra` has 256 entries, `encoded` the
-    // texts padded to 8 bytes. Faster than the steps on text with few bytes to
-    // encode (-x, corpus 1 in 70: user time -10%, micro-benchmark +11-20%),
-    // slower where most chunks have several (-h on Latin-1 text: -8% in the
-    // micro-benchmark, +20% user time end to end), so -h keeps the steps.
+    // also find the bytes to encode; where each run and each text goes is the
+    // chunk's start plus the extra lengths of the texts before it. `extra` has
+    // 256 entries, `encoded` the texts padded to 8 bytes. Faster than the
+    // steps on XML text, slower on Latin-1 text, where most chunks have
+    // several texts, so -h keeps the steps (docs/BENCHMARKS.md).
     static void EntityEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                                    const unsigned char* limit, const unsigned char* extra, const char (*encoded)[8])
     {
@@ -168,24 +166,23 @@ struct Avx512 : Avx2 {
                 out += kChunk;
                 continue;
             }
-            const uint64_t one = _mm512_test_epi8_mask(extras, _mm512_set1_epi8(1));
-            const uint64_t two = _mm512_test_epi8_mask(extras, _mm512_set1_epi8(2));
-            const uint64_t four = _mm512_test_epi8_mask(extras, _mm512_set1_epi8(4));
-            unsigned from = 0;  // the first byte of the chunk not yet written
+            // Each text's extra length read back from the chunk's lookup: one
+            // load and one add a text, where counting the extra lengths before
+            // each text in bit planes took six instructions.
+            alignas(64) unsigned char extraOf[kChunk];
+            _mm512_store_si512(extraOf, extras);
+            unsigned from = 0;   // the first byte of the chunk not yet written
+            unsigned shift = 0;  // the extra bytes written for the chunk so far
             for (uint64_t left = special; left != 0; left &= left - 1) {
                 const unsigned at = static_cast<unsigned>(bytescan::LowestBit64(left));
-                const unsigned shift = static_cast<unsigned>(__builtin_popcountll(_bzhi_u64(one, at)) +
-                                                             2 * __builtin_popcountll(_bzhi_u64(two, at)) +
-                                                             4 * __builtin_popcountll(_bzhi_u64(four, at)));
                 CopyRun(out + from + shift, in + from, at - from);
                 std::memcpy(out + at + shift, encoded[in[at]], 8);
+                shift += extraOf[at];
                 from = at + 1;
             }
-            const unsigned total = static_cast<unsigned>(__builtin_popcountll(one) + 2 * __builtin_popcountll(two) +
-                                                         4 * __builtin_popcountll(four));
-            CopyRun(out + from + total, in + from, kChunk - from);
+            CopyRun(out + from + shift, in + from, kChunk - from);
             in += kChunk;
-            out += kChunk + total;
+            out += kChunk + shift;
         }
     }
 
