@@ -166,18 +166,15 @@ struct Avx512 : Avx2 {
                 out += kChunk;
                 continue;
             }
-            // Each text's extra length read back from the chunk's lookup: one
-            // load and one add a text, where counting the extra lengths before
-            // each text in bit planes took six instructions.
-            alignas(64) unsigned char extraOf[kChunk];
-            _mm512_store_si512(extraOf, extras);
             unsigned from = 0;   // the first byte of the chunk not yet written
             unsigned shift = 0;  // the extra bytes written for the chunk so far
             for (uint64_t left = special; left != 0; left &= left - 1) {
                 const unsigned at = static_cast<unsigned>(bytescan::LowestBit64(left));
+                const unsigned char byte = in[at];
                 CopyRun(out + from + shift, in + from, at - from);
-                std::memcpy(out + at + shift, encoded[in[at]], 8);
-                shift += extraOf[at];
+                std::memcpy(out + at + shift, encoded[byte], 8);
+                // A running sum: one load and one add a text.
+                shift += extra[byte];
                 from = at + 1;
             }
             CopyRun(out + from + shift, in + from, kChunk - from);
