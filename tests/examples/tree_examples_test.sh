@@ -91,13 +91,19 @@ esac
 
 # A glyphmill whose run on notes/blocked.txt fails while writing: a file-size
 # limit of one block (512 or 1024 bytes) makes the write that would pass it
-# fail with EFBIG (SIGXFSZ ignored), root or not; the message still fits.
+# fail with EFBIG (SIGXFSZ ignored), root or not; the message still fits. A
+# coverage build's counters would meet the same limit, so that run writes them
+# into the scratch folder (GCOV_PREFIX), its messages aside (GCOV_ERROR_FILE),
+# leaving the build's counters whole and standard error the tool's own.
 failing_tool() {
   rm "$work/bin/glyphmill"
   cat > "$work/bin/glyphmill" <<EOF
 #!/bin/sh
 for argument do
-  if [ "\$argument" = -f=notes/blocked.txt ]; then ulimit -f 1; trap '' XFSZ; fi
+  if [ "\$argument" = -f=notes/blocked.txt ]; then
+    ulimit -f 1; trap '' XFSZ
+    GCOV_PREFIX='$work/gcov' GCOV_ERROR_FILE='$work/gcov-errors'; export GCOV_PREFIX GCOV_ERROR_FILE
+  fi
 done
 exec '$tool' "\$@"
 EOF
