@@ -1,5 +1,6 @@
 #include "convert/bytemap.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "convert/kernels/kernels.h"
@@ -23,10 +24,23 @@ void StorePair(unsigned char* at, uint16_t pair)
     std::memcpy(at, &pair, sizeof pair);
 }
 
+// The kernels pass bytes below 0x80 through unlooked-at.
+[[maybe_unused]] bool LowerHalfIsIdentity(const unsigned char* table)
+{
+    for (unsigned byte = 0; byte < 0x80; ++byte) {
+        if (table[byte] != byte) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
-CByteMap::CByteMap(const unsigned char table[256]) : m_table(table), m_pairs(kPairs)
+CByteMap::CByteMap(const unsigned char table[256]) : m_pairs(kPairs)
 {
+    assert(LowerHalfIsIdentity(table));
+    std::memcpy(m_table.data(), table, m_table.size());
     for (uint32_t pair = 0; pair < kPairs; ++pair) {
         unsigned char bytes[2];
         StorePair(bytes, static_cast<uint16_t>(pair));
@@ -38,5 +52,5 @@ CByteMap::CByteMap(const unsigned char table[256]) : m_table(table), m_pairs(kPa
 
 void CByteMap::Apply(unsigned char* buffer, uint32_t length) const
 {
-    kernels::Active().m_mapBytes(m_table, m_pairs.data(), buffer, length);
+    kernels::Active().m_mapBytes(m_table.data(), m_pairs.data(), buffer, length);
 }

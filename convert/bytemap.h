@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -10,7 +11,8 @@
 // bytes from 0x80 up. It goes two bytes at a time, through a table of all
 // 65536 pairs (128 KiB) built once from the byte table: text with a high byte
 // in most blocks of 16 costs half the lookups, and no branch on where those
-// bytes are.
+// bytes are. The map keeps a copy of the table, so the caller's may go; a
+// table whose lower half is not the identity fails an assertion.
 class CByteMap {
 public:
     explicit CByteMap(const unsigned char table[256]);
@@ -18,6 +20,6 @@ public:
     void Apply(unsigned char* buffer, uint32_t length) const;
 
 private:
-    const unsigned char* m_table;
+    std::array<unsigned char, 256> m_table;
     std::vector<uint16_t> m_pairs;
 };
