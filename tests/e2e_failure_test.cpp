@@ -71,14 +71,35 @@ TEST(EndToEndFailure, ClosedStandardErrorNeverReachesTheOutput)
     CScratchDir dir;
     ASSERT_EQ(mkdir(dir.Path("folder").c_str(), 0700), 0);
     const std::string out = Quote(dir.Path("out"));
-    const std::pair<const char*, std::string> cases[] = {
-        // Standard input open for writing only: refused before the output is opened.
-        {"write-only standard input", "2>&- 0>" + Quote(dir.Path("writeonly"))},
-        {"folder as standard input", "2>&- <" + Quote(dir.Path("folder"))},
+    const std::string text = "a line\n";
+    struct Case {
+        const char* name;
+        const std::string* input;
+        std::string redirections;
+        const char* faults;  // GLYPHMILL_FAULTS for the preloaded shim, or none
     };
-    for (const auto& [name, redirections] : cases) {
-        SCOPED_TRACE(name);
-        const ToolRun run = RunTool("-u -q -o" + out, nullptr, redirections);
+    const Case cases[] = {
+        // Standard input open for writing only: refused before the output is opened.
+        {"write-only standard input", nullptr, "2>&- 0>" + Quote(dir.Path("writeonly")), nullptr},
+        {"folder as standard input", nullptr, "2>&- <" + Quote(dir.Path("folder")), nullptr},
+#if defined(GLYPHMILL_FAULTINJECT)
+        // The output opens on the lowest free descriptor (2, were standard
+        // error not reserved first), and its first write fails: the message
+        // comes while the output is open. The shim fails that one write only.
+        {"write error with the output open", &text, "2>&-", "write:eio:1"},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.faults != nullptr) {
+#if defined(GLYPHMILL_FAULTINJECT)
+            setenv("GLYPHMILL_FAULTS", c.faults, 1);
+            setenv("LD_PRELOAD", GLYPHMILL_FAULTINJECT, 1);
+#endif
+        }
+        const ToolRun run = RunTool("-u -q -o" + out, c.input, c.redirections);
+        unsetenv("LD_PRELOAD");
+        unsetenv("GLYPHMILL_FAULTS");
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(dir.Exists("out") ? dir.Read("out") : "", "");
     }
