@@ -3,8 +3,6 @@
 #include <cassert>
 #include <cstring>
 
-#include "convert/kernels/kernels.h"
-
 namespace {
 
 constexpr uint32_t kPairs = 1u << 16;
@@ -37,7 +35,8 @@ void StorePair(unsigned char* at, uint16_t pair)
 
 }  // namespace
 
-CByteMap::CByteMap(const unsigned char table[256]) : m_pairs(kPairs)
+CByteMap::CByteMap(const unsigned char table[256], simd::Level level)
+    : m_pairs(kPairs), m_map(kernels::ForLevel(level).m_mapBytes)
 {
     assert(LowerHalfIsIdentity(table));
     std::memcpy(m_table.data(), table, m_table.size());
@@ -52,5 +51,5 @@ CByteMap::CByteMap(const unsigned char table[256]) : m_pairs(kPairs)
 
 void CByteMap::Apply(unsigned char* buffer, uint32_t length) const
 {
-    kernels::Active().m_mapBytes(m_table.data(), m_pairs.data(), buffer, length);
+    m_map(m_table.data(), m_pairs.data(), buffer, length);
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "convert/simd.h"
+
 // Maps every byte of a buffer in place through a 256-entry table whose lower
 // half is the identity (true of every code-page pair: the generated tables
 // hold the upper half alone, and codepages::FillOemToAnsi and FillAnsiToOem
@@ -15,11 +17,13 @@
 // table whose lower half is not the identity fails an assertion.
 class CByteMap {
 public:
-    explicit CByteMap(const unsigned char table[256]);
+    // The kernel is that of `level`, resolved here once.
+    explicit CByteMap(const unsigned char table[256], simd::Level level = simd::ChosenLevel());
 
     void Apply(unsigned char* buffer, uint32_t length) const;
 
 private:
     std::array<unsigned char, 256> m_table;
     std::vector<uint16_t> m_pairs;
+    decltype(kernels::Table::m_mapBytes) m_map;
 };

@@ -8,22 +8,22 @@
 
 uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return kernels::Active().m_encodeHtml(cursor, output, remaining, capacity);
+    return kernels::Chosen().m_encodeHtml(cursor, output, remaining, capacity);
 }
 
 uint32_t DecodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return kernels::Active().m_decodeHtml(cursor, output, remaining, capacity);
+    return kernels::Chosen().m_decodeHtml(cursor, output, remaining, capacity);
 }
 
 uint32_t EncodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return kernels::Active().m_encodeXml(cursor, output, remaining, capacity);
+    return kernels::Chosen().m_encodeXml(cursor, output, remaining, capacity);
 }
 
 uint32_t DecodeXmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return kernels::Active().m_decodeXml(cursor, output, remaining, capacity);
+    return kernels::Chosen().m_decodeXml(cursor, output, remaining, capacity);
 }
 
 bool HasNoAmpersand(const unsigned char* text, uint32_t length)

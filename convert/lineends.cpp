@@ -38,10 +38,10 @@ bool HasNoCR(const unsigned char* text, uint32_t length)
 
 uint32_t ToWindowsLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return kernels::Active().m_toWindows(cursor, output, remaining, capacity);
+    return kernels::Chosen().m_toWindows(cursor, output, remaining, capacity);
 }
 
 uint32_t ToMacLineEnds(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return kernels::Active().m_toMac(cursor, output, remaining, capacity);
+    return kernels::Chosen().m_toMac(cursor, output, remaining, capacity);
 }

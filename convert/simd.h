@@ -1,26 +1,28 @@
 #pragma once
 
-// The instruction sets the byte kernels are built for, and the one they use.
-// Every level has the same output; higher levels are faster. The level is
-// chosen once, from what the processor reports (on arm64: at build time, as
-// every AArch64 processor has Advanced SIMD), and may be lowered (never
-// raised) by the user or a test, e.g. from GLYPHMILL_SIMD.
+// The instruction sets the byte kernels are built for, and the kernels of
+// each. Every level has the same output; higher levels are faster.
 //
-// A build has its own levels, in order: portable, sse2, avx2, avx512 on
-// x86-64; portable, neon on arm64; portable elsewhere. The enumerators name
-// every level of every build; "lower" means earlier in this build's order.
+// A level is a value: kernels::ForLevel(level) is its table of kernels, which
+// a job (or a worker thread) resolves once and calls without touching shared
+// state. The public converters (uri.h, entities.h, ...) are a convenience
+// over the level chosen at start-up: the highest this processor runs, or the
+// one UseLevel chose, which a program calls once, before any thread exists.
+//
+// A build has its own levels, in order (cmake/Levels.cmake): portable, sse2,
+// avx2, avx512 on x86-64; portable, neon on arm64; portable elsewhere. A level
+// is its rank in that order; "lower" means earlier.
+
+#include <cstdint>
+
+#include "convert/convert.h"
+#include "convert/textmode.h"
 
 namespace simd {
 
 enum class Level : int {
-    kPortable = 0,  // plain C++: every host
-    kSse2 = 1,      // x86-64 baseline
-    kAvx2 = 2,      // with BMI2
-    kAvx512 = 3,    // BW, VBMI and VBMI2: byte compress, expand and permute
-    kNeon = 4,      // arm64: AArch64 Advanced SIMD, 16-byte blocks
+    kPortable = 0,  // plain C++: every host; the others follow in the build's order
 };
-
-constexpr int kLevelCount = 5;
 
 // The number of levels this build has, and the one of rank `rank` (0, the
 // portable level, to BuildLevelCount() - 1, the highest).
@@ -36,11 +38,12 @@ Level CompiledLevel();
 // The highest level this build has and this processor runs.
 Level SupportedLevel();
 
-// The level the kernels use now: the supported one unless lowered.
-Level ActiveLevel();
+// The level chosen at start-up: the supported one unless UseLevel lowered it.
+Level ChosenLevel();
 
-// Makes the kernels use `level`, or the supported level when that is lower
-// (or when this build lacks `level`). Returns the level now in use.
+// Chooses `level` for the public converters, or the supported level when that
+// is lower (or when this build lacks `level`); returns the level chosen. Call
+// it once, at start-up, before any thread exists.
 Level UseLevel(Level level);
 
 const char* LevelName(Level level);
@@ -51,3 +54,43 @@ const char* LevelName(Level level);
 bool ParseLevel(const char* name, Level* level);
 
 }  // namespace simd
+
+namespace kernels {
+
+// The kernels of one level.
+struct Table {
+    ConvertFn m_toWindows;
+    ConvertFn m_toMac;
+    ConvertFn m_encodeHtml;
+    ConvertFn m_decodeHtml;
+    ConvertFn m_encodeXml;
+    ConvertFn m_decodeXml;
+    ConvertFn m_uriEncode;
+    ConvertFn m_uriDecode;
+    // Maps every byte in place through `table` (lower half the identity);
+    // `pairs` maps two bytes at once, as they sit in memory.
+    void (*m_mapBytes)(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length);
+    // Applies the text-mode rules to [in, end), writing from `out` (out <= in:
+    // the text may be translated in place). A CR LF pair becomes LF; the
+    // first Ctrl-Z ends the text; a CR that is the last byte is left for the
+    // caller, who knows the next byte.
+    TextModeStop (*m_translateTextMode)(const unsigned char* in, const unsigned char* end, unsigned char* out);
+    // The same, dropping every CR (paired or alone), none left pending.
+    TextModeStop (*m_translateTextModeDroppingCR)(const unsigned char* in, const unsigned char* end,
+                                                  unsigned char* out);
+};
+
+// The kernels of `level`, which this build has (the portable ones otherwise).
+// The processor is not asked: a caller runs a level only up to
+// simd::SupportedLevel().
+const Table& ForLevel(simd::Level level);
+
+// The kernels of simd::ChosenLevel().
+const Table& Chosen();
+
+// `converter` (one of the public converters, which call the chosen level's
+// kernel) as the kernel of `level` itself; a converter without kernels per
+// level (ToUnixLineEnds) is returned as it is.
+ConvertFn AtLevel(ConvertFn converter, simd::Level level);
+
+}  // namespace kernels

@@ -6,12 +6,12 @@
 
 uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return kernels::Active().m_uriEncode(cursor, output, remaining, capacity);
+    return kernels::Chosen().m_uriEncode(cursor, output, remaining, capacity);
 }
 
 uint32_t UriDecode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return kernels::Active().m_uriDecode(cursor, output, remaining, capacity);
+    return kernels::Chosen().m_uriDecode(cursor, output, remaining, capacity);
 }
 
 bool HasNoPercent(const unsigned char* text, uint32_t length)

@@ -9,13 +9,15 @@
 using bytescan::kCR;
 using bytescan::kLF;
 
-CTextReader::CTextReader(CByteSource& source, size_t readSize, uint32_t maxPiece, bool dropEveryCR)
+CTextReader::CTextReader(CByteSource& source, size_t readSize, uint32_t maxPiece, bool dropEveryCR, simd::Level level)
     : m_source(source),
       m_readSize(std::max<size_t>(readSize, 1)),
       m_maxPiece(std::max(maxPiece, kMinPiece)),
       // Before a read the buffer keeps less than one piece and a pending CR.
       m_buffer(m_maxPiece + m_readSize + 1),
-      m_dropEveryCR(dropEveryCR)
+      m_dropEveryCR(dropEveryCR),
+      m_translate(dropEveryCR ? kernels::ForLevel(level).m_translateTextModeDroppingCR
+                              : kernels::ForLevel(level).m_translateTextMode)
 {
 }
 
@@ -100,8 +102,7 @@ bool CTextReader::Fill()
 void CTextReader::Translate(size_t from, size_t to)
 {
     unsigned char* const text = m_buffer.data();
-    const TextModeStop stop = m_dropEveryCR ? TranslateTextModeDroppingCR(text + from, text + to, text + from)
-                                            : TranslateTextMode(text + from, text + to, text + from);
+    const TextModeStop stop = m_translate(text + from, text + to, text + from);
     m_inputEnded = m_inputEnded || stop.m_ctrlZ;
     m_pendingCR = stop.m_pendingCR;
     m_end = static_cast<size_t>(stop.m_out - text);

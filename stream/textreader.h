@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "convert/convert.h"
+#include "convert/simd.h"
+#include "convert/textmode.h"
 #include "stream/bytestream.h"
 
 struct ByteSpan {
@@ -34,9 +36,10 @@ public:
     static_assert(kMinPiece > CONVERT_MAX_HOLDBACK, "a piece must make progress after any holdback");
 
     // With `dropEveryCR` the reader also drops every CR that the text-mode
-    // rules keep (the -u conversion, fused into the read's one pass).
+    // rules keep (the -u conversion, fused into the read's one pass). The
+    // text-mode kernel is that of `level`, resolved here once.
     explicit CTextReader(CByteSource& source, size_t readSize = kDefaultReadSize, uint32_t maxPiece = kMaxPiece,
-                         bool dropEveryCR = false);
+                         bool dropEveryCR = false, simd::Level level = simd::ChosenLevel());
 
     // Whether the text handed out never holds a CR.
     bool DropsEveryCR() const { return m_dropEveryCR; }
@@ -72,6 +75,7 @@ private:
     size_t m_start = 0;  // first byte not yet handed out
     size_t m_end = 0;    // end of the translated text
     bool m_dropEveryCR;
+    TextModeStop (*m_translate)(const unsigned char* in, const unsigned char* end, unsigned char* out);
     bool m_pendingCR = false;  // the last read ended in a CR that may start a CR LF pair
     bool m_inputEnded = false;
     int m_error = 0;

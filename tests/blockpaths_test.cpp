@@ -61,10 +61,10 @@ TEST_P(BlockPaths, LineEndsConvertLikeTheReference)
     for (const LineEndCase& c : kLineEndCases) {
         SCOPED_TRACE(c.name);
         for (unsigned odds : {1u, 3u, 20u}) {
-            ForEveryLengthAndAlignment("\r\n\n", odds, [&c](const std::string& text) {
+            ForEveryLengthAndAlignment("\r\n\n", odds, [&c, this](const std::string& text) {
                 const std::string expected = ReferenceLineEnds(text, c.option);
                 for (uint32_t capacity : {uint32_t{40}, uint32_t{97}, LINE_BUF_SIZE}) {
-                    ASSERT_EQ(ConvertLine(c.convert, text, capacity), expected) << "capacity " << capacity;
+                    ASSERT_EQ(ConvertLine(At(c.convert), text, capacity), expected) << "capacity " << capacity;
                 }
             });
         }
@@ -79,7 +79,7 @@ TEST_P(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
     }
     unsigned char given[256];
     std::memcpy(given, table, sizeof given);
-    const CByteMap map(given);
+    const CByteMap map(given, GetParam());
     // The map keeps its own copy: the caller's table may go.
     std::memset(given + 0x80, 0, 0x80);
     const auto mapOneByOne = [&table](std::vector<unsigned char>& bytes, size_t from) {
@@ -189,8 +189,8 @@ TEST_P(BlockPaths, TextModeReadsNothingPastTheEnd)
                     unsigned char* const in = buffer.Tail(length);
                     std::memcpy(in, text.data(), length);
                     unsigned char* const out = in - shift;
-                    const TextModeStop got = drop ? TranslateTextModeDroppingCR(in, in + length, out)
-                                                  : TranslateTextMode(in, in + length, out);
+                    const TextModeStop got = drop ? Kernels().m_translateTextModeDroppingCR(in, in + length, out)
+                                                  : Kernels().m_translateTextMode(in, in + length, out);
                     const std::string where = "length " + std::to_string(length) + ", shift " + std::to_string(shift) +
                                               (drop ? ", every CR dropped" : "");
                     ASSERT_EQ(got.m_in - in, want.m_in - from) << where;
@@ -220,7 +220,7 @@ TEST_P(BlockPaths, EntityDecodingNearTheEndOfTheLine)
                          at = expected.find(entity, at + 1)) {
                         expected.replace(at, entity.size(), 1, static_cast<char>(row->m_code));
                     }
-                    ASSERT_EQ(ConvertLine(DecodeHtmlEntities, line), expected) << line;
+                    ASSERT_EQ(ConvertLine(At(DecodeHtmlEntities), line), expected) << line;
                 }
             }
         }
@@ -300,10 +300,9 @@ TEST_P(BlockPaths, EveryConverterMatchesThePortablePath)
         SCOPED_TRACE(c.name);
         for (const std::string& text : TextsFor(c)) {
             for (uint32_t capacity : {LINE_BUF_SIZE, uint32_t{300}, uint32_t{75}}) {
-                simd::UseLevel(simd::Level::kPortable);
-                const std::vector<Chunk> expected = ConvertChunks(c.convert, text, capacity);
-                simd::UseLevel(GetParam());
-                ASSERT_EQ(ConvertChunks(c.convert, text, capacity), expected)
+                const ConvertFn portable = kernels::AtLevel(c.convert, simd::Level::kPortable);
+                const std::vector<Chunk> expected = ConvertChunks(portable, text, capacity);
+                ASSERT_EQ(ConvertChunks(At(c.convert), text, capacity), expected)
                     << "capacity " << capacity << ": " << text;
             }
         }

@@ -43,13 +43,15 @@ struct Outcome {
     std::string output;
 };
 
-Outcome Drive(const Conversion& conversion, const std::string& input, uint32_t maxPiece = CTextReader::kMaxPiece,
-              std::vector<size_t> readSizes = {})
+// The conversion with the kernels of `level`, the reader's included.
+Outcome Drive(simd::Level level, Conversion conversion, const std::string& input,
+              uint32_t maxPiece = CTextReader::kMaxPiece, std::vector<size_t> readSizes = {})
 {
     CMemorySource source(input, std::move(readSizes));
     CMemorySink sink;
-    CTextReader reader(source, 64, maxPiece, conversion.m_dropCRWhileReading);
+    CTextReader reader(source, 64, maxPiece, conversion.m_dropCRWhileReading, level);
     COutputBuffer output(sink, 2 * LINE_BUF_SIZE);
+    conversion.m_convert = conversion.m_convert != nullptr ? kernels::AtLevel(conversion.m_convert, level) : nullptr;
     const DriveResult result = ConvertText(conversion, reader, output);
     return {result, sink.Text()};
 }
@@ -111,7 +113,7 @@ TEST_P(Driver, PieceSizeNeverChangesTheOutput)
         SCOPED_TRACE(job.name);
         const std::string expected = WholeLines(job.conversion, input);
         for (uint32_t maxPiece = CTextReader::kMinPiece; maxPiece < 40; ++maxPiece) {
-            const Outcome outcome = Drive(job.conversion, input, maxPiece, {1 + maxPiece % 5, 13});
+            const Outcome outcome = Drive(GetParam(), job.conversion, input, maxPiece, {1 + maxPiece % 5, 13});
             ASSERT_EQ(outcome.result, DriveResult::Done);
             ASSERT_EQ(outcome.output, expected) << "piece size " << maxPiece;
         }
@@ -124,7 +126,7 @@ TEST_P(Driver, EntityStraddlingTheLongestPieceSplitIsDecoded)
     for (size_t offset = 0; offset <= 8; ++offset) {
         const std::string input = std::string(CTextReader::kMaxPiece - offset, 'a') + "&eacute;x\n";
         const std::string expected = std::string(CTextReader::kMaxPiece - offset, 'a') + "\xe9x\n";
-        EXPECT_EQ(Drive(decode, input).output, expected) << offset;
+        EXPECT_EQ(Drive(GetParam(), decode, input).output, expected) << offset;
     }
 }
 

@@ -71,9 +71,9 @@ TEST_P(LineEnds, ConvertsTheSameAtEveryCapacity)
 {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(ConvertAll(c.convert, c.in, LINE_BUF_SIZE), c.out);
+        EXPECT_EQ(ConvertAll(At(c.convert), c.in, LINE_BUF_SIZE), c.out);
         for (uint32_t capacity = 2; capacity < 12; ++capacity) {
-            EXPECT_EQ(ConvertAll(c.convert, c.in, capacity), c.out) << capacity;
+            EXPECT_EQ(ConvertAll(At(c.convert), c.in, capacity), c.out) << capacity;
         }
     }
 }
@@ -107,7 +107,7 @@ TEST_P(LineEnds, StopsWhereTheOutputIsFull)
 {
     for (const ChunkCase& c : kChunks) {
         SCOPED_TRACE(c.name);
-        const CallResult result = CallOnce(c.convert, c.in, c.capacity);
+        const CallResult result = CallOnce(At(c.convert), c.in, c.capacity);
         EXPECT_EQ(result.written, c.written);
         EXPECT_EQ(result.consumed, c.consumed);
     }
@@ -116,7 +116,7 @@ TEST_P(LineEnds, StopsWhereTheOutputIsFull)
 TEST_P(LineEnds, WindowsLineTwoShortOfTheBufferFillsOneChunkExactly)
 {
     const std::string line = std::string(LINE_BUF_SIZE - 2, 'a') + "\n";
-    const CallResult result = CallOnce(ToWindowsLineEnds, line, LINE_BUF_SIZE);
+    const CallResult result = CallOnce(At(ToWindowsLineEnds), line, LINE_BUF_SIZE);
     EXPECT_EQ(result.consumed, line.size());
     ASSERT_EQ(result.written.size(), LINE_BUF_SIZE);
     EXPECT_EQ(result.written.substr(LINE_BUF_SIZE - 2), "\r\n");
@@ -130,7 +130,7 @@ TEST_P(LineEnds, EveryByteValueOutsideCrAndLfIsCopied)
             all += static_cast<char>(b);
         }
     }
-    for (ConvertFn convert : {ToUnixLineEnds, ToWindowsLineEnds, ToMacLineEnds}) {
+    for (ConvertFn convert : {ToUnixLineEnds, At(ToWindowsLineEnds), At(ToMacLineEnds)}) {
         EXPECT_EQ(ConvertAll(convert, all, 5), all);
     }
 }

@@ -13,7 +13,15 @@
 #include "tests/support/simd_levels.h"
 
 // Every test of this file runs once per instruction-set level.
-class TextReader : public CAtEveryLevel {};
+class TextReader : public CAtEveryLevel {
+protected:
+    // A reader with the text-mode kernel of the test's level.
+    CTextReader Reader(CByteSource& source, size_t readSize = CTextReader::kDefaultReadSize,
+                       uint32_t maxPiece = CTextReader::kMaxPiece, bool dropEveryCR = false) const
+    {
+        return CTextReader(source, readSize, maxPiece, dropEveryCR, GetParam());
+    }
+};
 GLYPHMILL_AT_EVERY_LEVEL(TextReader);
 
 namespace {
@@ -66,7 +74,7 @@ TEST_P(TextReader, TranslatesForEveryReadSize)
         EXPECT_EQ(TextModeReference(c.raw), c.text) << "reference";
         for (size_t readSize = 1; readSize <= c.raw.size() + 1; ++readSize) {
             CMemorySource source(c.raw);
-            CTextReader reader(source, readSize);
+            CTextReader reader = Reader(source, readSize);
             EXPECT_EQ(ReadRuns(reader, CTextReader::kMaxPiece), c.text) << "read size " << readSize;
         }
     }
@@ -80,7 +88,7 @@ TEST_P(TextReader, CrLfStraddlingEveryBoundaryOfOddReads)
     }
     for (const std::vector<size_t>& sizes : std::vector<std::vector<size_t>>{{1}, {2}, {3, 1}, {5, 2, 7}}) {
         CMemorySource source(raw, sizes);
-        CTextReader reader(source, 16);
+        CTextReader reader = Reader(source, 16);
         EXPECT_EQ(ReadRuns(reader, CTextReader::kMaxPiece), TextModeReference(raw));
     }
 }
@@ -105,7 +113,7 @@ TEST_P(TextReader, LongLinesArriveWholeInRunsOfAtLeastAPiece)
         const std::string text = std::string(c.lineLength, 'a') + "\nshort\n" + std::string(c.lineLength, 'b');
         for (size_t readSize : {size_t{4096}, size_t{65536}, size_t{7}}) {
             CMemorySource source(text);
-            CTextReader reader(source, readSize);
+            CTextReader reader = Reader(source, readSize);
             EXPECT_EQ(ReadRuns(reader, CTextReader::kMaxPiece), text);
         }
     }
@@ -126,7 +134,7 @@ TEST_P(TextReader, RunsDoNotDependOnReadSizesOrPieceSize)
         const uint32_t maxPiece = 8 + static_cast<uint32_t>(random() % 20);
         const std::string text = TextModeReference(raw);
         CMemorySource source(raw, {1 + random() % 9, 1 + random() % 3});
-        CTextReader reader(source, 1 + random() % 40, maxPiece);
+        CTextReader reader = Reader(source, 1 + random() % 40, maxPiece);
         EXPECT_EQ(ReadRuns(reader, maxPiece), text) << round;
     }
 }
@@ -134,7 +142,7 @@ TEST_P(TextReader, RunsDoNotDependOnReadSizesOrPieceSize)
 TEST_P(TextReader, StopsReadingAtCtrlZ)
 {
     CMemorySource source("abc\x1a" + std::string(100000, 'x'), {8});
-    CTextReader reader(source, 8);
+    CTextReader reader = Reader(source, 8);
     EXPECT_EQ(ReadRuns(reader, CTextReader::kMaxPiece), "abc");
     EXPECT_EQ(source.Reads(), 1u);
 }
@@ -142,7 +150,7 @@ TEST_P(TextReader, StopsReadingAtCtrlZ)
 TEST_P(TextReader, DeliversBufferedTextBeforeReportingAnError)
 {
     CMemorySource source("one\ntwo", {}, EIO);
-    CTextReader reader(source);
+    CTextReader reader = Reader(source);
     ByteSpan run;
     bool endsLine = false;
     ASSERT_EQ(reader.NextRun(run, endsLine), ReadStatus::Data);
@@ -155,7 +163,7 @@ TEST_P(TextReader, DeliversBufferedTextBeforeReportingAnError)
 TEST_P(TextReader, NeedsReadOnlyWhenNoPieceIsBuffered)
 {
     CMemorySource source("ab\ncd", {5});
-    CTextReader reader(source);
+    CTextReader reader = Reader(source);
     EXPECT_TRUE(reader.NeedsRead());
     ByteSpan run;
     bool endsLine = false;
@@ -170,7 +178,7 @@ TEST_P(TextReader, NeedsReadOnlyWhenNoPieceIsBuffered)
 TEST_P(TextReader, PutBackHandsBytesOutAgain)
 {
     CMemorySource source(std::string(20, 'x') + "&amp;" + "\n");
-    CTextReader reader(source, 1000, 22);
+    CTextReader reader = Reader(source, 1000, 22);
     ByteSpan run;
     bool endsLine = true;
     // Only 22 bytes are needed for a piece, but the run takes all that is buffered.
@@ -189,10 +197,10 @@ TEST_P(TextReader, PutBackHandsBytesOutAgain)
 // lands on every lane of a block, at a block's edge and in the scalar tail.
 namespace {
 
-std::string ReadAll(const std::string& raw, size_t readSize, bool dropEveryCR = false)
+std::string ReadAll(simd::Level level, const std::string& raw, size_t readSize, bool dropEveryCR = false)
 {
     CMemorySource source(raw);
-    CTextReader reader(source, readSize, CTextReader::kMaxPiece, dropEveryCR);
+    CTextReader reader(source, readSize, CTextReader::kMaxPiece, dropEveryCR, level);
     return JoinRuns(reader);
 }
 
@@ -226,8 +234,8 @@ TEST_P(TextReader, BlockPathsTranslateLikeTheReference)
             }
             for (const std::string& text : {raw, paired}) {
                 for (size_t readSize : {size_t{4096}, size_t{17}, size_t{33}}) {
-                    ASSERT_EQ(ReadAll(text, readSize), TextModeReference(text)) << "read size " << readSize;
-                    ASSERT_EQ(ReadAll(text, readSize, true), WithoutCR(TextModeReference(text)))
+                    ASSERT_EQ(ReadAll(GetParam(), text, readSize), TextModeReference(text)) << "read size " << readSize;
+                    ASSERT_EQ(ReadAll(GetParam(), text, readSize, true), WithoutCR(TextModeReference(text)))
                         << "dropping every CR, read size " << readSize;
                 }
             }

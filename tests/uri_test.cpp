@@ -81,23 +81,23 @@ TEST_P(Uri, EdgeCases)
         std::string in, out;
     };
     const Case kCases[] = {
-        {"query", UriEncode, "a b/c?d=e&f+g", "a%20b%2fc%3fd%3de%26f%2bg"},
-        {"query back", UriDecode, "a%20b%2fc%3fd%3de%26f%2bg", "a b/c?d=e&f+g"},
-        {"percent and tab", UriEncode, "%\t", "%25%09"},
-        {"unreserved and line ends", UriEncode, "AZaz09-_.!~*'()\r\n", "AZaz09-_.!~*'()\r\n"},
-        {"lower-case digits", UriEncode, "\x80\xE9\xFF", "%80%e9%ff"},
-        {"either case", UriDecode, "%4a%4A%41%42", "JJAB"},
-        {"high escape", UriDecode, "%e9%E9", "\xE9\xE9"},
-        {"nul escape", UriDecode, "%00", std::string(1, '\0')},
+        {"query", At(UriEncode), "a b/c?d=e&f+g", "a%20b%2fc%3fd%3de%26f%2bg"},
+        {"query back", At(UriDecode), "a%20b%2fc%3fd%3de%26f%2bg", "a b/c?d=e&f+g"},
+        {"percent and tab", At(UriEncode), "%\t", "%25%09"},
+        {"unreserved and line ends", At(UriEncode), "AZaz09-_.!~*'()\r\n", "AZaz09-_.!~*'()\r\n"},
+        {"lower-case digits", At(UriEncode), "\x80\xE9\xFF", "%80%e9%ff"},
+        {"either case", At(UriDecode), "%4a%4A%41%42", "JJAB"},
+        {"high escape", At(UriDecode), "%e9%E9", "\xE9\xE9"},
+        {"nul escape", At(UriDecode), "%00", std::string(1, '\0')},
         // Anything but two hexadecimal digits leaves the percent sign as it is.
-        {"not hex", UriDecode, "%zz%4z%z4%g0", "%zz%4z%z4%g0"},
-        {"percent before escape", UriDecode, "%%41", "%A"},
-        {"percent before line feed", UriDecode, "100%\n", "100%\n"},
-        {"one digit at the end", UriDecode, "x%4", "x%4"},
-        {"percent at the end", UriDecode, "x%", "x%"},
-        {"plus is not a space", UriDecode, "a+b", "a+b"},
-        {"not decoded twice", UriDecode, "%2541", "%41"},
-        {"high bytes pass", UriDecode, "\x80\xE9\xFF", "\x80\xE9\xFF"},
+        {"not hex", At(UriDecode), "%zz%4z%z4%g0", "%zz%4z%z4%g0"},
+        {"percent before escape", At(UriDecode), "%%41", "%A"},
+        {"percent before line feed", At(UriDecode), "100%\n", "100%\n"},
+        {"one digit at the end", At(UriDecode), "x%4", "x%4"},
+        {"percent at the end", At(UriDecode), "x%", "x%"},
+        {"plus is not a space", At(UriDecode), "a+b", "a+b"},
+        {"not decoded twice", At(UriDecode), "%2541", "%41"},
+        {"high bytes pass", At(UriDecode), "\x80\xE9\xFF", "\x80\xE9\xFF"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -110,13 +110,13 @@ TEST_P(Uri, ChunkSizes)
     // A longest piece of spaces: each one a 3-byte "%20".
     const uint32_t escape = 3;
     const std::string spaces(kLongestPiece, ' ');
-    const std::vector<Chunk> encoded = ConvertChunks(UriEncode, spaces, LINE_BUF_SIZE);
+    const std::vector<Chunk> encoded = ConvertChunks(At(UriEncode), spaces, LINE_BUF_SIZE);
     ASSERT_FALSE(encoded.empty());
     EXPECT_EQ(encoded[0].consumed, FullChunkOf(escape) / escape);
     EXPECT_EQ(encoded[0].output.size(), FullChunkOf(escape));
-    EXPECT_EQ(ConvertLine(UriEncode, spaces).size(), size_t{kLongestPiece} * escape);
+    EXPECT_EQ(ConvertLine(At(UriEncode), spaces).size(), size_t{kLongestPiece} * escape);
 
-    const std::vector<Chunk> decoded = ConvertChunks(UriDecode, std::string(kLongestPiece, 'a'), LINE_BUF_SIZE);
+    const std::vector<Chunk> decoded = ConvertChunks(At(UriDecode), std::string(kLongestPiece, 'a'), LINE_BUF_SIZE);
     ASSERT_EQ(decoded.size(), 2u);
     EXPECT_EQ(decoded[0].output.size(), kFullChunk);
     EXPECT_EQ(decoded[1].output.size(), kLongestPiece - kFullChunk);
@@ -136,20 +136,20 @@ TEST_P(Uri, EveryPercentPairDecodes)
             const int low = HexValue(static_cast<unsigned char>(y));
             const bool escape = high >= 0 && low >= 0;
             const std::string expected = escape ? std::string(1, static_cast<char>(high * 16 + low)) : in;
-            ASSERT_EQ(ConvertLine(UriDecode, in + "%"), expected + "%") << "pair " << x << " " << y;
+            ASSERT_EQ(ConvertLine(At(UriDecode), in + "%"), expected + "%") << "pair " << x << " " << y;
             // '|' is no digit, so no escape spans two pairs.
             all += in + "|";
             allExpected += expected + "|";
         }
     }
-    EXPECT_TRUE(ConvertLine(UriDecode, all, kSmallCapacity) == allExpected);
-    EXPECT_TRUE(ConvertLine(UriDecode, all) == allExpected);
+    EXPECT_TRUE(ConvertLine(At(UriDecode), all, kSmallCapacity) == allExpected);
+    EXPECT_TRUE(ConvertLine(At(UriDecode), all) == allExpected);
 }
 
 TEST_P(Uri, CapacityWithoutRoom)
 {
-    ExpectNoStepWithoutRoom(UriEncode, std::string(40, ' '));
-    ExpectNoStepWithoutRoom(UriDecode, std::string(40, '%'));
+    ExpectNoStepWithoutRoom(At(UriEncode), std::string(40, ' '));
+    ExpectNoStepWithoutRoom(At(UriDecode), std::string(40, '%'));
 }
 
 TEST_P(Uri, RoundTrip)
@@ -160,7 +160,7 @@ TEST_P(Uri, RoundTrip)
         lines.push_back(RandomLine(random, kFragments, 100));
     }
     for (const std::string& line : lines) {
-        EXPECT_EQ(ConvertLine(UriDecode, ConvertLine(UriEncode, line)), line);
+        EXPECT_EQ(ConvertLine(At(UriDecode), ConvertLine(At(UriEncode), line)), line);
     }
 }
 
@@ -172,22 +172,22 @@ TEST_P(Uri, MatchStepByStepScan)
         std::string line = "0123456789abcdefABCDEF%41%e9 %%%zz+/\xE9\n.";
         line.insert(at, "%");
         percentEverywhere += line;
-        ExpectSameChunks(UriDecode, ReferenceDecode, line, kSmallCapacity);
-        ExpectSameChunks(UriDecode, ReferenceDecode, line.substr(0, at + 1), kSmallCapacity);
+        ExpectSameChunks(At(UriDecode), ReferenceDecode, line, kSmallCapacity);
+        ExpectSameChunks(At(UriDecode), ReferenceDecode, line.substr(0, at + 1), kSmallCapacity);
     }
     const std::string all = AllByteValues() + AllByteValues();
-    for (const std::string& line : {all, ConvertLine(UriEncode, all), percentEverywhere}) {
-        ExpectSameChunks(UriEncode, ReferenceEncode, line);
-        ExpectSameChunks(UriDecode, ReferenceDecode, line);
+    for (const std::string& line : {all, ConvertLine(At(UriEncode), all), percentEverywhere}) {
+        ExpectSameChunks(At(UriEncode), ReferenceEncode, line);
+        ExpectSameChunks(At(UriDecode), ReferenceDecode, line);
     }
     for (int i = 0; i < 40; ++i) {
         const std::string line = RandomLine(random, kFragments, 80);
-        ExpectSameChunks(UriEncode, ReferenceEncode, line, kSmallCapacity);
-        ExpectSameChunks(UriDecode, ReferenceDecode, line, kSmallCapacity);
+        ExpectSameChunks(At(UriEncode), ReferenceEncode, line, kSmallCapacity);
+        ExpectSameChunks(At(UriDecode), ReferenceDecode, line, kSmallCapacity);
     }
     const std::string longLine = RandomLine(random, kFragments, kLongestPiece).substr(0, kLongestPiece);
-    ExpectSameChunks(UriEncode, ReferenceEncode, longLine, 40);
-    ExpectSameChunks(UriDecode, ReferenceDecode, longLine, 40);
+    ExpectSameChunks(At(UriEncode), ReferenceEncode, longLine, 40);
+    ExpectSameChunks(At(UriDecode), ReferenceDecode, longLine, 40);
 }
 
 TEST_P(Uri, Holdback)
@@ -211,7 +211,7 @@ TEST_P(Uri, Holdback)
     for (const std::string& fragment : kFragments) {
         escapes += fragment + "%";
     }
-    ExpectHoldbackExact(UriDecode, UriDecodeHoldback, escapes);
+    ExpectHoldbackExact(At(UriDecode), UriDecodeHoldback, escapes);
 }
 
 }  // namespace

@@ -1,46 +1,45 @@
 #include "convert/kernels/cpu_features.h"
 
+#if defined(__x86_64__) || defined(_M_X64)
 #include <cpuid.h>
-#include <cstdint>
+#endif
 
 namespace cpufeatures {
 
 namespace {
 
-constexpr unsigned kOsXsaveBit = 27;  // leaf 1, ECX: XGETBV may be used
-
-bool Has(const Feature& feature)
+const uint32_t* Registers(const Machine& machine, unsigned leaf)
 {
-    unsigned registers[4] = {};
-    if (__get_cpuid_count(feature.m_leaf, 0, &registers[kEax], &registers[kEbx], &registers[kEcx], &registers[kEdx]) ==
-        0) {
-        return false;
+    switch (leaf) {
+    case 1:
+        return machine.m_leaf1;
+    case 7:
+        return machine.m_leaf7;
+    case 0x80000001u:
+        return machine.m_extendedLeaf1;
+    default:
+        return nullptr;
     }
-    if ((registers[feature.m_register] >> feature.m_bit & 1) == 0) {
+}
+
+bool Has(const Machine& machine, const Feature& feature)
+{
+    const uint32_t* const registers = Registers(machine, feature.m_leaf);
+    if (registers == nullptr || (registers[feature.m_register] >> feature.m_bit & 1) == 0) {
         return false;
     }
     if (feature.m_osState == 0) {
         return true;
     }
-    unsigned eax = 0;
-    unsigned ebx = 0;
-    unsigned ecx = 0;
-    unsigned edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0 || (ecx >> kOsXsaveBit & 1) == 0) {
-        return false;
-    }
-    unsigned low = 0;
-    unsigned high = 0;
-    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    const uint64_t saved = uint64_t{high} << 32 | low;
-    return (saved & feature.m_osState) == feature.m_osState;
+    const bool osXsave = (machine.m_leaf1[kEcx] >> kOsXsaveBit & 1) != 0;
+    return osXsave && (machine.m_xcr0 & feature.m_osState) == feature.m_osState;
 }
 
-bool HasNamed(const char* from, const char* to)
+bool HasNamed(const Machine& machine, const char* from, const char* to)
 {
     for (const Feature& feature : kFeatures) {
         if (IsName(from, to, feature.m_name)) {
-            return Has(feature);
+            return Has(machine, feature);
         }
     }
     return false;
@@ -48,14 +47,17 @@ bool HasNamed(const char* from, const char* to)
 
 }  // namespace
 
-bool Supports(const char* list)
+bool Supports(const Machine& machine, const char* list)
 {
+    if (*list == '\0') {
+        return true;
+    }
     const char* from = list;
     for (const char* at = list;; ++at) {
         if (*at != ',' && *at != '\0') {
             continue;
         }
-        if (at == from || !HasNamed(from, at)) {
+        if (at == from || !HasNamed(machine, from, at)) {
             return false;
         }
         if (*at == '\0') {
@@ -64,5 +66,44 @@ bool Supports(const char* list)
         from = at + 1;
     }
 }
+
+#if defined(__x86_64__) || defined(_M_X64)
+namespace {
+
+// A leaf beyond the processor's highest reads as zeros.
+void ReadLeaf(unsigned leaf, uint32_t* registers)
+{
+    unsigned values[4] = {};
+    if (__get_cpuid_count(leaf, 0, &values[kEax], &values[kEbx], &values[kEcx], &values[kEdx]) != 0) {
+        for (int i = 0; i < 4; ++i) {
+            registers[i] = values[i];
+        }
+    }
+}
+
+}  // namespace
+
+Machine ReadMachine()
+{
+    Machine machine;
+    ReadLeaf(1, machine.m_leaf1);
+    ReadLeaf(7, machine.m_leaf7);
+    ReadLeaf(0x80000001u, machine.m_extendedLeaf1);
+    if ((machine.m_leaf1[kEcx] >> kOsXsaveBit & 1) != 0) {
+        unsigned low = 0;
+        unsigned high = 0;
+        __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+        machine.m_xcr0 = uint64_t{high} << 32 | low;
+    }
+    return machine;
+}
+#else
+// No check for another architecture's levels: only a level without features
+// passes (neon, which every AArch64 processor has).
+Machine ReadMachine()
+{
+    return {};
+}
+#endif
 
 }  // namespace cpufeatures

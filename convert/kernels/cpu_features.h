@@ -1,7 +1,8 @@
 #pragma once
 
 // What the x86-64 processor and the operating system report, for the choice
-// of a level. Internal to the converters library.
+// of a level: the reading (ReadMachine) apart from the check (Supports), which
+// is a function of the values read. Internal to the converters library.
 
 #include <cstdint>
 
@@ -58,6 +59,9 @@ constexpr bool IsName(const char* from, const char* to, const char* name)
 // Whether every name of `list` (as for Supports) is one of kFeatures.
 constexpr bool KnowsEvery(const char* list)
 {
+    if (*list == '\0') {
+        return true;
+    }
     const char* from = list;
     for (const char* at = list;; ++at) {
         if (*at != ',' && *at != '\0') {
@@ -77,10 +81,30 @@ constexpr bool KnowsEvery(const char* list)
     }
 }
 
-// Whether the processor has every feature of `list` (the names as the
-// compiler's -m options take them, separated by commas: "avx2,bmi2") and the
-// operating system saves the registers they use. False for a name not in
-// kFeatures, which simd.cpp refuses at compile time (KnowsEvery).
-bool Supports(const char* list);
+// What cpuid and XGETBV report: the registers of the leaves kFeatures reads
+// (a leaf the processor lacks reads as zeros), and the register states the
+// operating system saves (XCR0, zero unless cpuid's OSXSAVE bit allows
+// XGETBV).
+struct Machine {
+    uint32_t m_leaf1[4] = {};          // leaf 1
+    uint32_t m_leaf7[4] = {};          // leaf 7, sub-leaf 0
+    uint32_t m_extendedLeaf1[4] = {};  // leaf 0x80000001
+    uint64_t m_xcr0 = 0;
+};
+
+// Leaf 1, ECX: the operating system has turned XSAVE on, so XGETBV may be used
+// and XCR0 says which registers it saves.
+constexpr unsigned kOsXsaveBit = 27;
+
+// Whether `machine` has every feature of `list` (the names as the compiler's
+// -m options take them, separated by commas: "avx2,bmi2") and its operating
+// system saves the registers they use. True for the empty list; false for a
+// name not in kFeatures, which simd.cpp refuses at compile time (KnowsEvery).
+// A function of its arguments alone, so that made-up machines test it.
+bool Supports(const Machine& machine, const char* list);
+
+// This processor, as cpuid and XGETBV report it; on another architecture a
+// machine without any of kFeatures.
+Machine ReadMachine();
 
 }  // namespace cpufeatures

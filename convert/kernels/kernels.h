@@ -1,48 +1,22 @@
 #pragma once
 
-// The byte kernels of every converter, once per instruction-set level. The
-// public converters call the table of the active level (see simd.h). Each
-// level's table is built in a translation unit of its own, compiled for that
-// instruction set. Internal to the converters library.
+// The tables of kernels, one per level of the registry (the generated
+// levels.inc, from cmake/Levels.cmake): kernels::k<Set>, built in
+// kernels_<level>.cpp, which is compiled for that instruction set. Internal
+// to the converters library; simd.h has the table's type and the way to it.
 
-#include <cstdint>
-
-#include "convert/convert.h"
-#include "convert/textmode.h"
+#include "convert/kernels/cpu_features.h"
+#include "convert/kernels/levels.inc"
+#include "convert/simd.h"
 
 namespace kernels {
 
-struct Table {
-    ConvertFn m_toWindows;
-    ConvertFn m_toMac;
-    ConvertFn m_encodeHtml;
-    ConvertFn m_decodeHtml;
-    ConvertFn m_encodeXml;
-    ConvertFn m_decodeXml;
-    ConvertFn m_uriEncode;
-    ConvertFn m_uriDecode;
-    // Maps every byte in place through `table` (lower half the identity);
-    // `pairs` maps two bytes at once, as they sit in memory.
-    void (*m_mapBytes)(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length);
-    // Applies the text-mode rules to [in, end), writing from `out` (out <= in:
-    // the text may be translated in place). A CR LF pair becomes LF; the
-    // first Ctrl-Z ends the text; a CR that is the last byte is left for the
-    // caller, who knows the next byte.
-    TextModeStop (*m_translateTextMode)(const unsigned char* in, const unsigned char* end, unsigned char* out);
-    // The same, dropping every CR (paired or alone), none left pending.
-    TextModeStop (*m_translateTextModeDroppingCR)(const unsigned char* in, const unsigned char* end,
-                                                  unsigned char* out);
-};
+#define GLYPHMILL_DECLARE_TABLE(name, Set, features) extern const Table k##Set;
+GLYPHMILL_LEVEL_REGISTRY(GLYPHMILL_DECLARE_TABLE)
+#undef GLYPHMILL_DECLARE_TABLE
 
-extern const Table kPortable;
-#if defined(GLYPHMILL_X86_KERNELS)
-extern const Table kSse2;
-extern const Table kAvx2;
-extern const Table kAvx512;
-#elif defined(GLYPHMILL_NEON_KERNELS)
-extern const Table kNeon;
-#endif
-
-const Table& Active();
+// The level a machine with these cpuid and XGETBV values runs: the highest
+// of the registry whose features it has.
+simd::Level LevelFor(const cpufeatures::Machine& machine);
 
 }  // namespace kernels

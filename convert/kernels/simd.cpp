@@ -1,134 +1,108 @@
 #include "convert/simd.h"
 
 #include <atomic>
+#include <cstring>
 
-#include "convert/kernels/kernels.h"
-
-#if defined(GLYPHMILL_X86_KERNELS)
+#include "convert/entities.h"
 #include "convert/kernels/cpu_features.h"
-#endif
+#include "convert/kernels/kernels.h"
+#include "convert/lineends.h"
+#include "convert/uri.h"
 
 namespace simd {
 
 namespace {
 
-constexpr const char* kNames[kLevelCount] = {"portable", "sse2", "avx2", "avx512", "neon"};
-
-// This build's levels, lowest first.
-constexpr Level kBuildLevels[] = {
-    Level::kPortable,
-#if defined(GLYPHMILL_X86_KERNELS)
-    Level::kSse2,
-    Level::kAvx2,
-    Level::kAvx512,
-#elif defined(GLYPHMILL_NEON_KERNELS)
-    Level::kNeon,
-#endif
+// One entry of the registry.
+struct LevelEntry {
+    const char* m_name;
+    const char* m_features;  // as the compiler's -m options take them, comma-separated
+    const kernels::Table* m_kernels;
 };
-constexpr int kBuildLevelCount = static_cast<int>(sizeof kBuildLevels / sizeof kBuildLevels[0]);
 
-// The rank of `level` in this build, or -1 when the build lacks it.
-int Rank(Level level)
+#define GLYPHMILL_LEVEL_ENTRY(name, Set, features) {#name, features, &kernels::k##Set},
+constexpr LevelEntry kLevels[] = {GLYPHMILL_LEVEL_REGISTRY(GLYPHMILL_LEVEL_ENTRY)};
+#undef GLYPHMILL_LEVEL_ENTRY
+
+constexpr int kLevelCount = static_cast<int>(sizeof kLevels / sizeof kLevels[0]);
+
+constexpr bool KnowsEveryFeature()
 {
-    for (int rank = 0; rank < kBuildLevelCount; ++rank) {
-        if (kBuildLevels[rank] == level) {
-            return rank;
+    for (const LevelEntry& entry : kLevels) {
+        if (!cpufeatures::KnowsEvery(entry.m_features)) {
+            return false;
         }
     }
-    return -1;
+    return true;
 }
+static_assert(KnowsEveryFeature(), "a level is compiled for a feature the processor check does not know");
 
-#if defined(GLYPHMILL_X86_KERNELS)
-// The features each level's object is compiled for (cmake/Levels.cmake).
-static_assert(cpufeatures::KnowsEvery(GLYPHMILL_FEATURES_SSE2) && cpufeatures::KnowsEvery(GLYPHMILL_FEATURES_AVX2) &&
-                  cpufeatures::KnowsEvery(GLYPHMILL_FEATURES_AVX512),
-              "a level is compiled for a feature the processor check does not know");
-#endif
-
-Level DetectLevel()
+// The highest level whose features the machine has, from the top of the
+// registry down; the portable level needs none.
+Level DetectLevel(const cpufeatures::Machine& machine)
 {
-#if defined(GLYPHMILL_X86_KERNELS)
-    if (cpufeatures::Supports(GLYPHMILL_FEATURES_AVX512)) {
-        return Level::kAvx512;
+    for (int rank = kLevelCount - 1; rank > 0; --rank) {
+        if (cpufeatures::Supports(machine, kLevels[rank].m_features)) {
+            return static_cast<Level>(rank);
+        }
     }
-    if (cpufeatures::Supports(GLYPHMILL_FEATURES_AVX2)) {
-        return Level::kAvx2;
-    }
-    if (cpufeatures::Supports(GLYPHMILL_FEATURES_SSE2)) {
-        return Level::kSse2;
-    }
-#elif defined(GLYPHMILL_NEON_KERNELS)
-    // Every AArch64 processor has Advanced SIMD.
-    return Level::kNeon;
-#endif
     return Level::kPortable;
 }
 
 // -1 until the first use picks the supported level.
-std::atomic<int> g_active{-1};
+std::atomic<int> g_chosen{-1};
 
 }  // namespace
 
 int BuildLevelCount()
 {
-    return kBuildLevelCount;
+    return kLevelCount;
 }
 
 Level BuildLevel(int rank)
 {
-    return kBuildLevels[rank];
+    return static_cast<Level>(rank);
 }
 
 bool HasLevel(Level level)
 {
-    return Rank(level) >= 0;
+    return static_cast<int>(level) >= 0 && static_cast<int>(level) < kLevelCount;
 }
 
 Level CompiledLevel()
 {
-    return kBuildLevels[kBuildLevelCount - 1];
+    return static_cast<Level>(kLevelCount - 1);
 }
 
 Level SupportedLevel()
 {
-    static const Level supported = DetectLevel();
+    static const Level supported = DetectLevel(cpufeatures::ReadMachine());
     return supported;
 }
 
-Level ActiveLevel()
+Level ChosenLevel()
 {
-    int active = g_active.load(std::memory_order_relaxed);
-    if (active < 0) {
-        active = static_cast<int>(SupportedLevel());
-        g_active.store(active, std::memory_order_relaxed);
-    }
-    return static_cast<Level>(active);
+    const int chosen = g_chosen.load(std::memory_order_relaxed);
+    return chosen >= 0 ? static_cast<Level>(chosen) : SupportedLevel();
 }
 
 Level UseLevel(Level level)
 {
-    const int rank = Rank(level);
-    const Level used = rank >= 0 && rank < Rank(SupportedLevel()) ? level : SupportedLevel();
-    g_active.store(static_cast<int>(used), std::memory_order_relaxed);
+    const Level used = HasLevel(level) && level < SupportedLevel() ? level : SupportedLevel();
+    g_chosen.store(static_cast<int>(used), std::memory_order_relaxed);
     return used;
 }
 
 const char* LevelName(Level level)
 {
-    return kNames[static_cast<int>(level)];
+    return kLevels[HasLevel(level) ? static_cast<int>(level) : 0].m_name;
 }
 
 bool ParseLevel(const char* name, Level* level)
 {
-    for (int i = 0; i < kLevelCount; ++i) {
-        const char* a = name;
-        const char* b = kNames[i];
-        while (*a != '\0' && *a == *b) {
-            ++a;
-            ++b;
-        }
-        if (*a == '\0' && *b == '\0' && HasLevel(static_cast<Level>(i))) {
-            *level = static_cast<Level>(i);
+    for (int rank = 0; rank < kLevelCount; ++rank) {
+        if (cpufeatures::IsName(name, name + std::strlen(name), kLevels[rank].m_name)) {
+            *level = static_cast<Level>(rank);
             return true;
         }
     }
@@ -139,23 +113,46 @@ bool ParseLevel(const char* name, Level* level)
 
 namespace kernels {
 
-const Table& Active()
+const Table& ForLevel(simd::Level level)
 {
-    switch (simd::ActiveLevel()) {
-#if defined(GLYPHMILL_X86_KERNELS)
-    case simd::Level::kAvx512:
-        return kAvx512;
-    case simd::Level::kAvx2:
-        return kAvx2;
-    case simd::Level::kSse2:
-        return kSse2;
-#elif defined(GLYPHMILL_NEON_KERNELS)
-    case simd::Level::kNeon:
-        return kNeon;
-#endif
-    default:
-        return kPortable;
+    return *simd::kLevels[simd::HasLevel(level) ? static_cast<int>(level) : 0].m_kernels;
+}
+
+const Table& Chosen()
+{
+    return ForLevel(simd::ChosenLevel());
+}
+
+namespace {
+
+// Each public converter with kernels per level, and its place in a table.
+struct PublicConverter {
+    ConvertFn m_converter;
+    ConvertFn Table::*m_kernel;
+};
+
+constexpr PublicConverter kPublicConverters[] = {
+    {ToWindowsLineEnds, &Table::m_toWindows},   {ToMacLineEnds, &Table::m_toMac},
+    {EncodeHtmlEntities, &Table::m_encodeHtml}, {DecodeHtmlEntities, &Table::m_decodeHtml},
+    {EncodeXmlEntities, &Table::m_encodeXml},   {DecodeXmlEntities, &Table::m_decodeXml},
+    {UriEncode, &Table::m_uriEncode},           {UriDecode, &Table::m_uriDecode},
+};
+
+}  // namespace
+
+ConvertFn AtLevel(ConvertFn converter, simd::Level level)
+{
+    for (const PublicConverter& entry : kPublicConverters) {
+        if (entry.m_converter == converter) {
+            return ForLevel(level).*entry.m_kernel;
+        }
     }
+    return converter;
 }
 
 }  // namespace kernels
+
+simd::Level kernels::LevelFor(const cpufeatures::Machine& machine)
+{
+    return simd::DetectLevel(machine);
+}
