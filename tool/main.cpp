@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cmdline/messagetext.h"
 #include "convert/codepages.h"
 #include "convert/simd.h"
 #include "platform/platform.h"
@@ -23,28 +24,6 @@ void PrintUsage(CToolOptions& options)
     std::fprintf(stderr, "Usage:\n");
     std::fprintf(stderr, "%s\n", options.GetUsageText(true));
     std::fflush(stderr);
-}
-
-// A value from the environment as a message shows it: printable ASCII as it
-// is, a backslash and every other byte as \\ and \xHH, so that a newline or a
-// terminal escape in the value cannot break the one-line message.
-std::string EscapedForMessage(const char* value)
-{
-    static const char kHexDigits[] = "0123456789abcdef";
-    std::string shown;
-    for (const char* p = value; *p != '\0'; ++p) {
-        const unsigned char byte = static_cast<unsigned char>(*p);
-        if (byte == '\\') {
-            shown += "\\\\";
-        } else if (byte >= 0x20 && byte < 0x7F) {
-            shown += static_cast<char>(byte);
-        } else {
-            shown += "\\x";
-            shown += kHexDigits[byte >> 4];
-            shown += kHexDigits[byte & 0x0F];
-        }
-    }
-    return shown;
 }
 
 // GLYPHMILL_SIMD lowers the instruction set the kernels use (for tests,
