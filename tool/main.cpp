@@ -26,6 +26,10 @@ void PrintUsage(CToolOptions& options)
     std::fflush(stderr);
 }
 
+// How much of a refused environment value its message shows: enough to see
+// the mistake, never a screenful.
+constexpr std::size_t kShownValueLimit = 64;
+
 // GLYPHMILL_SIMD lowers the instruction set the kernels use (for tests,
 // benchmarks and a processor that misbehaves); it never raises it. Unset
 // means the highest level; it names one of this build's levels, and any other
@@ -46,7 +50,7 @@ bool ApplySimdLevelFromEnvironment()
             const char* separator = rank == 0 ? "" : rank + 1 < count ? ", " : " or ";
             std::fprintf(stderr, "%s%s", separator, simd::LevelName(simd::BuildLevel(rank)));
         }
-        std::fprintf(stderr, ", not '%s'.\n", EscapedForMessage(name).c_str());
+        std::fprintf(stderr, ", not '%s'.\n", EscapedForMessage(name, kShownValueLimit).c_str());
         return false;
     }
     simd::UseLevel(level);
@@ -65,7 +69,7 @@ bool ApplyCodePagesFromEnvironment()
     codepages::Pair pair;
     if (!codepages::ParsePair(text, &pair)) {
         std::fprintf(stderr, "Error: GLYPHMILL_CODEPAGES must be %s, not '%s'.\n", codepages::kAcceptedPairs,
-                     EscapedForMessage(text).c_str());
+                     EscapedForMessage(text, kShownValueLimit).c_str());
         return false;
     }
     platform::UseCodePages(pair);
