@@ -33,3 +33,20 @@ elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$" AND NOT GLYPHMIL
   set(GLYPHMILL_LEVEL_FAMILY neon)
   glyphmill_level(neon Neon)
 endif()
+
+# The compiler options of an object built for `level` (a name of
+# GLYPHMILL_LEVELS), in `out`: -m<feature> for each feature of its list, and
+# what the toolchain needs besides.
+function(glyphmill_level_flags level out)
+  list(TRANSFORM GLYPHMILL_LEVEL_FEATURES_${level} PREPEND -m OUTPUT_VARIABLE flags)
+  # Nothing built for a level throws: without unwind tables' personality
+  # pointer (which gcc's --coverage emits), the object defines nothing outside
+  # its namespace in every build.
+  list(APPEND flags -fno-exceptions)
+  if(WIN32 AND NOT level STREQUAL "sse2")
+    # mingw-w64 cannot align the stack beyond 16 bytes: vector spills must
+    # not use aligned moves.
+    list(APPEND flags -Wa,-muse-unaligned-vector-move)
+  endif()
+  set(${out} ${flags} PARENT_SCOPE)
+endfunction()

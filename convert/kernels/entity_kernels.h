@@ -308,6 +308,69 @@ void EncodeStep(const unsigned char*& in, unsigned char*& out)
     out += kIndex.m_encodedLength[byte];
 }
 
+// -x's fast path per set: FastPath<V>::EncodeChunks(in, end, out, limit,
+// extra, texts) converts whole chunks from the front while the output has
+// room, and leaves the rest to the steps (`extra`: each byte's text length
+// less one; `texts`: the texts padded to 8 bytes). None by default; a set
+// that does better has its specialisation below, compiled where the set is.
+template <typename V>
+struct FastPath {
+    static void EncodeChunks(const unsigned char*&, const unsigned char*, unsigned char*&, const unsigned char*,
+                             const unsigned char*, const char (*)[8])
+    {
+    }
+};
+
+#if defined(GLYPHMILL_SET_AVX512)
+template <>
+struct FastPath<isa::Avx512> {
+    // Whole chunks while the output has room for a text (8 bytes) at every
+    // byte and one more run copy, as the steps' own loop. The extra length of
+    // every byte's text (its length less one, at least 2; 0 for a byte without
+    // one) is looked up for the whole chunk at once by two permutes, which
+    // also find the bytes to encode; where each run and each text goes is the
+    // chunk's start plus the extra lengths of the texts before it. `extra` has
+    // 256 entries, `encoded` the texts padded to 8 bytes. Faster than the
+    // steps on XML text, slower on Latin-1 text, where most chunks have
+    // several texts, so -h keeps the steps (docs/BENCHMARKS.md).
+    static void EncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                             const unsigned char* limit, const unsigned char* extra, const char (*encoded)[8])
+    {
+        const __m512i low0 = _mm512_loadu_si512(extra);
+        const __m512i low1 = _mm512_loadu_si512(extra + 64);
+        const __m512i high0 = _mm512_loadu_si512(extra + 128);
+        const __m512i high1 = _mm512_loadu_si512(extra + 192);
+        while (end - in >= 2 * bytescan::kChunk && limit - out >= bytescan::kChunk * (8 + 2)) {
+            const __m512i bytes = isa::Avx512::Load512(in);
+            const __m512i lows = _mm512_permutex2var_epi8(low0, bytes, low1);
+            const __m512i highs = _mm512_permutex2var_epi8(high0, bytes, high1);
+            const __m512i extras = _mm512_mask_mov_epi8(lows, _mm512_movepi8_mask(bytes), highs);
+            const uint64_t special = _mm512_test_epi8_mask(extras, extras);
+            if (special == 0) {
+                isa::Avx512::Store512(out, bytes);
+                in += bytescan::kChunk;
+                out += bytescan::kChunk;
+                continue;
+            }
+            unsigned from = 0;   // the first byte of the chunk not yet written
+            unsigned shift = 0;  // the extra bytes written for the chunk so far
+            for (uint64_t left = special; left != 0; left &= left - 1) {
+                const unsigned at = static_cast<unsigned>(bytescan::LowestBit64(left));
+                const unsigned char byte = in[at];
+                isa::Avx512::CopyRun(out + from + shift, in + from, at - from);
+                std::memcpy(out + at + shift, encoded[byte], 8);
+                // A running sum: one load and one add a text.
+                shift += extra[byte];
+                from = at + 1;
+            }
+            isa::Avx512::CopyRun(out + from + shift, in + from, bytescan::kChunk - from);
+            in += bytescan::kChunk;
+            out += bytescan::kChunk + shift;
+        }
+    }
+};
+#endif
+
 template <typename V, const EntityIndex& kIndex>
 uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
@@ -315,13 +378,13 @@ uint32_t EncodeEntities(const unsigned char** cursor, unsigned char* output, uin
         return steploop::Encode<V, kMaxEntityLength>(at, to, left, room, CandidateBits<V, kIndex>, EncodeStep<kIndex>);
     };
     // The set's chunk path pays only where few bytes have a text: not with
-    // the Latin-1 letters of HTML (see Avx512::EntityEncodeChunks).
+    // the Latin-1 letters of HTML (see FastPath<isa::Avx512>).
     if constexpr (kIndex.m_hasHighCodes) {
         return steps(cursor, output, remaining, capacity);
     } else {
         const auto chunks = [](const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                                const unsigned char* limit) {
-            V::EntityEncodeChunks(in, end, out, limit, kIndex.m_encodedExtra, kIndex.m_encoded);
+            FastPath<V>::EncodeChunks(in, end, out, limit, kIndex.m_encodedExtra, kIndex.m_encoded);
         };
         return steploop::ChunksThenSteps(cursor, output, remaining, capacity, chunks, steps);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
-// The AVX2 set: 32-byte blocks. Internal to the converters library.
+// The AVX2 set: 32-byte blocks and byte shuffles. Defines GLYPHMILL_SET_AVX2
+// where it exists. Internal to the converters library.
 
 #include "convert/kernels/isa_sse2.h"
 #include "convert/kernels/shuffle_rows.h"
@@ -10,7 +11,15 @@ namespace isa {
 inline namespace GLYPHMILL_ISA_NS {
 
 // 32-byte blocks.
-struct Avx2 : Sse2 {
+struct Avx2 : private Sse2 {
+    using Sse2::Bits;
+    using Sse2::kBlock;
+    using Sse2::kHasTableLookup;
+    using Sse2::kHasWideCompare;
+    using Sse2::Load;
+    using Sse2::Lookup64;
+    using Sse2::Store;
+
     static __m256i Load256(const unsigned char* in) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)); }
     static void Store256(unsigned char* out, __m256i block)
     {
@@ -54,95 +63,41 @@ struct Avx2 : Sse2 {
         }
     }
 
-    // -i and -i- by whole chunks, as Avx512 does them, with pshufb: eight
-    // bytes per shuffle and a row of shuffle_rows.h, no branch on the bytes.
-    template <typename ReservedBits, typename EscapeStep>
-    static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
+    // Without a byte loop: a 16-byte block that drops at most one byte (text
+    // with a CR LF pair per line) is one store (Sse2's WithoutByte); any
+    // other is two groups of eight, each one shuffle by the row of kDropRows
+    // for its bits in `drop`. Each block is loaded before it is stored, and
+    // out never passes in, so no store reaches a byte not yet loaded.
+    static unsigned char* Compact64(unsigned char* out, const unsigned char* in, uint64_t drop)
     {
-        EscapeChunksByGroups<Avx2>(in, end, out, limit, reservedBits, step);
-    }
-
-    static void UriDecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit)
-    {
-        DecodeChunksInPlace<Avx2>(in, end, out, limit);
-    }
-
-    // The pieces of Portable's URI chunk loops.
-
-    // Eight bytes, those in `mask` escaped: two shuffles per 16 bytes out, one
-    // from the bytes with their high digits, one from their low digits with
-    // '%' (a shuffle reads one register, and an index with its top bit set
-    // gives 0, so each side's lanes are zeroed in the other's shuffle).
-    GLYPHMILL_INLINE static unsigned char* EscapeGroup(const unsigned char* in, unsigned char* out, unsigned mask)
-    {
-        const __m128i digits =
-            _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
-        const __m128i nibble = _mm_set1_epi8(0x0F);
-        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
-        const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble));
-        const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(bytes, nibble));
-        const __m128i first = _mm_unpacklo_epi64(bytes, high);
-        const __m128i second = _mm_unpacklo_epi64(low, _mm_set1_epi8('%'));
-        for (int half = 0; half < 2; ++half) {
-            const __m128i indices = Load(kEscapeRows.m_rows[mask] + kBlock * half);
-            const __m128i fromFirst = _mm_or_si128(indices, _mm_cmpgt_epi8(indices, _mm_set1_epi8(15)));
-            const __m128i fromSecond = _mm_sub_epi8(indices, _mm_set1_epi8(16));
-            Store(out + kBlock * half,
-                  _mm_or_si128(_mm_shuffle_epi8(first, fromFirst), _mm_shuffle_epi8(second, fromSecond)));
-        }
-        return out + kEscapeRows.m_length[mask];
-    }
-
-    // The chunk at `in` into `merged` with each escape's byte in place of its
-    // '%'; returns the escapes' lanes.
-    GLYPHMILL_INLINE static uint64_t DecodeEscapes(const unsigned char* in, unsigned char* merged)
-    {
-        uint64_t escapes = 0;
-        for (int half = 0; half < 2; ++half) {
-            const unsigned char* const at = in + 32 * half;
-            __m256i high;
-            __m256i low;
-            const __m256i digits = _mm256_and_si256(HexDigits(Load256(at + 1), high), HexDigits(Load256(at + 2), low));
-            const __m256i bytes = Load256(at);
-            const __m256i escapeLanes = _mm256_and_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('%')), digits);
-            // Shifted as 16-bit lanes, so only the digit's own four bits may stay.
-            const __m256i highNibbles = _mm256_slli_epi16(_mm256_and_si256(high, _mm256_set1_epi8(0x0F)), 4);
-            Store256(merged + 32 * half, _mm256_blendv_epi8(bytes, _mm256_or_si256(highNibbles, low), escapeLanes));
-            escapes |= Bits256(escapeLanes) << (32 * half);
-        }
-        return escapes;
-    }
-
-    // Compact64 without a branch on the bytes: eight at a time, one shuffle
-    // by the row of kDropRows for their bits in `drop`.
-    GLYPHMILL_INLINE static unsigned char* CompactDecoded(unsigned char* out, const unsigned char* in, uint64_t drop)
-    {
-        for (int group = 0; group < kChunk / 8; ++group) {
-            const unsigned mask = static_cast<unsigned>(drop >> (8 * group)) & 0xFF;
-            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 8 * group));
-            const __m128i row = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDropRows.m_rows[mask]));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, row));
-            out += kDropRows.m_kept[mask];
+        for (ptrdiff_t block = 0; block < kChunk; block += kBlock) {
+            const unsigned bits = static_cast<unsigned>(drop >> block) & 0xFFFF;
+            if ((bits & (bits - 1)) != 0) {
+                out = CompactGroup(out, in + block, bits & 0xFF);
+                out = CompactGroup(out, in + block + 8, bits >> 8);
+                continue;
+            }
+            const unsigned at = bits != 0 ? bytescan::LowestBit(bits) : kBlock;
+            Store(out, WithoutByte(Load(in + block), at));
+            out += kBlock - (bits != 0 ? 1 : 0);
         }
         return out;
     }
 
 private:
-    // The lanes holding a hex digit (either case), and in `values` each such
-    // lane's value.
-    static __m256i HexDigits(__m256i bytes, __m256i& values)
+    // Eight bytes without those flagged in `mask`, by one shuffle.
+    static unsigned char* CompactGroup(unsigned char* out, const unsigned char* in, unsigned mask)
     {
-        const __m256i decimal = _mm256_sub_epi8(bytes, _mm256_set1_epi8('0'));
-        const __m256i letter = _mm256_sub_epi8(_mm256_or_si256(bytes, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('a'));
-        const __m256i isDecimal = _mm256_cmpeq_epi8(_mm256_min_epu8(decimal, _mm256_set1_epi8(9)), decimal);
-        const __m256i isLetter = _mm256_cmpeq_epi8(_mm256_min_epu8(letter, _mm256_set1_epi8(5)), letter);
-        values = _mm256_blendv_epi8(_mm256_add_epi8(letter, _mm256_set1_epi8(10)), decimal, isDecimal);
-        return _mm256_or_si256(isDecimal, isLetter);
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+        const __m128i row = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDropRows.m_rows[mask]));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, row));
+        return out + kDropRows.m_kept[mask];
     }
 };
 
+static_assert(Conforms<Avx2>());
+
 }  // namespace GLYPHMILL_ISA_NS
 }  // namespace isa
+#define GLYPHMILL_SET_AVX2 1
 #endif

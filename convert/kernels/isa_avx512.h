@@ -1,10 +1,9 @@
 #pragma once
 
 // The AVX-512 set (BW, VL, VBMI, VBMI2): 64-byte registers with byte masks,
-// byte compress and two-register permutes, which let -w, -x, the URI
-// converters and the byte map convert whole blocks without a step, and a
-// chunk be looked up in a 256-entry table. Internal to the
-// converters library.
+// byte compress and two-register permutes, which let a chunk be compacted in
+// one instruction and looked up in a 256-entry table. Defines
+// GLYPHMILL_SET_AVX512 where it exists. Internal to the converters library.
 
 #include "convert/kernels/isa_avx2.h"
 
@@ -12,7 +11,9 @@
 namespace isa {
 inline namespace GLYPHMILL_ISA_NS {
 
-struct Avx512 : Avx2 {
+struct Avx512 : private Avx2 {
+    using Avx2::kHasWideCompare;
+
     static __m512i Load512(const unsigned char* in) { return _mm512_loadu_si512(in); }
     static void Store512(unsigned char* out, __m512i block) { _mm512_storeu_si512(out, block); }
 
@@ -52,208 +53,11 @@ struct Avx512 : Avx2 {
         Store512(out, _mm512_maskz_compress_epi8(~drop, Load512(in)));
         return out + (kChunk - __builtin_popcountll(drop));
     }
-
-    // -w: 32 bytes at a time, whatever they hold: every byte widened to a
-    // two-byte slot, CR LF put in the slot of each LF, and the lanes in use
-    // (the first of every slot but a CR's, the second of an LF's) compressed
-    // together.
-    static void ToWindowsBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit)
-    {
-        using bytescan::kCR;
-        using bytescan::kLF;
-        constexpr uint64_t kFirstLanes = 0x5555555555555555u;
-        constexpr uint64_t kSecondLanes = 0xAAAAAAAAAAAAAAAAu;
-        while (end - in >= 32 && limit - out >= 64) {
-            const __m512i slots = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
-            const uint64_t lf = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kLF));
-            const uint64_t cr = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kCR));
-            // On x86 the first byte of a slot is its low half: CR, then LF.
-            const __m512i pairs = _mm512_mask_mov_epi16(slots, static_cast<__mmask32>(lf), _mm512_set1_epi16(0x0A0D));
-            const uint64_t keep = (kFirstLanes & ~_pdep_u64(cr, kFirstLanes)) | _pdep_u64(lf, kSecondLanes);
-            _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, pairs));
-            out += __builtin_popcountll(keep);
-            in += 32;
-        }
-    }
-
-    // -i: whole chunks while the output has room for every byte escaped and
-    // the last block's full store. A chunk with few bytes to escape is copied
-    // in runs between the kernel's steps; for one with many, its first 63
-    // bytes go as three blocks without a step, and the next chunk starts at
-    // the 64th. A run copy may read a chunk from the last byte of the chunk
-    // on.
-    template <typename ReservedBits, typename EscapeStep>
-    static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
-    {
-        while (end - in >= 2 * kChunk && limit - out >= 4 * kChunk) {
-            const uint64_t reserved = reservedBits(in);
-            if (__builtin_popcountll(reserved) <= kFewEscapes) {
-                RunsAndSteps<Avx512>(in, out, reserved, step);
-                continue;
-            }
-            for (unsigned block = 0; block + kEscapeBlock <= kChunk; block += kEscapeBlock) {
-                EscapeBlock(in, out, reserved >> block);
-            }
-        }
-    }
-
-    // -i-: whole chunks while the two bytes after a chunk can be read and the
-    // output has room for a full store: the escapes of a chunk are found at
-    // once (a digit is never a '%', so escapes never overlap), their bytes put
-    // in place of the '%' and the digits compressed away. The digits of an
-    // escape at the end of a chunk are dropped from the front of the next
-    // one; the chunks themselves follow one another at a fixed stride, so
-    // that the loads never wait for the decoding. A step is never divided:
-    // the cursor ends past the last escape's digits.
-    static void UriDecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit)
-    {
-        uint64_t carried = 0;  // lanes of this chunk that are digits of the last one's escape
-        while (end - in >= kChunk + 2 && limit - out >= kChunk) {
-            const __m512i bytes = Load512(in);
-            const uint64_t percents = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(kPercent)) & ~carried;
-            if (percents == 0 && carried == 0) {
-                Store512(out, bytes);
-                out += kChunk;
-                in += kChunk;
-                continue;
-            }
-            __m512i high;
-            __m512i low;
-            const __mmask64 highDigits = HexDigits(Load512(in + 1), high);
-            const __mmask64 lowDigits = HexDigits(Load512(in + 2), low);
-            const uint64_t escapes = percents & highDigits & lowDigits;
-            // Shifted as 16-bit lanes, so only the digit's own four bits may stay.
-            const __m512i highNibbles = _mm512_slli_epi16(_mm512_and_si512(high, _mm512_set1_epi8(0x0F)), 4);
-            const __m512i merged = _mm512_mask_mov_epi8(bytes, escapes, _mm512_or_si512(highNibbles, low));
-            const uint64_t drop = escapes << 1 | escapes << 2 | carried;
-            Store512(out, _mm512_maskz_compress_epi8(~drop, merged));
-            out += kChunk - __builtin_popcountll(drop);
-            in += kChunk;
-            // Two digits past an escape in the last lane, one past one in the lane before.
-            carried = escapes >> 62 | escapes >> 63;
-        }
-        in += carried == 0 ? 0 : 64 - __builtin_clzll(carried);
-    }
-
-    // -x: whole chunks while the output has room for a text (8 bytes) at every
-    // byte and one more run copy, as the steps' own loop. The extra length of
-    // every byte's text (its length less one, at least 2; 0 for a byte without
-    // one) is looked up for the whole chunk at once by two permutes, which
-    // also find the bytes to encode; where each run and each text goes is the
-    // chunk's start plus the extra lengths of the texts before it. `extra` has
-    // 256 entries, `encoded` the texts padded to 8 bytes. Faster than the
-    // steps on XML text, slower on Latin-1 text, where most chunks have
-    // several texts, so -h keeps the steps (docs/BENCHMARKS.md).
-    static void EntityEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                   const unsigned char* limit, const unsigned char* extra, const char (*encoded)[8])
-    {
-        const __m512i low0 = _mm512_loadu_si512(extra);
-        const __m512i low1 = _mm512_loadu_si512(extra + 64);
-        const __m512i high0 = _mm512_loadu_si512(extra + 128);
-        const __m512i high1 = _mm512_loadu_si512(extra + 192);
-        while (end - in >= 2 * kChunk && limit - out >= kChunk * (8 + 2)) {
-            const __m512i bytes = Load512(in);
-            const __m512i lows = _mm512_permutex2var_epi8(low0, bytes, low1);
-            const __m512i highs = _mm512_permutex2var_epi8(high0, bytes, high1);
-            const __m512i extras = _mm512_mask_mov_epi8(lows, _mm512_movepi8_mask(bytes), highs);
-            const uint64_t special = _mm512_test_epi8_mask(extras, extras);
-            if (special == 0) {
-                Store512(out, bytes);
-                in += kChunk;
-                out += kChunk;
-                continue;
-            }
-            unsigned from = 0;   // the first byte of the chunk not yet written
-            unsigned shift = 0;  // the extra bytes written for the chunk so far
-            for (uint64_t left = special; left != 0; left &= left - 1) {
-                const unsigned at = static_cast<unsigned>(bytescan::LowestBit64(left));
-                const unsigned char byte = in[at];
-                CopyRun(out + from + shift, in + from, at - from);
-                std::memcpy(out + at + shift, encoded[byte], 8);
-                // A running sum: one load and one add a text.
-                shift += extra[byte];
-                from = at + 1;
-            }
-            CopyRun(out + from + shift, in + from, kChunk - from);
-            in += kChunk;
-            out += kChunk + shift;
-        }
-    }
-
-    // The byte map: the upper half of the table in two registers; a chunk's
-    // bytes from 0x80 up are looked up in both at once by their low seven bits.
-    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end)
-    {
-        const __m512i first = _mm512_loadu_si512(table + 128);
-        const __m512i second = _mm512_loadu_si512(table + 192);
-        for (; end - at >= kChunk; at += kChunk) {
-            const __m512i bytes = Load512(at);
-            const __mmask64 high = _mm512_movepi8_mask(bytes);
-            const __m512i mapped = _mm512_permutex2var_epi8(first, bytes, second);
-            Store512(at, _mm512_mask_mov_epi8(bytes, high, mapped));
-        }
-        return at;
-    }
-
-private:
-    static constexpr unsigned char kPercent = '%';
-
-    // The most bytes whose three-byte slots fill one register.
-    static constexpr unsigned kEscapeBlock = 21;
-
-    // kEscapeBlock bytes, `reserved` flagging those to escape, as one
-    // permute from two registers into three-byte slots ('%', high digit, low
-    // digit; or the byte alone) and one compress of the lanes in use. Reads 32
-    // bytes at `in`, writes 64 at `out`.
-    GLYPHMILL_INLINE static void EscapeBlock(const unsigned char*& in, unsigned char*& out, uint64_t reserved)
-    {
-        // Lane 3i of each slot i, and the two digit lanes after it.
-        constexpr uint64_t kFirstLanes = 0x1249249249249249u;
-        constexpr uint64_t kBlockBytes = (uint64_t{1} << kEscapeBlock) - 1;
-        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-        const __m256i digits =
-            _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f', '0', '1',
-                             '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
-        const __m256i nibble = _mm256_set1_epi8(0x0F);
-        const __m256i high = _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble));
-        const __m256i low = _mm256_shuffle_epi8(digits, _mm256_and_si256(bytes, nibble));
-        // Sources: bytes 0-31, high digits 32-63, low digits 64-95, '%' 96-127.
-        const __m512i bytesAndHigh = _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(bytes), high, 1);
-        const __m512i lowAndPercent =
-            _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(low), _mm256_set1_epi8(kPercent), 1);
-        alignas(64) static constexpr unsigned char kEscapeIndex[64] = {
-            96, 32, 64, 96, 33, 65, 96, 34, 66, 96, 35, 67, 96, 36, 68, 96, 37, 69, 96, 38, 70, 96,
-            39, 71, 96, 40, 72, 96, 41, 73, 96, 42, 74, 96, 43, 75, 96, 44, 76, 96, 45, 77, 96, 46,
-            78, 96, 47, 79, 96, 48, 80, 96, 49, 81, 96, 50, 82, 96, 51, 83, 96, 52, 84, 0};
-        alignas(64) static constexpr unsigned char kByteIndex[64] = {
-            0, 0,  0, 1, 0,  0, 2, 0,  0, 3, 0,  0, 4, 0,  0, 5, 0,  0, 6, 0,  0, 7, 0,  0, 8, 0,  0, 9, 0,  0, 10, 0,
-            0, 11, 0, 0, 12, 0, 0, 13, 0, 0, 14, 0, 0, 15, 0, 0, 16, 0, 0, 17, 0, 0, 18, 0, 0, 19, 0, 0, 20, 0, 0,  0};
-        const uint64_t plain = _pdep_u64(~reserved & kBlockBytes, kFirstLanes);
-        const __m512i index =
-            _mm512_mask_mov_epi8(_mm512_load_si512(kEscapeIndex), plain, _mm512_load_si512(kByteIndex));
-        const __m512i slots = _mm512_permutex2var_epi8(bytesAndHigh, index, lowAndPercent);
-        const uint64_t escaped = _pdep_u64(reserved & kBlockBytes, kFirstLanes);
-        const uint64_t keep = kFirstLanes | escaped << 1 | escaped << 2;
-        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, slots));
-        out += kEscapeBlock + 2 * static_cast<unsigned>(__builtin_popcountll(reserved & kBlockBytes));
-        in += kEscapeBlock;
-    }
-
-    // The lanes of a chunk that hold a hexadecimal digit, and their values.
-    GLYPHMILL_INLINE static __mmask64 HexDigits(__m512i bytes, __m512i& values)
-    {
-        const __m512i decimal = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
-        const __m512i letter = _mm512_sub_epi8(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
-        const __mmask64 isDecimal = _mm512_cmple_epu8_mask(decimal, _mm512_set1_epi8(9));
-        const __mmask64 isLetter = _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(5));
-        values = _mm512_mask_mov_epi8(_mm512_add_epi8(letter, _mm512_set1_epi8(10)), isDecimal, decimal);
-        return isDecimal | isLetter;
-    }
 };
+
+static_assert(Conforms<Avx512>());
 
 }  // namespace GLYPHMILL_ISA_NS
 }  // namespace isa
+#define GLYPHMILL_SET_AVX512 1
 #endif

@@ -1,8 +1,8 @@
 #pragma once
 
 // The Neon set: AArch64 Advanced SIMD, 16-byte blocks, which every arm64
-// processor has (no check at start: the build chooses it). Internal to the
-// converters library.
+// processor has (no check at start: its feature list is empty). Defines
+// GLYPHMILL_SET_NEON where it exists. Internal to the converters library.
 
 #include "convert/kernels/isa_portable.h"
 #include "convert/kernels/shuffle_rows.h"
@@ -15,7 +15,7 @@ inline namespace GLYPHMILL_ISA_NS {
 
 // 16-byte blocks; no movemask, so a chunk's bits come from four compares
 // weighted by lane and summed pairwise.
-struct Neon : Portable {
+struct Neon : private Portable {
     static constexpr bool kHasWideCompare = true;
     // Four 64-entry lookups (vqtbl4q_u8) cover a 256-entry table.
     static constexpr bool kHasTableLookup = true;
@@ -107,62 +107,6 @@ struct Neon : Portable {
         });
     }
 
-    // -i and -i- by whole chunks, as Avx512 does them, with table shuffles:
-    // eight bytes per shuffle and a row of shuffle_rows.h, no branch on the
-    // bytes.
-    template <typename ReservedBits, typename EscapeStep>
-    static void UriEncodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit, ReservedBits reservedBits, EscapeStep step)
-    {
-        EscapeChunksByGroups<Neon>(in, end, out, limit, reservedBits, step);
-    }
-
-    static void UriDecodeChunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit)
-    {
-        DecodeChunksInPlace<Neon>(in, end, out, limit);
-    }
-
-    // The pieces of Portable's URI chunk loops.
-
-    // Eight bytes, those in `mask` escaped: two table shuffles from the
-    // bytes, their hex digits and '%'.
-    GLYPHMILL_INLINE static unsigned char* EscapeGroup(const unsigned char* in, unsigned char* out, unsigned mask)
-    {
-        static constexpr unsigned char kLowerHex[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                                        '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
-        const uint8x16_t digits = vld1q_u8(kLowerHex);
-        const uint8x8_t bytes = vld1_u8(in);
-        const uint8x8_t high = vqtbl1_u8(digits, vshr_n_u8(bytes, 4));
-        const uint8x8_t low = vqtbl1_u8(digits, vand_u8(bytes, vdup_n_u8(0x0F)));
-        const uint8x16x2_t sources = {vcombine_u8(bytes, high), vcombine_u8(low, vdup_n_u8('%'))};
-        Store(out, vqtbl2q_u8(sources, Load(kEscapeRows.m_rows[mask])));
-        Store(out + kBlock, vqtbl2q_u8(sources, Load(kEscapeRows.m_rows[mask] + kBlock)));
-        return out + kEscapeRows.m_length[mask];
-    }
-
-    // The chunk at `in` into `merged` with each escape's byte in place of its
-    // '%'; returns the escapes' lanes.
-    GLYPHMILL_INLINE static uint64_t DecodeEscapes(const unsigned char* in, unsigned char* merged)
-    {
-        uint8x16_t escapeLanes[4];
-        for (int block = 0; block < 4; ++block) {
-            const unsigned char* const at = in + block * kBlock;
-            uint8x16_t high;
-            uint8x16_t low;
-            const uint8x16_t digits = vandq_u8(HexDigits(Load(at + 1), high), HexDigits(Load(at + 2), low));
-            escapeLanes[block] = vandq_u8(Equal<'%'>(Load(at)), digits);
-            const uint8x16_t decoded = vorrq_u8(vshlq_n_u8(high, 4), low);
-            Store(merged + block * kBlock, vbslq_u8(escapeLanes[block], decoded, Load(at)));
-        }
-        return Bits64(escapeLanes[0], escapeLanes[1], escapeLanes[2], escapeLanes[3]);
-    }
-
-    static unsigned char* CompactDecoded(unsigned char* out, const unsigned char* in, uint64_t drop)
-    {
-        return Compact64(out, in, drop);
-    }
-
     static void CopyRun(unsigned char* out, const unsigned char* in, ptrdiff_t length)
     {
         CopyRunInBlocks<Neon>(out, in, length);
@@ -181,83 +125,11 @@ struct Neon : Portable {
         }
         return out;
     }
-
-    // The byte map's upper half is 128 entries: two 64-entry lookups
-    // (vqtbl4q_u8), each 0 for an index beyond its entries; the lower half is
-    // the identity, so those bytes are kept.
-    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end)
-    {
-        const uint8x16x4_t first = vld1q_u8_x4(table + 128);
-        const uint8x16x4_t second = vld1q_u8_x4(table + 192);
-        const uint8x16_t top = vdupq_n_u8(0x80);
-        const uint8x16_t sixtyFour = vdupq_n_u8(64);
-        for (; end - at >= kBlock; at += kBlock) {
-            const uint8x16_t bytes = Load(at);
-            // 0x80-0xFF to 0-127; 0-0x7F to 128-255, beyond both lookups.
-            const uint8x16_t index = veorq_u8(bytes, top);
-            const uint8x16_t mapped =
-                vorrq_u8(vqtbl4q_u8(first, index), vqtbl4q_u8(second, vsubq_u8(index, sixtyFour)));
-            Store(at, vbslq_u8(vcgeq_u8(bytes, top), mapped, bytes));
-        }
-        return at;
-    }
-
-    // -w: blocks of 16 bytes while the output has room for every LF of one to
-    // double and for one more 16-byte store. A block without CR and with at
-    // most one LF, as in most text, is one shuffle and one store without a
-    // branch on where the LF is.
-    static void ToWindowsBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit)
-    {
-        using bytescan::kCR;
-        using bytescan::kLF;
-        static constexpr unsigned char kLanes[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-        const uint8x16_t lanes = vld1q_u8(kLanes);
-        while (end - in >= 2 * kBlock && limit - out >= 4 * kBlock) {
-            const uint8x16_t bytes = Load(in);
-            const uint8x16_t lfLanes = Equal<kLF>(bytes);
-            const uint8x16_t crLanes = Equal<kCR>(bytes);
-            // Most blocks of text have neither: one across-lane maximum says so.
-            if (vmaxvq_u8(vorrq_u8(lfLanes, crLanes)) == 0) {
-                Store(out, bytes);
-                out += kBlock;
-                in += kBlock;
-                continue;
-            }
-            const unsigned lf = Bits(lfLanes);
-            const unsigned cr = Bits(crLanes);
-            if ((cr | (lf & (lf - 1))) != 0) {
-                ToWindowsBlockSteps<Neon>(in, out, cr | lf);
-                continue;
-            }
-            const unsigned at = bytescan::LowestBit(lf | 1u << kBlock);
-            // Lane i takes byte i before `at`, CR at `at` and byte i - 1 after.
-            const uint8x16_t where = vdupq_n_u8(static_cast<unsigned char>(at));
-            const uint8x16_t after = vcgtq_u8(lanes, where);
-            const uint8x16_t index = vaddq_u8(lanes, after);  // i - 1 after `at`
-            const uint8x16_t isAt = vceqq_u8(lanes, where);
-            const uint8x16_t shifted = vqtbl1q_u8(bytes, index);
-            Store(out, vbslq_u8(isAt, vdupq_n_u8(kCR), shifted));
-            out[kBlock] = in[kBlock - 1];
-            out += kBlock + (lf != 0 ? 1 : 0);
-            in += kBlock;
-        }
-    }
-
-private:
-    // The lanes holding a hex digit (either case), and in `values` each such
-    // lane's value.
-    static uint8x16_t HexDigits(uint8x16_t bytes, uint8x16_t& values)
-    {
-        const uint8x16_t decimal = vsubq_u8(bytes, vdupq_n_u8('0'));
-        const uint8x16_t letter = vsubq_u8(vorrq_u8(bytes, vdupq_n_u8(0x20)), vdupq_n_u8('a'));
-        const uint8x16_t isDecimal = vcleq_u8(decimal, vdupq_n_u8(9));
-        const uint8x16_t isLetter = vcleq_u8(letter, vdupq_n_u8(5));
-        values = vbslq_u8(isDecimal, decimal, vaddq_u8(letter, vdupq_n_u8(10)));
-        return vorrq_u8(isDecimal, isLetter);
-    }
 };
+
+static_assert(Conforms<Neon>());
 
 }  // namespace GLYPHMILL_ISA_NS
 }  // namespace isa
+#define GLYPHMILL_SET_NEON 1
 #endif

@@ -1,7 +1,7 @@
 #pragma once
 
-// The SSE2 set: 16-byte blocks, which every x86-64 has. Internal to the
-// converters library.
+// The SSE2 set: 16-byte blocks, which every x86-64 has. Defines
+// GLYPHMILL_SET_SSE2 where it exists. Internal to the converters library.
 
 #include "convert/kernels/isa_portable.h"
 
@@ -31,7 +31,11 @@ constexpr LaneMasks BuildLaneMasks()
 inline constexpr LaneMasks kLaneMasks = BuildLaneMasks();
 
 // 16-byte blocks.
-struct Sse2 : Portable {
+struct Sse2 : private Portable {
+    using Portable::CompactBytes;
+    using Portable::kHasTableLookup;
+    using Portable::Lookup64;
+
     static constexpr bool kHasWideCompare = true;
     static constexpr ptrdiff_t kBlock = 16;
 
@@ -119,44 +123,11 @@ struct Sse2 : Portable {
         }
         return out;
     }
-
-    // -w: blocks of 16 bytes while the output has room for every LF of one to
-    // double and for one more 16-byte store. A block without CR and with at
-    // most one LF, as in most text, is one store without a branch on where
-    // the LF is.
-    static void ToWindowsBlocks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
-                                const unsigned char* limit)
-    {
-        using bytescan::kCR;
-        using bytescan::kLF;
-        while (end - in >= 2 * kBlock && limit - out >= 4 * kBlock) {
-            const __m128i bytes = Load(in);
-            const unsigned lf = Bits(Equal<kLF>(bytes));
-            const unsigned cr = Bits(Equal<kCR>(bytes));
-            if ((cr | (lf & (lf - 1))) != 0) {
-                ToWindowsBlockSteps<Sse2>(in, out, cr | lf);
-                continue;
-            }
-            StoreWithCR(out, in, bytes, bytescan::LowestBit(lf | 1u << kBlock));
-            out += kBlock + (lf != 0 ? 1 : 0);
-            in += kBlock;
-        }
-    }
-
-private:
-    // The block with CR inserted before lane `at` (16: none); 17 bytes are
-    // written, the last one left over when nothing is inserted.
-    static void StoreWithCR(unsigned char* out, const unsigned char* in, __m128i bytes, unsigned at)
-    {
-        const __m128i before = LanesBefore(at);
-        const __m128i through = LanesBefore(at + 1);
-        const __m128i insert = _mm_and_si128(_mm_xor_si128(before, through), _mm_set1_epi8(bytescan::kCR));
-        const __m128i after = _mm_andnot_si128(through, _mm_slli_si128(bytes, 1));
-        Store(out, _mm_or_si128(_mm_or_si128(_mm_and_si128(before, bytes), insert), after));
-        out[kBlock] = in[kBlock - 1];
-    }
 };
+
+static_assert(Conforms<Sse2>());
 
 }  // namespace GLYPHMILL_ISA_NS
 }  // namespace isa
+#define GLYPHMILL_SET_SSE2 1
 #endif

@@ -17,6 +17,26 @@
 namespace steploop {
 inline namespace GLYPHMILL_ISA_NS {
 
+// A chunk whose bytes at `special` need a step: the runs between them copied
+// whole (V::CopyRun) and a step at each. V::CopyRun may read a chunk from the
+// chunk's last byte on.
+template <typename V, typename Step>
+GLYPHMILL_INLINE void RunsAndSteps(const unsigned char*& in, unsigned char*& out, uint64_t special, Step step)
+{
+    using bytescan::kChunk;
+    const unsigned char* const chunk = in;
+    for (uint64_t left = special; left != 0; left &= left - 1) {
+        const unsigned char* const next = chunk + bytescan::LowestBit64(left);
+        V::CopyRun(out, in, next - in);
+        out += next - in;
+        in = next;
+        step(in, out);
+    }
+    V::CopyRun(out, in, chunk + kChunk - in);
+    out += chunk + kChunk - in;
+    in = chunk + kChunk;
+}
+
 // Encodes from *cursor as far as the output limit allows. `specialBits`
 // gives, for a chunk of kChunk bytes, one bit per byte that needs a step;
 // `step` converts the byte at `in` and advances both pointers. V is the
@@ -35,7 +55,7 @@ uint32_t Encode(const unsigned char** cursor, unsigned char* output, uint32_t* r
     // of the chunk on. The runs between the special bytes are copied a block
     // at a time, the special bytes are steps.
     while (end - in >= 2 * kChunk && limit - out >= kChunk * static_cast<ptrdiff_t>(kMaxStep + 2)) {
-        V::template RunsAndSteps<V>(in, out, specialBits(in), step);
+        RunsAndSteps<V>(in, out, specialBits(in), step);
     }
     // The last bytes step by step, each step started below the limit.
     while (in < end && out < limit) {
