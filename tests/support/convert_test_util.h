@@ -11,6 +11,7 @@
 
 #include "convert/convert.h"
 #include "stream/textreader.h"
+#include "tests/support/guarded_buffer.h"
 
 // One converter call: the bytes it consumed and the bytes it wrote.
 struct Chunk {
@@ -43,30 +44,30 @@ constexpr uint32_t FullChunkOf(uint32_t stepSize)
 }
 
 // Calls `convert` until the line is consumed, checking the contract on every
-// call. The line and the output live in heap buffers of exactly their size, so
-// ASan reports a read past the line's end or a write past the capacity. While
-// the rest is short, each call gets a fresh copy of exactly the unconsumed
-// bytes, which also catches reads before the cursor.
+// call. The line and the output end at a guard page (CGuardedBuffer), so a
+// read past the line's end or a write past the capacity faults at once at
+// every level, with or without a sanitizer. While the rest is short, each call
+// gets a fresh copy of exactly the unconsumed bytes, so the rest ends at the
+// guard too.
 inline std::vector<Chunk> ConvertChunks(ConvertFn convert, const std::string& line, uint32_t capacity)
 {
     constexpr size_t kFreshCopyUpTo = 4096;
     std::vector<Chunk> chunks;
-    const std::unique_ptr<unsigned char[]> output(new unsigned char[capacity]);
-    const std::unique_ptr<unsigned char[]> whole(new unsigned char[line.size()]);
-    std::memcpy(whole.get(), line.data(), line.size());
+    unsigned char* const output = ReusableGuardedBuffer(0, capacity).Tail(capacity);
+    unsigned char* const whole = ReusableGuardedBuffer(1, line.size()).Tail(line.size());
+    std::memcpy(whole, line.data(), line.size());
     size_t done = 0;
     while (done < line.size()) {
         const uint32_t before = static_cast<uint32_t>(line.size() - done);
-        std::unique_ptr<unsigned char[]> fresh;
-        const unsigned char* rest = whole.get() + done;
+        const unsigned char* rest = whole + done;
         if (before <= kFreshCopyUpTo) {
-            fresh.reset(new unsigned char[before]);
-            std::memcpy(fresh.get(), rest, before);
-            rest = fresh.get();
+            unsigned char* const fresh = ReusableGuardedBuffer(2, kFreshCopyUpTo).Tail(before);
+            std::memcpy(fresh, rest, before);
+            rest = fresh;
         }
         const unsigned char* cursor = rest;
         uint32_t remaining = before;
-        const uint32_t written = convert(&cursor, output.get(), &remaining, capacity);
+        const uint32_t written = convert(&cursor, output, &remaining, capacity);
         const uint32_t consumed = static_cast<uint32_t>(cursor - rest);
         EXPECT_LE(written, capacity);
         EXPECT_EQ(remaining, before - consumed) << "cursor and count out of step";
@@ -74,7 +75,7 @@ inline std::vector<Chunk> ConvertChunks(ConvertFn convert, const std::string& li
             ADD_FAILURE() << "call consumed " << consumed << " of " << before << " bytes";
             break;
         }
-        chunks.push_back({consumed, std::string(reinterpret_cast<const char*>(output.get()), written)});
+        chunks.push_back({consumed, std::string(reinterpret_cast<const char*>(output), written)});
         done += consumed;
     }
     return chunks;

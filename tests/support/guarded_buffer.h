@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #if __has_include(<sys/mman.h>) && __has_include(<unistd.h>)
@@ -31,12 +32,14 @@ public:
         m_map = static_cast<unsigned char*>(map);
         mprotect(m_map + m_mapped - page, page, PROT_NONE);
         m_end = m_map + m_mapped - page;
+        m_size = m_mapped - page;
         struct sigaction report = {};
         report.sa_handler = ReportFault;
         sigaction(SIGSEGV, &report, &m_saved);
 #else
         m_plain.resize(size);
         m_end = m_plain.data() + size;
+        m_size = size;
 #endif
     }
 
@@ -50,6 +53,12 @@ public:
 
     CGuardedBuffer(const CGuardedBuffer&) = delete;
     CGuardedBuffer& operator=(const CGuardedBuffer&) = delete;
+
+    // How many bytes lie before the guard.
+    size_t Size() const
+    {
+        return m_size;
+    }
 
     // The last `length` bytes (at most the size) before the guard.
     unsigned char* Tail(size_t length) const
@@ -83,4 +92,20 @@ private:
     std::vector<unsigned char> m_plain;
 #endif
     unsigned char* m_end = nullptr;
+    size_t m_size = 0;
 };
+
+// The guarded buffer number `slot` (0 to 3), of at least `size` bytes, kept
+// for the next call: mapping one per converter call would cost more than the
+// conversion. The buffer a slot had before is unmapped first, so that the
+// fault report stays installed.
+inline CGuardedBuffer& ReusableGuardedBuffer(int slot, size_t size)
+{
+    static std::unique_ptr<CGuardedBuffer> buffers[4];
+    std::unique_ptr<CGuardedBuffer>& buffer = buffers[slot];
+    if (buffer == nullptr || buffer->Size() < size) {
+        buffer.reset();
+        buffer = std::make_unique<CGuardedBuffer>(size);
+    }
+    return *buffer;
+}
