@@ -11,8 +11,6 @@
 // specialisation for each set that does better (see docs/ARCHITECTURE.md).
 // Internal to the converters library.
 
-#include "convert/kernels/isa_avx2.h"
-#include "convert/kernels/isa_avx512.h"
-#include "convert/kernels/isa_neon.h"
-#include "convert/kernels/isa_portable.h"
-#include "convert/kernels/isa_sse2.h"
+// The header of every level of the registry (generated from
+// cmake/Levels.cmake).
+#include "convert/kernels/level_sets.inc"
