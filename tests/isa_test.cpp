@@ -91,6 +91,11 @@ Machine MadeUpMachine(const char* missing = "", uint64_t xcr0 = kSavesEverything
 
 TEST(ProcessorCheck, EveryFeatureIsItsOwnBitAndNeedsTheStateItUses)
 {
+    // The lists as the registry gives them: every name must be had.
+    EXPECT_TRUE(cpufeatures::Supports(Machine{}, "")) << "a level without features";
+    EXPECT_TRUE(cpufeatures::Supports(MadeUpMachine(), "avx2,bmi2"));
+    EXPECT_FALSE(cpufeatures::Supports(MadeUpMachine(), "avx2,mmx")) << "a name the check does not know";
+    EXPECT_FALSE(cpufeatures::Supports(MadeUpMachine(), "avx2,")) << "an empty name";
     for (const FeatureBit& feature : kFeatureBits) {
         SCOPED_TRACE(feature.name);
         EXPECT_TRUE(cpufeatures::Supports(MadeUpMachine(), feature.name));

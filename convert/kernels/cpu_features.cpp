@@ -8,24 +8,31 @@ namespace cpufeatures {
 
 namespace {
 
+constexpr bool IsReadLeaf(unsigned leaf)
+{
+    return leaf == 1 || leaf == 7 || leaf == 0x80000001u;
+}
+
+constexpr bool ReadsEveryLeaf()
+{
+    for (const Feature& feature : kFeatures) {
+        if (!IsReadLeaf(feature.m_leaf)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(ReadsEveryLeaf(), "a feature is in a cpuid leaf that Machine does not hold");
+
 const uint32_t* Registers(const Machine& machine, unsigned leaf)
 {
-    switch (leaf) {
-    case 1:
-        return machine.m_leaf1;
-    case 7:
-        return machine.m_leaf7;
-    case 0x80000001u:
-        return machine.m_extendedLeaf1;
-    default:
-        return nullptr;
-    }
+    return leaf == 1 ? machine.m_leaf1 : leaf == 7 ? machine.m_leaf7 : machine.m_extendedLeaf1;
 }
 
 bool Has(const Machine& machine, const Feature& feature)
 {
     const uint32_t* const registers = Registers(machine, feature.m_leaf);
-    if (registers == nullptr || (registers[feature.m_register] >> feature.m_bit & 1) == 0) {
+    if ((registers[feature.m_register] >> feature.m_bit & 1) == 0) {
         return false;
     }
     if (feature.m_osState == 0) {

@@ -32,7 +32,6 @@ inline constexpr LaneMasks kLaneMasks = BuildLaneMasks();
 
 // 16-byte blocks.
 struct Sse2 : private Portable {
-    using Portable::CompactBytes;
     using Portable::kHasTableLookup;
     using Portable::Lookup64;
 
