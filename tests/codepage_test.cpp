@@ -9,12 +9,10 @@
 
 #include "convert/codepages.h"
 #include "platform/platform.h"
-#include "tests/support/simd_levels.h"
 
-// The tests through the host's conversions run once per instruction-set
-// level (they reach the byte-map kernel); the table tests run once.
-class CodePages : public CAtEveryLevel {};
-GLYPHMILL_AT_EVERY_LEVEL(CodePages);
+// The tests run once: the host's conversions use the byte map at the level
+// chosen at start-up, and BlockPaths.ByteMapMapsEveryByteLikeTheTable holds
+// the byte map of every level to its table.
 
 namespace {
 
@@ -62,7 +60,7 @@ std::ifstream OpenData(const std::string& name)
 
 // Every byte against the reference table, read at run time: a heading line,
 // then one line per byte, "byte<TAB>result<TAB>..." in hexadecimal.
-TEST_P(CodePages, EveryByteMatchesTheReferenceTable)
+TEST(CodePages, EveryByteMatchesTheReferenceTable)
 {
     platform::UseCodePages(codepages::kDefaultPair);
     for (const Direction& d : kDirections) {
@@ -92,7 +90,7 @@ TEST_P(CodePages, EveryByteMatchesTheReferenceTable)
 }
 
 // Through the host's conversions, a pair chosen in place of the locale's.
-TEST_P(CodePages, EveryByteGoesThroughTheChosenPairsTable)
+TEST(CodePages, EveryByteGoesThroughTheChosenPairsTable)
 {
     const codepages::Pair kPairs[] = {{437, 1252}, {866, 1251}, {1258, 874}, {932, 932}};
     for (const codepages::Pair pair : kPairs) {

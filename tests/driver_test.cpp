@@ -130,7 +130,7 @@ TEST_P(Driver, EntityStraddlingTheLongestPieceSplitIsDecoded)
     }
 }
 
-TEST_P(Driver, FlushesBeforeEveryWaitForInput)
+TEST(DriverLoop, FlushesBeforeEveryWaitForInput)
 {
     // Two reads: the first line must be written before the second read.
     CMemorySource source("one\ntw", {4, 100});
@@ -142,7 +142,7 @@ TEST_P(Driver, FlushesBeforeEveryWaitForInput)
     EXPECT_EQ(sink.Writes(), 2u);
 }
 
-TEST_P(Driver, ReportsWhichSideFailed)
+TEST(DriverLoop, ReportsWhichSideFailed)
 {
     {
         CMemorySource source("text\n", {}, EIO);
