@@ -15,7 +15,7 @@
 #include "tests/support/memory_streams.h"
 #include "tests/support/simd_levels.h"
 
-// Every test of this file runs once per instruction-set level.
+// The tests of the Driver fixture run once per instruction-set level.
 class Driver : public CAtEveryLevel {};
 GLYPHMILL_AT_EVERY_LEVEL(Driver);
 
