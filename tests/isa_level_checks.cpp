@@ -3,8 +3,9 @@
 // GLYPHMILL_TEST_SET is the level's set. Every byte value in every lane of a
 // chunk, every drop mask of every eight-byte group, tables with one entry and
 // random ones. Nothing here instantiates a library template (no containers,
-// no random engines, no GoogleTest): the linker would keep one weak copy of
-// it, compiled for this level, for every caller in the test program.
+// no random engines, no initializer lists, no GoogleTest): the linker would
+// keep one weak copy of it, compiled for this level, for every caller in the
+// test program; level_objects_keep_to_their_namespace checks these objects too.
 #include "tests/isa_level_checks.h"
 
 #include <cstddef>
@@ -128,7 +129,8 @@ void CheckCompact(Checker& check)
         const uint64_t drop = which < 8 * 256          ? (which % 256) << (which / 256 * 8)
                               : which < 8 * 256 + 5000 ? random.Next() & random.Next()
                                                        : ~uint64_t{0};
-        for (const ptrdiff_t shift : {ptrdiff_t{0}, ptrdiff_t{5}}) {
+        constexpr ptrdiff_t kShifts[] = {0, 5};
+        for (const ptrdiff_t shift : kShifts) {
             alignas(64) unsigned char buffer[kChunk + 8];
             for (ptrdiff_t i = 0; i < kChunk + 8; ++i) {
                 buffer[i] = static_cast<unsigned char>(0x20 + i);
@@ -159,7 +161,8 @@ void CheckCopyRun(Checker& check)
         from[i] = static_cast<unsigned char>(i * 7 + 1);
     }
     for (ptrdiff_t length = 0; length <= kChunk; ++length) {
-        for (const ptrdiff_t offset : {ptrdiff_t{0}, ptrdiff_t{3}}) {
+        constexpr ptrdiff_t kOffsets[] = {0, 3};
+        for (const ptrdiff_t offset : kOffsets) {
             unsigned char to[2 * kChunk] = {};
             Set::CopyRun(to + offset, from + offset, length);
             if (!check.Expect("CopyRun", 0,

@@ -5,14 +5,16 @@
 # every caller, and a copy compiled for AVX-512 would then run on processors
 # without it. Inline std:: templates are the usual culprits; a Debug build
 # emits them all. What a sanitizer adds (__odr_asan.*) is no code.
-#   level_symbols.sh NM OBJECT...   (objects other than kernels_<level>.* are ignored)
+# The tests' per-level objects (isa_level_checks_<level>) are held to the same.
+#   level_symbols.sh NM OBJECT...   (objects other than kernels_<level>.* and
+#   isa_level_checks_<level>.* are ignored)
 set -eu
 nm=$1
 shift
 checked=0
 failed=0
 for object in "$@"; do
-    level=$(basename "$object" | sed -n 's/^kernels_\([a-z0-9]*\)\.cpp\.o\(bj\)\{0,1\}$/\1/p')
+    level=$(basename "$object" | sed -n 's/^\(kernels\|isa_level_checks\)_\([a-z0-9]*\)\.cpp\.o\(bj\)\{0,1\}$/\2/p')
     if [ -z "$level" ] || [ "$level" = portable ]; then
         continue
     fi
