@@ -111,7 +111,8 @@ bool TakeOption(int option, FilesSettings* settings)
         settings->m_dropAfterCtrlZ = true;
         return true;
     default:  // getopt_long has said what is wrong
-        return UsageError("usage error");
+        std::fprintf(stderr, "Try 'glyphmill-files --help'.\n");
+        return false;
     }
 }
 

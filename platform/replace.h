@@ -39,9 +39,9 @@ bool ListFolder(const char* path, std::vector<std::string>* names, int* error);
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Before any worker starts: `slots` temporary files may be in flight at once
-// (one per worker), and SIGINT and SIGTERM (Ctrl-C, Ctrl-Break and closing
-// the console on Windows) remove those that are, then end the program as the
-// signal does. A replacement names its slot.
+// (one per worker), and SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl-C,
+// Ctrl-Break and closing the console on Windows) remove those that are, then
+// end the program as the signal does. A replacement names its slot.
 void InstallInterruptCleanup(int slots);
 
 struct ReplaceOptions {

@@ -133,9 +133,9 @@ std::string FolderOf(const std::string& path)
 std::string TemporaryName(const std::string& target, int slot, unsigned attempt)
 {
     static std::atomic<unsigned> s_count{0};
+    static const long s_process = static_cast<long>(getpid());
     char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".glyphmill-files.%ld.%d.%u", static_cast<long>(getpid()), slot,
-                  s_count.fetch_add(1) + attempt);
+    std::snprintf(suffix, sizeof suffix, ".glyphmill-files.%ld.%d.%u", s_process, slot, s_count.fetch_add(1) + attempt);
     return JoinPath(FolderOf(target), suffix);
 }
 
@@ -216,13 +216,18 @@ void InstallInterruptCleanup(int slots)
 {
     g_slots = new TemporarySlot[static_cast<size_t>(slots)];
     g_slotCount = slots;
+    // A closed terminal (SIGHUP) and a closed pipe on standard output
+    // (SIGPIPE, `glyphmill-files -v ... | head`) end the run as well.
+    const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
     struct sigaction action {};
     action.sa_handler = RemoveTemporariesAndExit;
     sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGINT);
-    sigaddset(&action.sa_mask, SIGTERM);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : kSignals) {
+        sigaddset(&action.sa_mask, signal);
+    }
+    for (int signal : kSignals) {
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 bool CReplacement::Create(const std::string& target, int* error)

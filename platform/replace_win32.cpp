@@ -216,8 +216,9 @@ bool CReplacement::Create(const std::string& target, int* error)
             *error = ENAMETOOLONG;
             return false;
         }
-        // Created exclusively, shared with no other opener until it is renamed.
-        HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        // Created exclusively, shared with no other opener but the interrupt
+        // cleanup, which may delete it while it is open.
+        HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             m_file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
