@@ -10,7 +10,7 @@ namespace codepages::tables {
 
 constexpr int kOemPageCount = 18;
 constexpr int kAnsiPageCount = 10;
-constexpr int kLocaleCount = 902;
+constexpr int kLocaleCount = 1011;
 constexpr int kLocaleNameSize = 16;
 
 extern const uint16_t kOemPages[kOemPageCount];

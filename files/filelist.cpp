@@ -5,6 +5,7 @@
 #include <set>
 #include <utility>
 
+#include "cmdline/messagetext.h"
 #include "platform/replace.h"
 
 namespace {
@@ -12,8 +13,6 @@ namespace {
 using platform::FileFacts;
 using platform::FileKind;
 
-// TODO(issue 25): use the shared cmdline/ escaping helper (EscapedForMessage)
-// once it is on main, so that a control byte in a name cannot break a line.
 std::string Quoted(const std::string& name)
 {
     return "'" + Shown(name) + "'";
@@ -171,7 +170,7 @@ bool ReadNames(const char* from, std::vector<std::string>* names)
 
 std::string Shown(const std::string& name)
 {
-    return name;
+    return EscapedForMessage(name.c_str());
 }
 
 bool CollectFiles(const FilesSettings& settings, std::vector<FileItem>* items)

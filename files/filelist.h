@@ -37,5 +37,7 @@ struct FileItem {
 // False when the --files0-from file cannot be read (reported).
 bool CollectFiles(const FilesSettings& settings, std::vector<FileItem>* items);
 
-// `name` as messages show it.
+// `name` as messages (and the names --check and -v print) show it: a
+// backslash, control bytes and bytes above 0x7E escaped, so that each name
+// is one line and sends the terminal no command.
 std::string Shown(const std::string& name);

@@ -135,6 +135,7 @@ TEST(Files, OptionsAndOperands)
          "glyphmill-files: not converted './hard.txt': it has 2 hard links, which a rename would split.\n"},
         {"the same file twice (and by a link) converted once", "-v -u --follow-symlinks dos.txt ./dos.txt link", 0,
          "dos.txt\n", ""},
+        {"names shown escaped", "-u -v 'new\nline.txt'", 0, "new\\x0aline.txt\n", ""},
         {"operands after --", "-u -v -- -dash.txt", 0, "-dash.txt\n", ""},
         {"options first: a later dash word is an operand", "-u -v unix.txt -dash.txt", 0, "-dash.txt\n", ""},
         {"names from standard input", "-v -u --files0-from=- <names", 0, "dos.txt\nsp ace.txt\n", ""},
