@@ -56,6 +56,7 @@ public:
     bool Write(const unsigned char* buffer, size_t size) override
     {
         if (!m_differs && Matches(buffer, size)) {
+            m_equal += size;
             return true;
         }
         m_differs = true;
@@ -100,15 +101,15 @@ private:
             if (std::memcmp(m_compare, buffer, want) != 0) {
                 return false;
             }
-            m_equal += want;
             buffer += want;
             size -= want;
         }
         return true;
     }
 
-    // The temporary file, with the first m_equal bytes of the original, which
-    // the text written so far matched.
+    // The temporary file, with the first m_equal bytes of the original: those
+    // the texts written before this one matched whole (this one is written
+    // whole after them, even where its start matched).
     bool StartReplacement()
     {
         if (!m_replacement.Create(m_path, &m_error)) {
