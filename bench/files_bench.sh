@@ -3,7 +3,7 @@
 # many files, and prints one Markdown table (see docs/BENCHMARKS.md, "Many
 # files in place").
 #
-#   bench/files_bench.sh [--small] [--runs N] [SCRATCHDIR]
+#   bench/files_bench.sh [--small] [--runs N] [--checks-only] [SCRATCHDIR]
 #
 # The tree: 10,000 files of 4 KiB and 100 files of 10 MiB, CR LF text (--small:
 # 1,000 of 4 KiB and 10 of 1 MiB, for a smoke run). Every in-place run starts
@@ -12,16 +12,21 @@
 # per core and no fsync, and as it runs by default (one per core, fsync);
 # the README's in-place recipe (glyphmill, five processes per file); dos2unix
 # in one process over all the files; and the checks, glyphmill-files --check
-# -j 1 against dos2unix -ic. Builds glyphmill into build/compare if needed.
+# -j 1 against dos2unix -ic, on the tree as made (every file would change: a
+# check may stop at a file's first CR) and on the tree converted (none would:
+# every byte is read, as in a CI run that passes). --checks-only times the
+# checks alone. Builds glyphmill into build/compare if needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 small=0
 runs=3
+checks_only=0
 while [ $# -gt 0 ]; do
   case $1 in
   --small) small=1 ;;
   --runs) runs=$2; shift ;;
+  --checks-only) checks_only=1 ;;
   *) break ;;
   esac
   shift
@@ -83,17 +88,26 @@ printf 'PATH=%q:$PATH\n%s\n' "$bin/tool" "$recipe" > "$scratch/recipe.sh"
 
 total=$(du -sh "$master" | cut -f1)
 echo "tree: $small_files files of 4 KiB and $big_files of $((big_size >> 20)) MiB ($total), $cores cores, $runs runs" >&2
+if [ "$checks_only" = 0 ]; then
 hyperfine --runs "$runs" --prepare "$prepare" --export-markdown "$scratch/inplace.md" --style basic \
   -n "glyphmill-files -u -j 1 --no-sync" "$files -u -j 1 --no-sync -r '$work'" \
   -n "glyphmill-files -u -j $cores --no-sync" "$files -u -j $cores --no-sync -r '$work'" \
   -n "glyphmill-files -u (default: -j $cores, fsync)" "$files -u -r '$work'" \
   -n "dos2unix (one process)" "find '$work' -type f -exec dos2unix -q {} +" \
   -n "README recipe (glyphmill per file)" "sh '$scratch/recipe.sh'"
+fi
 # The checks read the unconverted tree, which they leave as it is.
 rm -rf "$work" && cp -a "$master" "$work"
-hyperfine --runs "$runs" -i --export-markdown "$scratch/check.md" --style basic \
-  -n "glyphmill-files -u --check -j 1" "$files -u --check -j 1 -r '$work' >/dev/null" \
-  -n "glyphmill-files -u --check -j $cores" "$files -u --check -j $cores -r '$work' >/dev/null" \
-  -n "dos2unix -ic (one process)" "find '$work' -type f -exec dos2unix -ic {} + >/dev/null"
+checks() {
+  hyperfine --runs "$runs" -i --export-markdown "$scratch/$1.md" --style basic \
+    -n "glyphmill-files -u --check -j 1 ($2)" "$files -u --check -j 1 -r '$work' >/dev/null" \
+    -n "glyphmill-files -u --check -j $cores ($2)" "$files -u --check -j $cores -r '$work' >/dev/null" \
+    -n "dos2unix -ic (one process, $2)" "find '$work' -type f -exec dos2unix -ic {} + >/dev/null"
+}
+checks check-crlf "CR LF tree"
+"$files" -u --no-sync -r "$work"
+sync
+checks check-clean "converted tree"
 rm -rf "$work"
-cat "$scratch/inplace.md" "$scratch/check.md"
+[ "$checks_only" = 1 ] || cat "$scratch/inplace.md"
+cat "$scratch/check-crlf.md" "$scratch/check-clean.md"
