@@ -116,6 +116,9 @@ private:
             m_step = "creating a temporary file for";
             return false;
         }
+        if (m_equal == 0) {
+            return true;
+        }
         int error = 0;
         const FileHandle again = platform::OpenForReading(m_path.c_str(), &error);
         if (again == platform::kNoFile) {
