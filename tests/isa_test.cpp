@@ -30,6 +30,23 @@ TEST_P(Isa, PrimitivesMatchTheDefinitions)
         << ", got " << failure.m_actual << " (case " << failure.m_case << ")";
 }
 
+// A level this build lacks (a rank past its registry, or before it) is no
+// level: nothing runs its kernels, and its name is not taken.
+TEST(Levels, ALevelThisBuildLacksIsNone)
+{
+    for (const int rank : {-1, simd::BuildLevelCount()}) {
+        const auto level = static_cast<simd::Level>(rank);
+        EXPECT_FALSE(simd::HasLevel(level)) << rank;
+        EXPECT_EQ(&kernels::ForLevel(level), &kernels::ForLevel(simd::Level::kPortable)) << rank;
+        EXPECT_STREQ(simd::LevelName(level), "portable") << rank;
+    }
+    simd::Level parsed = simd::Level::kPortable;
+    EXPECT_FALSE(simd::ParseLevel("avx", &parsed)) << "a prefix of a level's name";
+    EXPECT_FALSE(simd::ParseLevel("portable2", &parsed)) << "a level's name and more";
+    EXPECT_TRUE(simd::ParseLevel(simd::LevelName(simd::CompiledLevel()), &parsed));
+    EXPECT_EQ(parsed, simd::CompiledLevel());
+}
+
 // The processor check on made-up machines: the cpuid bits and XCR0 states as
 // the processor manuals give them, written here rather than taken from the
 // check's own table, so that a wrong bit or mask there fails.
