@@ -32,7 +32,7 @@ TEST_P(Isa, PrimitivesMatchTheDefinitions)
 
 // A level this build lacks (a rank past its registry, or before it) is no
 // level: nothing runs its kernels, and its name is not taken.
-TEST(Levels, ALevelThisBuildLacksIsNone)
+TEST(LevelRegistry, ALevelThisBuildLacksIsNone)
 {
     for (const int rank : {-1, simd::BuildLevelCount()}) {
         const auto level = static_cast<simd::Level>(rank);
