@@ -13,6 +13,7 @@ constexpr int kAnsiPageCount = 10;
 constexpr int kLocaleCount = 902;
 constexpr int kLocaleNameSize = 16;
 constexpr int kFromUnicodeCount = 7984;
+constexpr int kFromUnicodeRows = 17;  // the most rows of 256 characters a page's entries touch
 constexpr unsigned char kDefaultByte = 0x3f;  // '?', in every page
 
 extern const uint16_t kOemPages[kOemPageCount];

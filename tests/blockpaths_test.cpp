@@ -17,6 +17,7 @@
 #include "convert/lineends.h"
 #include "convert/textmode.h"
 #include "convert/uri.h"
+#include "convert/utf8.h"
 #include "tests/support/convert_test_util.h"
 #include "tests/support/guarded_buffer.h"
 #include "tests/support/simd_levels.h"
@@ -234,6 +235,10 @@ const ConverterCase kConverters[] = {
     {"-h- dense", DecodeHtmlEntities, "&<>\"'\xe9\xff\x80;", EncodeHtmlEntities},
     {"-x- dense", DecodeXmlEntities, "&<>\"';", EncodeXmlEntities},
     {"-i- dense", UriDecode, " %+\xe9~;", UriEncode},
+    {"-a 437:utf-8", OemToUtf8Converter(437), "\x80\xc4\xff\x1f"},
+    // Random bytes of sequences: valid, cut and invalid ones.
+    {"-a- utf-8:437", Utf8ToOemConverter(437), "\xe2\x94\x80\xc3\xa9\xf0\x9f\x98\xed\xbf"},
+    {"-a- utf-8:866 dense", Utf8ToOemConverter(866), "\x80\xc4\xe9\xff", OemToUtf8Converter(866)},
 };
 
 // Texts that put the matches of each converter at every place of two chunks

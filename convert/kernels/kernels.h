@@ -10,7 +10,15 @@
 #include "convert/convert.h"
 #include "convert/textmode.h"
 
+namespace utf8kernels {
+struct Page;
+}
+
 namespace kernels {
+
+// A converter of one code page's text (utf8_kernels.h).
+using PageConvertFn = uint32_t (*)(const utf8kernels::Page& page, const unsigned char** cursor, unsigned char* output,
+                                   uint32_t* remaining, uint32_t capacity);
 
 struct Table {
     ConvertFn m_toWindows;
@@ -32,6 +40,9 @@ struct Table {
     // The same, dropping every CR (paired or alone), none left pending.
     TextModeStop (*m_translateTextModeDroppingCR)(const unsigned char* in, const unsigned char* end,
                                                   unsigned char* out);
+    // A single-byte OEM page to UTF-8 and back.
+    PageConvertFn m_oemToUtf8;
+    PageConvertFn m_utf8ToOem;
 };
 
 extern const Table kPortable;
