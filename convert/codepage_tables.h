@@ -10,7 +10,7 @@ namespace codepages::tables {
 
 constexpr int kOemPageCount = 18;
 constexpr int kAnsiPageCount = 10;
-constexpr int kLocaleCount = 902;
+constexpr int kLocaleCount = 1011;
 constexpr int kLocaleNameSize = 16;
 constexpr int kFromUnicodeCount = 7984;
 constexpr int kFromUnicodeRows = 17;  // the most rows of 256 characters a page's entries touch

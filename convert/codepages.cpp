@@ -136,10 +136,11 @@ Pair ForLocaleVariables(const char* lcAll, const char* lcCtype, const char* lang
 
 namespace {
 
-// A decimal page number of at most five digits, ending at `end`.
+// A decimal page number as Windows writes it (at most five digits, no
+// leading zero), ending at `end`.
 bool ReadPage(const char* text, const char* end, uint16_t* page)
 {
-    if (text == end || end - text > 5) {
+    if (text == end || end - text > 5 || *text == '0') {
         return false;
     }
     unsigned long value = 0;

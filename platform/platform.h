@@ -34,6 +34,14 @@ constexpr FileHandle kNoFile = -1;
 // Windows, whose runtime keeps its standard streams apart from the files.
 void ReserveStandardDescriptors();
 
+// Whether `path` names one of the standard descriptors the tool was started
+// without, through /dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N or
+// /proc/self/fd/N (or a link to one of them): opening it would open the null
+// device that stands in for that descriptor, reading nothing or swallowing
+// the text, where the descriptor itself fails. Only looks, never opens.
+// Always false on Windows.
+bool NamesClosedStandardDescriptor(const char* path);
+
 // Standard input in binary mode: the tool applies the text-mode rules itself.
 FileHandle StandardInput();
 FileHandle StandardOutput();
@@ -65,6 +73,13 @@ bool Close(FileHandle file, int* error);
 // the check comes before the output is opened (which could block on a FIFO).
 bool IsSameFile(FileHandle file, const char* path);
 bool IsSameFile(FileHandle a, FileHandle b);
+
+// Whether the file at `inputPath` is a FIFO that is also the output: the
+// file at `outputPath`, or standard output when that is null. Opening a FIFO
+// for reading waits for its first writer, which here could only be this run,
+// so this is asked before the input is opened. Only looks, never opens.
+// Always false on Windows, which has no FIFOs among its files.
+bool IsFifoAndOutput(const char* inputPath, const char* outputPath);
 
 // The error every read of `file` would give before any byte, found without
 // reading: EISDIR for a directory (which POSIX lets open for reading), EBADF

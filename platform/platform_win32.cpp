@@ -195,6 +195,16 @@ bool IsSameFile(FileHandle a, FileHandle b)
     return IdentifyRegularFile(a, ia) && IdentifyRegularFile(b, ib) && SameFile(ia, ib);
 }
 
+bool NamesClosedStandardDescriptor(const char*)
+{
+    return false;
+}
+
+bool IsFifoAndOutput(const char*, const char*)
+{
+    return false;
+}
+
 // _open already refuses a directory (EACCES), so one never gets this far.
 int ReadRefusal(FileHandle)
 {

@@ -34,7 +34,9 @@ const LocaleCase kLocaleCases[] = {
     {"be_BY@latin", nullptr, nullptr, {437, 1252}},    // no such Windows locale
     {"tt_RU@iqtelif", nullptr, nullptr, {866, 1251}},  // other modifiers are ignored
     {"de_DE@euro", nullptr, nullptr, {850, 1252}},
-    {"tg_TJ", nullptr, nullptr, {866, 1251}},  // Windows' tg-Cyrl-TJ
+    {"tg_TJ", nullptr, nullptr, {866, 1251}},   // Windows' tg-Cyrl-TJ
+    {"ckb_IQ", nullptr, nullptr, {720, 1256}},  // an alias Windows resolves to ku-Arab-IQ, never enumerated
+    {"fa_AF", nullptr, nullptr, {720, 1256}},   // another alias Windows resolves
     {"DE_de", nullptr, nullptr, {850, 1252}},
     {"de-DE", nullptr, nullptr, {850, 1252}},
     {"C", nullptr, nullptr, {437, 1252}},
@@ -88,6 +90,8 @@ const PairCase kPairCases[] = {
     {"866:0x4e3", false, {}},
     {"65537:1252", false, {}},
     {"000000437:1252", false, {}},
+    {"0850:1252", false, {}},  // pages as Windows writes them: no leading zero
+    {"850:01252", false, {}},
     {"", false, {}},
 };
 

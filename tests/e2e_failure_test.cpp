@@ -43,10 +43,15 @@ TEST(EndToEndFailure, UnreadableInputLeavesTheOutputAlone)
         {"closed standard input", "<&-", "Error reading standard input: Bad file descriptor.\n"},
         {"write-only standard input", "0>" + Quote(dir.Path("writeonly")),
          "Error reading standard input: Bad file descriptor.\n"},
+        // Named, a closed standard input is no more readable: the null device
+        // that holds its place is never read as an empty input.
+        {"closed standard input named", "-f/dev/stdin <&-", "Error reading '/dev/stdin': Bad file descriptor.\n"},
+        {"closed standard input by number", "-f/proc/self/fd/0 <&-",
+         "Error reading '/proc/self/fd/0': Bad file descriptor.\n"},
     };
     for (const UnreadableCase& c : cases) {
         SCOPED_TRACE(c.name);
-        if (ToolIsWindows() && c.input[0] != '-') {
+        if (ToolIsWindows() && c.input.find_first_of("<>") != std::string::npos) {
             continue;  // wine's standard handles come from a POSIX shell
         }
         dir.Write("kept", "precious\n");
@@ -94,6 +99,12 @@ TEST(EndToEndFailure, OpenErrorsQuoteTheNameAsTyped)
     const ToolRun output = RunTool("-u -q -o/nonexistent-dir/out.txt", &input);
     EXPECT_EQ(output.err, AsTextStream("Error opening '/nonexistent-dir/out.txt' for output.\n"));
     EXPECT_EQ(output.status, 1);
+
+    // Control bytes, bytes above 0x7E and the backslash are shown escaped:
+    // the message stays one line and sends the terminal no command.
+    const ToolRun odd = RunTool("-u -q " + Quote("-fno\nsuch\x1b[2J\\\xe9"));
+    EXPECT_EQ(odd.err, AsTextStream("Error opening 'no\\x0asuch\\x1b[2J\\\\\\xe9' for input.\n"));
+    EXPECT_EQ(odd.status, 1);
 }
 
 struct IoFailureCase {
@@ -101,6 +112,7 @@ struct IoFailureCase {
     std::string arguments;
     std::string redirections;
     std::string err;
+    bool posixOnly = false;  // names a POSIX device
 };
 
 TEST(EndToEndFailure, ReadAndWriteErrorsNameTheFileAndReason)
@@ -111,6 +123,13 @@ TEST(EndToEndFailure, ReadAndWriteErrorsNameTheFileAndReason)
         {"full device as standard output", "-u -q", ">/dev/full",
          "Error writing standard output: No space left on device.\n"},
         {"closed standard output", "-u -q", ">&-", "Error writing standard output: Bad file descriptor.\n"},
+        // Named, it fails the same way instead of writing to the null device.
+        {"closed standard output named", "-u -q -o/dev/stdout", ">&-",
+         "Error writing '/dev/stdout': Bad file descriptor.\n", true},
+        {"closed standard output by number", "-u -q -o/dev/fd/1", ">&-",
+         "Error writing '/dev/fd/1': Bad file descriptor.\n", true},
+        {"closed standard output read by name", "-u -q -f/dev/fd/1", ">&-",
+         "Error reading '/dev/fd/1': Bad file descriptor.\n", true},
         // Windows refuses to open a directory as a file at all.
         {"directory as input", "-u -q -f" + Quote(dir.Path("")), "",
          ToolIsWindows() ? "Error opening '" + dir.Path("") + "' for input.\n"
@@ -119,6 +138,9 @@ TEST(EndToEndFailure, ReadAndWriteErrorsNameTheFileAndReason)
     const std::string input(100000, 'x');
     for (const IoFailureCase& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.posixOnly && ToolIsWindows()) {
+            continue;
+        }
         const ToolRun run = RunTool(c.arguments, &input, c.redirections);
         EXPECT_EQ(run.err, AsTextStream(c.err));
         EXPECT_EQ(run.status, 1);

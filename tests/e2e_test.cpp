@@ -276,6 +276,7 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
         {"ru_RU.UTF-8", nullptr, "-a", "\x80\xEF", 0, "\xC0\xFF", ""},
         {"de_DE.UTF-8", nullptr, "-a-", "\xF8", 0, "\x9B", ""},
         {"ja_JP.UTF-8", nullptr, "-a", "\x82\xA0\xE9", 0, "\x82\xA0\xE9", ""},
+        {"ckb_IQ", nullptr, "-a", "\x9b\xa0", 0, "\xC4\xC8", ""},  // Windows' alias of ku-Arab-IQ: 720 and 1256
         {"de_DE.UTF-8", "866:1251", "-a", "\x80\xEF", 0, "\xC0\xFF", ""},
         {"C", "852:1250", "-a-", "\xB9", 0, "\xA5", ""},
         {"C", "932:932", "-a", "\x82\xA0", 0, "\x82\xA0", ""},
@@ -286,6 +287,10 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
         // Control bytes are shown escaped, as GLYPHMILL_SIMD's are: one line.
         {"C", "866:1251\n\x1b[2J", "-a", "x", 2, "keep",
          "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not '866:1251\\x0a\\x1b[2J'.\n"},
+        // A huge value is shown cut, so the message stays a line.
+        {"C", "0850:1252 0123456789012345678901234567890123456789012345678901234567890123456789", "-a", "x", 2, "keep",
+         "Error: GLYPHMILL_CODEPAGES must be " + kAccepted +
+             ", not '0850:1252 012345678901234567890123456789012345678901234567890123...'.\n"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(std::string(c.locale) + " " + (c.pages ? c.pages : "(unset)") + " " + c.option);

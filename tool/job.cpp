@@ -1,8 +1,10 @@
 #include "tool/job.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
+#include "cmdline/messagetext.h"
 #include "platform/filestream.h"
 
 namespace {
@@ -10,9 +12,11 @@ namespace {
 using platform::FileHandle;
 
 // A file as the user typed it, quoted, or the standard stream it stands for.
+// A name is shown escaped, so that a newline or a terminal escape in it can
+// neither break the one-line message nor reach the terminal.
 std::string Describe(const char* path, const char* standardName)
 {
-    return path ? "'" + std::string(path) + "'" : std::string(standardName);
+    return path ? "'" + EscapedForMessage(path) + "'" : std::string(standardName);
 }
 
 void ReportFailure(const char* action, const std::string& file, int error)
@@ -31,7 +35,7 @@ public:
 
     int Run()
     {
-        if (!OpenInput()) {
+        if (!RefuseClosedStandardDescriptors() || !RefuseSameFifo() || !OpenInput()) {
             return kExitFailure;
         }
         // Nothing may be refused once the output is open: opening it empties it.
@@ -44,6 +48,40 @@ public:
     }
 
 private:
+    // A standard descriptor the tool was started without fails when it is
+    // named as a file just as it does unnamed, never read as empty or written
+    // to nowhere through the null device that holds its place.
+    bool RefuseClosedStandardDescriptors()
+    {
+        if (m_settings.m_inputPath != nullptr && platform::NamesClosedStandardDescriptor(m_settings.m_inputPath)) {
+            ReportFailure("reading", m_inputName, EBADF);
+            return false;
+        }
+        if (m_settings.m_outputPath != nullptr && platform::NamesClosedStandardDescriptor(m_settings.m_outputPath)) {
+            ReportFailure("writing", m_outputName, EBADF);
+            return false;
+        }
+        return true;
+    }
+
+    // Opening a FIFO for reading waits for a writer; when the FIFO is also
+    // the output, that writer would be this run, so the open would never
+    // return. The names are compared first.
+    bool RefuseSameFifo()
+    {
+        if (m_settings.m_inputPath == nullptr ||
+            !platform::IsFifoAndOutput(m_settings.m_inputPath, m_settings.m_outputPath)) {
+            return true;
+        }
+        ReportSameFile();
+        return false;
+    }
+
+    void ReportSameFile()
+    {
+        std::fprintf(stderr, "Error: %s and %s are the same file.\n", m_inputName.c_str(), m_outputName.c_str());
+    }
+
     bool OpenInput()
     {
         if (m_settings.m_inputPath == nullptr) {
@@ -53,7 +91,7 @@ private:
         int error = 0;
         m_input = platform::OpenForReading(m_settings.m_inputPath, &error);
         if (m_input == platform::kNoFile) {
-            std::fprintf(stderr, "Error opening '%s' for input.\n", m_settings.m_inputPath);
+            std::fprintf(stderr, "Error opening %s for input.\n", m_inputName.c_str());
             return false;
         }
         return true;
@@ -79,7 +117,7 @@ private:
                               ? platform::IsSameFile(m_input, m_settings.m_outputPath)
                               : platform::IsSameFile(m_input, platform::StandardOutput());
         if (same) {
-            std::fprintf(stderr, "Error: %s and %s are the same file.\n", m_inputName.c_str(), m_outputName.c_str());
+            ReportSameFile();
         }
         return !same;
     }
@@ -96,7 +134,7 @@ private:
         int error = 0;
         m_output = platform::OpenForWriting(m_settings.m_outputPath, &error);
         if (m_output == platform::kNoFile) {
-            std::fprintf(stderr, "Error opening '%s' for output.\n", m_settings.m_outputPath);
+            std::fprintf(stderr, "Error opening %s for output.\n", m_outputName.c_str());
             return false;
         }
         return true;

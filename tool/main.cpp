@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cmdline/messagetext.h"
 #include "convert/codepages.h"
 #include "convert/simd.h"
 #include "platform/platform.h"
@@ -25,27 +26,9 @@ void PrintUsage(CToolOptions& options)
     std::fflush(stderr);
 }
 
-// A value from the environment as a message shows it: printable ASCII as it
-// is, a backslash and every other byte as \\ and \xHH, so that a newline or a
-// terminal escape in the value cannot break the one-line message.
-std::string EscapedForMessage(const char* value)
-{
-    static const char kHexDigits[] = "0123456789abcdef";
-    std::string shown;
-    for (const char* p = value; *p != '\0'; ++p) {
-        const unsigned char byte = static_cast<unsigned char>(*p);
-        if (byte == '\\') {
-            shown += "\\\\";
-        } else if (byte >= 0x20 && byte < 0x7F) {
-            shown += static_cast<char>(byte);
-        } else {
-            shown += "\\x";
-            shown += kHexDigits[byte >> 4];
-            shown += kHexDigits[byte & 0x0F];
-        }
-    }
-    return shown;
-}
+// How much of a refused environment value its message shows: enough to see
+// the mistake, never a screenful.
+constexpr std::size_t kShownValueLimit = 64;
 
 // GLYPHMILL_SIMD lowers the instruction set the kernels use (for tests,
 // benchmarks and a processor that misbehaves); it never raises it. Unset
@@ -67,7 +50,7 @@ bool ApplySimdLevelFromEnvironment()
             const char* separator = rank == 0 ? "" : rank + 1 < count ? ", " : " or ";
             std::fprintf(stderr, "%s%s", separator, simd::LevelName(simd::BuildLevel(rank)));
         }
-        std::fprintf(stderr, ", not '%s'.\n", EscapedForMessage(name).c_str());
+        std::fprintf(stderr, ", not '%s'.\n", EscapedForMessage(name, kShownValueLimit).c_str());
         return false;
     }
     simd::UseLevel(level);
@@ -86,7 +69,7 @@ bool ApplyCodePagesFromEnvironment()
     codepages::Pair pair;
     if (!codepages::ParsePair(text, &pair)) {
         std::fprintf(stderr, "Error: GLYPHMILL_CODEPAGES must be %s, not '%s'.\n", codepages::kAcceptedPairs,
-                     EscapedForMessage(text).c_str());
+                     EscapedForMessage(text, kShownValueLimit).c_str());
         return false;
     }
     platform::UseCodePages(pair);

@@ -5,10 +5,14 @@
  *
  * Besides the names Windows enumerates, a name with a script ("tg-Cyrl-TJ")
  * is listed once more without it ("tg-TJ") when Windows resolves that short
- * form to a locale, since POSIX names carry no script. A locale whose text is
+ * form to a locale, since POSIX names carry no script. So is each name read
+ * from standard input, one a line, that Windows resolves to a locale through
+ * an alias of its own ("ckb-IQ" is ku-Arab-IQ): EnumSystemLocalesEx never
+ * lists those. A locale whose text is
  * Unicode only (no ANSI page) gets 65001, UTF-8, for both: Windows runs such
  * a locale only with UTF-8 as its pages. */
 #include <stdio.h>
+#include <string.h>
 #include <windows.h>
 
 #define NAME_SIZE LOCALE_NAME_MAX_LENGTH
@@ -61,6 +65,30 @@ static void PrintAlias(const wchar_t* name)
     PrintPages(alias, canonical);
 }
 
+/* A name Windows accepts in place of another ("ckb-IQ"), listed with the
+ * pages of the locale it resolves to. Names that are locales of their own,
+ * or that Windows does not know, are left out. */
+static void PrintNamedAlias(const wchar_t* name)
+{
+    wchar_t canonical[NAME_SIZE];
+    if (!GetLocaleInfoEx(name, LOCALE_SNAME, canonical, NAME_SIZE) || _wcsicmp(canonical, name) == 0) {
+        return;
+    }
+    PrintPages(name, canonical);
+}
+
+static void PrintNamedAliases(void)
+{
+    char line[NAME_SIZE];
+    wchar_t name[NAME_SIZE];
+    while (fgets(line, sizeof line, stdin)) {
+        line[strcspn(line, "\r\n")] = '\0';
+        if (line[0] != '\0' && MultiByteToWideChar(CP_ACP, 0, line, -1, name, NAME_SIZE) > 0) {
+            PrintNamedAlias(name);
+        }
+    }
+}
+
 static BOOL CALLBACK PrintLocale(LPWSTR name, DWORD flags, LPARAM unused)
 {
     (void)flags;
@@ -77,5 +105,9 @@ int main(void)
     /* Every locale but the alternate sorts ("de-DE_phoneb"), which name no
      * pages of their own. */
     const DWORD kinds = LOCALE_WINDOWS | LOCALE_SUPPLEMENTAL | LOCALE_NEUTRALDATA | LOCALE_SPECIFICDATA;
-    return EnumSystemLocalesEx(PrintLocale, kinds, 0, NULL) ? 0 : 1;
+    if (!EnumSystemLocalesEx(PrintLocale, kinds, 0, NULL)) {
+        return 1;
+    }
+    PrintNamedAliases();
+    return 0;
 }

@@ -18,7 +18,8 @@
 # pipepart runs the one-huge-file command for every conversion, in small
 # blocks, on a file of every byte but Ctrl-Z, entities, escapes, CR LF pairs,
 # lone CRs and a line longer than a block: the split output must be the whole
-# run's. ctrl-z-check runs the README's check for Ctrl-Z. sshlogin runs the
+# run's. ctrl-z-check runs the README's check for Ctrl-Z, and
+# in-place-ctrl-z-check the one for a tree. sshlogin runs the
 # several-hosts command with the hosts reached through a stand-in for ssh that
 # runs the command on this machine in a home of its own, so that the files
 # really go out and come back through rsync (skipped, status 77, without
@@ -49,7 +50,7 @@ extract() {
     END { if (state != 3) exit 1 }' "$2"
 }
 
-all_examples="find-exec xargs parallel in-place pipepart ctrl-z-check sshlogin pv-file pv-pipe"
+all_examples="find-exec xargs parallel in-place in-place-ctrl-z-check pipepart ctrl-z-check sshlogin pv-file pv-pipe"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -146,6 +147,25 @@ make_big_log() {
 }
 
 case $example in
+in-place-ctrl-z-check)
+  mkdir -p notes/sub
+  printf 'clean\r\n' > notes/clean.txt
+  printf 'last\r\n\032' > 'notes/sub/dos eof.txt'
+  printf 'zz\r\n\032tail\r\n' > notes/sub/lost.txt
+  printf 'x\032y\n' > notes/not-selected.md
+  found=$(sh -c "$command") && fail "the check exits 0 on a tree with Ctrl-Z"
+  [ "$(printf '%s\n' "$found" | sort)" = "$(printf 'notes/sub/dos eof.txt\nnotes/sub/lost.txt')" ] ||
+    fail "the check lists: $found"
+  rm notes/sub/*.txt
+  found=$(sh -c "$command") || fail "the check fails on a tree without Ctrl-Z"
+  [ -z "$found" ] || fail "the check lists $found on a tree without Ctrl-Z"
+  if [ "$(id -u)" -ne 0 ]; then
+    chmod 000 notes/clean.txt
+    sh -c "$command" 2> /dev/null && fail "the check exits 0 on a file it cannot read"
+  fi
+  echo "the check names the files with a Ctrl-Z and exits 0 only when there are none"
+  exit 0
+  ;;
 pipepart)
   make_big_log
   [ "$(wc -c < big.log)" -gt 1000000 ] || fail "big.log is too small"
@@ -166,10 +186,12 @@ pipepart)
   ;;
 ctrl-z-check)
   make_big_log
-  [ "$(sh -c "$command")" = 0 ] || fail "the check does not print 0 for a file without Ctrl-Z"
+  found=$(sh -c "$command") || fail "the check fails on a file without Ctrl-Z"
+  [ "$found" = 0 ] || fail "the check does not print 0 for a file without Ctrl-Z"
   { head -c 500000 big.log; printf '\032'; tail -c +500001 big.log; } > with-ctrl-z
   mv with-ctrl-z big.log
-  [ "$(sh -c "$command")" = 1 ] || fail "the check does not print 1 for a file with one Ctrl-Z"
+  found=$(sh -c "$command") && fail "the check exits 0 on a file with a Ctrl-Z"
+  [ "$found" = 1 ] || fail "the check does not print 1 for a file with one Ctrl-Z"
   # Why the check matters: the whole run stops at the Ctrl-Z, the split one
   # only ends that block.
   glyphmill -q -u -f=big.log > whole
