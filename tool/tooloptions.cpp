@@ -3,6 +3,7 @@
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
+#include "convert/utf8.h"
 #include "platform/platform.h"
 
 CToolOptions::CToolOptions()
@@ -66,6 +67,12 @@ JobSettings CToolOptions::GetJobSettings() const
     if (const ConversionRow* row = GivenConversion()) {
         const bool on = (this->*row->m_option).GetValue();
         settings.m_conversion = on ? row->m_whenOn : row->m_whenOff;
+        // An OEM page chosen with UTF-8 converts by the expanding converters,
+        // not by the in-place step; a character cut at a piece's end waits.
+        if (const uint16_t page = platform::ChosenUtf8OemPage(); page != 0 && row->m_option == &CToolOptions::m_ansi) {
+            settings.m_conversion = on ? Conversion{nullptr, OemToUtf8Converter(page), nullptr, HasNoHighByte}
+                                       : Conversion{nullptr, Utf8ToOemConverter(page), Utf8Holdback, HasNoHighByte};
+        }
         // Windows text mode would turn the line-ending conversions' LF back into CR LF.
         settings.m_binaryStandardOutput = on && row->m_binaryOutputWhenOn;
     }
