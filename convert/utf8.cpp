@@ -37,6 +37,11 @@ void Build(int index, Page& page)
     for (uint32_t byte = 0; byte < 256; ++byte) {
         SetUtf8(page.m_utf8[byte], byte < 0x80 ? byte : tables::kOemToUnicode[index][byte - 0x80]);
     }
+    for (int plane = 0; plane < 3; ++plane) {
+        for (int byte = 0; byte < 128; ++byte) {
+            page.m_planes[plane][byte] = page.m_utf8[128 + byte][plane];
+        }
+    }
     std::memset(page.m_rowOf, 0, sizeof page.m_rowOf);
     std::memset(page.m_rows, tables::kDefaultByte, sizeof page.m_rows);
     int rows = 1;

@@ -35,6 +35,9 @@
 //     EntityEncodeChunks(in, end, out, limit, extra, texts)   -x (extra: each
 //                              byte's text length less one)
 //     MapHighBytes(table, at, end) -> at                     the byte map
+//     ToUtf8Chunks(in, end, out, limit, planes)              -a to UTF-8
+//                              (planes: the first, second and third byte of
+//                              the UTF-8 of each byte from 0x80 up)
 //   Loops, written once in Portable over the set
 //     RunsAndSteps<Set>(in, out, special, step)  a chunk's runs copied, a step
 //                              at each byte of `special`

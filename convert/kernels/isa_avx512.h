@@ -12,6 +12,24 @@
 namespace isa {
 inline namespace GLYPHMILL_ISA_NS {
 
+// Lane 4i + j of a group's slots in Avx512::ToUtf8Chunks: byte j of the
+// UTF-8 of the group's byte i, taken from the first plane, the second (index
+// + 64) or the third.
+struct Utf8Slots {
+    unsigned char m_lanes[kChunk] = {};
+};
+
+constexpr Utf8Slots BuildUtf8Slots()
+{
+    Utf8Slots slots;
+    for (unsigned lane = 0; lane < kChunk; ++lane) {
+        slots.m_lanes[lane] = static_cast<unsigned char>(lane / 4 + (lane % 4 == 1 ? 64 : 0));
+    }
+    return slots;
+}
+
+inline constexpr Utf8Slots kUtf8Slots = BuildUtf8Slots();
+
 struct Avx512 : Avx2 {
     static __m512i Load512(const unsigned char* in) { return _mm512_loadu_si512(in); }
     static void Store512(unsigned char* out, __m512i block) { _mm512_storeu_si512(out, block); }
@@ -196,6 +214,53 @@ struct Avx512 : Avx2 {
             Store512(at, _mm512_mask_mov_epi8(bytes, high, mapped));
         }
         return at;
+    }
+
+    // -a to UTF-8: a chunk's bytes from 0x80 up looked up in the three planes
+    // at once, then 16 bytes at a time spread into four-byte slots (the
+    // first, second and third byte of each byte's UTF-8) by two permutes, and
+    // the bytes in use compressed together: one for ASCII, two or three for
+    // the others, as their first byte says.
+    static void ToUtf8Chunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                             const unsigned char* limit, const unsigned char (*planes)[128])
+    {
+        const __m512i first0 = Load512(planes[0]);
+        const __m512i first1 = Load512(planes[0] + 64);
+        const __m512i second0 = Load512(planes[1]);
+        const __m512i second1 = Load512(planes[1] + 64);
+        const __m512i third0 = Load512(planes[2]);
+        const __m512i third1 = Load512(planes[2] + 64);
+        const __m512i slots = Load512(kUtf8Slots.m_lanes);
+        const __m512i threeBytesFrom = _mm512_set1_epi8(static_cast<char>(0xE0));
+        constexpr uint64_t kFirsts = 0x1111111111111111u;
+        constexpr uint64_t kSeconds = kFirsts << 1;
+        constexpr uint64_t kThirds = kFirsts << 2;
+        // A chunk writes at most three times itself, each group's store a
+        // chunk from where the group starts.
+        while (end - in >= kChunk && limit - out >= 4 * kChunk) {
+            const __m512i bytes = Load512(in);
+            const uint64_t high = _mm512_movepi8_mask(bytes);
+            if (high == 0) {
+                Store512(out, bytes);
+                in += kChunk;
+                out += kChunk;
+                continue;
+            }
+            const __m512i first = _mm512_mask_mov_epi8(bytes, high, _mm512_permutex2var_epi8(first0, bytes, first1));
+            const __m512i second = _mm512_permutex2var_epi8(second0, bytes, second1);
+            const __m512i third = _mm512_permutex2var_epi8(third0, bytes, third1);
+            const uint64_t three = _mm512_mask_cmpge_epu8_mask(high, first, threeBytesFrom);
+            for (unsigned group = 0; group < 4; ++group) {
+                const __m512i index = _mm512_add_epi8(slots, _mm512_set1_epi8(static_cast<char>(16 * group)));
+                __m512i spread = _mm512_permutex2var_epi8(first, index, second);
+                spread = _mm512_mask_permutexvar_epi8(spread, kThirds, index, third);
+                const uint64_t keep =
+                    kFirsts | _pdep_u64(high >> (16 * group), kSeconds) | _pdep_u64(three >> (16 * group), kThirds);
+                Store512(out, _mm512_maskz_compress_epi8(keep, spread));
+                out += __builtin_popcountll(keep);
+            }
+            in += kChunk;
+        }
     }
 
 private:

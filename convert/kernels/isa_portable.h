@@ -118,6 +118,11 @@ struct Portable {
 
     static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*) { return at; }
 
+    static void ToUtf8Chunks(const unsigned char*&, const unsigned char*, unsigned char*&, const unsigned char*,
+                             const unsigned char (*)[128])
+    {
+    }
+
     // A chunk whose bytes at `special` need a step (the entity and URI
     // encoders): the runs between them copied whole and a step at each.
     // Set::CopyRun may read a chunk from the chunk's last byte on.

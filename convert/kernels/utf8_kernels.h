@@ -21,6 +21,10 @@ struct Page {
     // The UTF-8 of each byte (one to three bytes), then its length, so that a
     // step is one four-byte copy.
     unsigned char m_utf8[256][4];
+    // The same for the bytes from 0x80 up, byte by byte: the first bytes of
+    // their UTF-8, the second ones, the third ones (unused where there are
+    // two), for the sets that look a chunk up at once.
+    unsigned char m_planes[3][128];
     // The byte of each character up to U+FFFF: row m_rowOf[c >> 8], column
     // c & 0xFF. Row 0, all the default byte, serves every character block the
     // page writes nothing of.
@@ -121,7 +125,12 @@ uint32_t ToUtf8(const Page& page, const unsigned char** cursor, unsigned char* o
         std::memcpy(out, utf8, 4);
         out += utf8[3];
     };
-    return steploop::Encode<V, kMaxUtf8Length>(cursor, output, remaining, capacity, V::High64, step);
+    const auto steps = [&step](const unsigned char** at, unsigned char* to, uint32_t* left, uint32_t room) {
+        return steploop::Encode<V, kMaxUtf8Length>(at, to, left, room, V::High64, step);
+    };
+    const auto chunks = [&page](const unsigned char*& in, const unsigned char* end, unsigned char*& out,
+                                const unsigned char* limit) { V::ToUtf8Chunks(in, end, out, limit, page.m_planes); };
+    return steploop::ChunksThenSteps(cursor, output, remaining, capacity, chunks, steps);
 }
 
 // UTF-8 to the page's bytes. A step consumes at least as many bytes as it
