@@ -12,18 +12,24 @@
 namespace isa {
 inline namespace GLYPHMILL_ISA_NS {
 
-// Lane 4i + j of a group's slots in Avx512::ToUtf8Chunks: byte j of the
-// UTF-8 of the group's byte i, taken from the first plane, the second (index
-// + 64) or the third.
+// The bytes of a group in Avx512::ToUtf8Chunks: their three-byte slots fill
+// a register but for one lane.
+constexpr unsigned kUtf8SlotBytes = kChunk / 3;
+
+// Lane 3i + j of a group's slots: byte j of the UTF-8 of the group's byte i,
+// taken from the first plane, the second (index + 64) or the third; and the
+// lanes of the first bytes.
 struct Utf8Slots {
     unsigned char m_lanes[kChunk] = {};
+    uint64_t m_firsts = 0;
 };
 
 constexpr Utf8Slots BuildUtf8Slots()
 {
     Utf8Slots slots;
-    for (unsigned lane = 0; lane < kChunk; ++lane) {
-        slots.m_lanes[lane] = static_cast<unsigned char>(lane / 4 + (lane % 4 == 1 ? 64 : 0));
+    for (unsigned lane = 0; lane < 3 * kUtf8SlotBytes; ++lane) {
+        slots.m_lanes[lane] = static_cast<unsigned char>(lane / 3 + (lane % 3 == 1 ? 64 : 0));
+        slots.m_firsts |= uint64_t{lane % 3 == 0} << lane;
     }
     return slots;
 }
@@ -217,10 +223,11 @@ struct Avx512 : Avx2 {
     }
 
     // -a to UTF-8: a chunk's bytes from 0x80 up looked up in the three planes
-    // at once, then 16 bytes at a time spread into four-byte slots (the
+    // at once, then 21 bytes at a time spread into three-byte slots (the
     // first, second and third byte of each byte's UTF-8) by two permutes, and
     // the bytes in use compressed together: one for ASCII, two or three for
-    // the others, as their first byte says.
+    // the others, as their first byte says. Three groups take 63 bytes of
+    // the chunk; its last byte starts the next.
     static void ToUtf8Chunks(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                              const unsigned char* limit, const unsigned char (*planes)[128])
     {
@@ -232,9 +239,10 @@ struct Avx512 : Avx2 {
         const __m512i third1 = Load512(planes[2] + 64);
         const __m512i slots = Load512(kUtf8Slots.m_lanes);
         const __m512i threeBytesFrom = _mm512_set1_epi8(static_cast<char>(0xE0));
-        constexpr uint64_t kFirsts = 0x1111111111111111u;
+        constexpr uint64_t kFirsts = kUtf8Slots.m_firsts;
         constexpr uint64_t kSeconds = kFirsts << 1;
         constexpr uint64_t kThirds = kFirsts << 2;
+        constexpr unsigned kGroup = kUtf8SlotBytes;
         // A chunk writes at most three times itself, each group's store a
         // chunk from where the group starts.
         while (end - in >= kChunk && limit - out >= 4 * kChunk) {
@@ -250,16 +258,16 @@ struct Avx512 : Avx2 {
             const __m512i second = _mm512_permutex2var_epi8(second0, bytes, second1);
             const __m512i third = _mm512_permutex2var_epi8(third0, bytes, third1);
             const uint64_t three = _mm512_mask_cmpge_epu8_mask(high, first, threeBytesFrom);
-            for (unsigned group = 0; group < 4; ++group) {
-                const __m512i index = _mm512_add_epi8(slots, _mm512_set1_epi8(static_cast<char>(16 * group)));
+            for (unsigned group = 0; group < 3; ++group) {
+                const __m512i index = _mm512_add_epi8(slots, _mm512_set1_epi8(static_cast<char>(kGroup * group)));
                 __m512i spread = _mm512_permutex2var_epi8(first, index, second);
                 spread = _mm512_mask_permutexvar_epi8(spread, kThirds, index, third);
-                const uint64_t keep =
-                    kFirsts | _pdep_u64(high >> (16 * group), kSeconds) | _pdep_u64(three >> (16 * group), kThirds);
+                const uint64_t keep = kFirsts | _pdep_u64(high >> (kGroup * group), kSeconds) |
+                                      _pdep_u64(three >> (kGroup * group), kThirds);
                 Store512(out, _mm512_maskz_compress_epi8(keep, spread));
                 out += __builtin_popcountll(keep);
             }
-            in += kChunk;
+            in += 3 * kGroup;
         }
     }
 
