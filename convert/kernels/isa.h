@@ -38,6 +38,9 @@
 //     ToUtf8Chunks(in, end, out, limit, planes)              -a to UTF-8
 //                              (planes: the first, second and third byte of
 //                              the UTF-8 of each byte from 0x80 up)
+//     FromUtf8Chunk(in, out, rowOf, rows) -> bool            -a- from UTF-8: a
+//                              chunk of ASCII and valid two- and three-byte
+//                              sequences at once (false: the steps do it)
 //   Loops, written once in Portable over the set
 //     RunsAndSteps<Set>(in, out, special, step)  a chunk's runs copied, a step
 //                              at each byte of `special`

@@ -36,6 +36,34 @@ constexpr Utf8Slots BuildUtf8Slots()
 
 inline constexpr Utf8Slots kUtf8Slots = BuildUtf8Slots();
 
+// Index rows for Avx512::FromUtf8Chunk: bytes 0 to 31 into the even lanes
+// (16-bit lanes, with the odd ones zeroed); 16-bit lanes 0 to 15 into the
+// even 16-bit lanes (32-bit lanes); the low byte of each 32-bit lane of two
+// registers into bytes 0 to 31.
+struct Utf8Widen {
+    unsigned char m_bytes[kChunk] = {};
+    uint16_t m_words[kChunk / 2] = {};
+    unsigned char m_lowBytes[kChunk] = {};
+};
+
+constexpr Utf8Widen BuildUtf8Widen()
+{
+    Utf8Widen widen;
+    for (unsigned lane = 0; lane < kChunk; ++lane) {
+        widen.m_bytes[lane] = static_cast<unsigned char>(lane / 2);
+        widen.m_lowBytes[lane] = static_cast<unsigned char>(lane < 16   ? 4 * lane
+                                                            : lane < 32 ? 64 + 4 * (lane - 16)
+                                                                        : 0);
+    }
+    for (unsigned lane = 0; lane < kChunk / 2; ++lane) {
+        widen.m_words[lane] = static_cast<uint16_t>(lane / 2);
+    }
+    return widen;
+}
+
+inline constexpr Utf8Widen kUtf8Widen = BuildUtf8Widen();
+constexpr uint64_t kEvenLanes = 0x5555555555555555u;
+
 struct Avx512 : Avx2 {
     static __m512i Load512(const unsigned char* in) { return _mm512_loadu_si512(in); }
     static void Store512(unsigned char* out, __m512i block) { _mm512_storeu_si512(out, block); }
@@ -89,7 +117,8 @@ struct Avx512 : Avx2 {
         constexpr uint64_t kFirstLanes = 0x5555555555555555u;
         constexpr uint64_t kSecondLanes = 0xAAAAAAAAAAAAAAAAu;
         while (end - in >= 32 && limit - out >= 64) {
-            const __m512i slots = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
+            const __m512i slots =
+                _mm512_maskz_cvtepu8_epi16(~__mmask32{0}, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
             const uint64_t lf = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kLF));
             const uint64_t cr = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kCR));
             // On x86 the first byte of a slot is its low half: CR, then LF.
@@ -269,6 +298,86 @@ struct Avx512 : Avx2 {
             }
             in += 3 * kGroup;
         }
+    }
+
+    // -a- from UTF-8: a chunk of ASCII and valid two- and three-byte
+    // sequences (the sequences of almost all text) at once: the continuation
+    // bytes found and checked against the leads, the leads' characters
+    // computed in 16-bit lanes and looked up in the page's two-level table,
+    // and put in place of the leads as the continuation bytes are compressed
+    // out. A sequence the chunk's end cuts is left to the next
+    // chunk; a chunk holding anything else (an invalid byte, a four-byte
+    // sequence) is left to the steps. Reads 66 bytes at `in`, writes 64.
+    static bool FromUtf8Chunk(const unsigned char*& in, unsigned char*& out, const unsigned char* rowOf,
+                              const unsigned char* rows)
+    {
+        const __m512i bytes = Load512(in);
+        const uint64_t high = _mm512_movepi8_mask(bytes);
+        if (high == 0) {
+            Store512(out, bytes);
+            in += kChunk;
+            out += kChunk;
+            return true;
+        }
+        const __m512i top2 = _mm512_and_si512(bytes, _mm512_set1_epi8(static_cast<char>(0xC0)));
+        const uint64_t follow = _mm512_cmpeq_epi8_mask(top2, _mm512_set1_epi8(static_cast<char>(0x80)));
+        const uint64_t lead2 = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(0xC2))),
+                                                      _mm512_set1_epi8(0x1E));
+        const uint64_t lead3 = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(0xE0))),
+                                                      _mm512_set1_epi8(0x10));
+        if ((high & ~(follow | lead2 | lead3)) != 0) {
+            return false;
+        }
+        // The bytes before a sequence that runs past the chunk.
+        const uint64_t cut = ((lead2 | lead3) & uint64_t{1} << 63) | (lead3 & uint64_t{1} << 62);
+        const unsigned whole = cut == 0 ? 64 : bytescan::LowestBit64(cut);
+        const uint64_t inside = whole == 64 ? ~uint64_t{0} : (uint64_t{1} << whole) - 1;
+        const uint64_t leads = (lead2 | lead3) & inside;
+        const __m512i second = Load512(in + 1);
+        // E0 needs a second byte from A0 up, ED one up to 9F: no overlong
+        // form, no surrogate.
+        const uint64_t e0 = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(static_cast<char>(0xE0)));
+        const uint64_t ed = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(static_cast<char>(0xED)));
+        const uint64_t below = _mm512_cmplt_epu8_mask(second, _mm512_set1_epi8(static_cast<char>(0xA0)));
+        if (((follow ^ (lead2 << 1 | lead3 << 1 | lead3 << 2)) & inside) != 0 ||
+            ((e0 & below) | (ed & ~below)) & leads) {
+            return false;
+        }
+        // Each lead's character in a 16-bit lane, in the leads' order.
+        const __m512i widen = Load512(kUtf8Widen.m_bytes);
+        const __m512i firsts =
+            _mm512_maskz_permutexvar_epi8(kEvenLanes, widen, _mm512_maskz_compress_epi8(leads, bytes));
+        const __m512i seconds =
+            _mm512_maskz_permutexvar_epi8(kEvenLanes, widen, _mm512_maskz_compress_epi8(leads, second));
+        const __m512i thirds =
+            _mm512_maskz_permutexvar_epi8(kEvenLanes, widen, _mm512_maskz_compress_epi8(leads, Load512(in + 2)));
+        const __m512i low6 = _mm512_set1_epi16(0x3F);
+        const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(firsts, _mm512_set1_epi16(0x1F)), 6),
+                                            _mm512_and_si512(seconds, low6));
+        const __m512i three = _mm512_or_si512(
+            _mm512_or_si512(_mm512_slli_epi16(firsts, 12), _mm512_slli_epi16(_mm512_and_si512(seconds, low6), 6)),
+            _mm512_and_si512(thirds, low6));
+        const __m512i characters = _mm512_mask_mov_epi16(two, static_cast<__mmask32>(_pext_u64(lead3, leads)), three);
+        // Their bytes, looked up one by one (a gather costs more than the
+        // few characters of a chunk), four at a time.
+        alignas(64) uint16_t looked[kChunk / 2 + 4] = {};
+        _mm512_store_si512(looked, characters);
+        uint64_t found[4] = {};  // as eight-byte words: one load each, no stall on bytes stored apart
+        const unsigned count = static_cast<unsigned>(__builtin_popcountll(leads));
+        for (unsigned i = 0; i < count; i += 4) {
+            for (unsigned j = i; j < i + 4; ++j) {
+                found[j / 8] |= uint64_t{rows[rowOf[looked[j] >> 8] * 256 + (looked[j] & 0xFF)]} << (8 * (j % 8));
+            }
+        }
+        const __m512i mapped =
+            _mm512_set_epi64(0, 0, 0, 0, static_cast<long long>(found[3]), static_cast<long long>(found[2]),
+                             static_cast<long long>(found[1]), static_cast<long long>(found[0]));
+        const uint64_t keep = ~follow & inside;
+        const __m512i kept = _mm512_maskz_compress_epi8(keep, bytes);
+        Store512(out, _mm512_mask_expand_epi8(kept, _pext_u64(leads, keep), mapped));
+        out += __builtin_popcountll(keep);
+        in += whole;
+        return true;
     }
 
 private:

@@ -123,6 +123,11 @@ struct Portable {
     {
     }
 
+    static bool FromUtf8Chunk(const unsigned char*&, unsigned char*&, const unsigned char*, const unsigned char*)
+    {
+        return false;
+    }
+
     // A chunk whose bytes at `special` need a step (the entity and URI
     // encoders): the runs between them copied whole and a step at each.
     // Set::CopyRun may read a chunk from the chunk's last byte on.

@@ -148,6 +148,9 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
     // three bytes past the chunk, so the steps are told the input ends a
     // chunk after it, a bound that spares them a test.
     while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
+        if (V::FromUtf8Chunk(in, out, page.m_rowOf, page.m_rows[0])) {
+            continue;
+        }
         const unsigned char* const chunk = in;
         uint64_t high = V::High64(chunk);
         while (high != 0) {
