@@ -237,7 +237,7 @@ const ConverterCase kConverters[] = {
     {"-i- dense", UriDecode, " %+\xe9~;", UriEncode},
     {"-a 437:utf-8", OemToUtf8Converter(437), "\x80\xc4\xff\x1f"},
     // Random bytes of sequences: valid, cut and invalid ones.
-    {"-a- utf-8:437", Utf8ToOemConverter(437), "\xe2\x94\x80\xc3\xa9\xf0\x9f\x98\xed\xbf"},
+    {"-a- utf-8:437", Utf8ToOemConverter(437), "\xe2\x94\x80\xc3\xa9\xf0\x9f\x98\xed\xbf\xe0\xa0"},
     {"-a- utf-8:866 dense", Utf8ToOemConverter(866), "\x80\xc4\xe9\xff", OemToUtf8Converter(866)},
 };
 
@@ -246,7 +246,10 @@ const ConverterCase kConverters[] = {
 // and random text of every density.
 std::vector<std::string> TextsFor(const ConverterCase& c)
 {
-    const std::string matches[] = {"&amp;", "&eacute;", "&apos;", "%4a", "%e9", "%%41", "\r\n", "\n", "\r", "\xe9"};
+    // The UTF-8 ones: a valid sequence, an overlong one, a surrogate, one cut short.
+    const std::string matches[] = {
+        "&amp;", "&eacute;", "&apos;", "%4a",          "%e9",          "%%41",         "\r\n",
+        "\n",    "\r",       "\xe9",   "\xe2\x94\x80", "\xe0\x80\x80", "\xed\xa0\x80", "\xc3\xa9\xe2\x82"};
     std::vector<std::string> texts;
     for (const std::string& match : matches) {
         for (size_t at = 0; at < 2 * 64 + 20; ++at) {
