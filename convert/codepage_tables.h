@@ -13,8 +13,10 @@ constexpr int kAnsiPageCount = 10;
 constexpr int kLocaleCount = 1011;
 constexpr int kLocaleNameSize = 16;
 constexpr int kFromUnicodeCount = 7984;
-constexpr int kFromUnicodeRows = 17;  // the most rows of 256 characters a page's entries touch
-constexpr unsigned char kDefaultByte = 0x3f;  // '?', in every page
+// The most rows of 256 characters that the entries of one page touch, and
+// the byte a page writes for a character it lacks ('?' in every page).
+constexpr int kFromUnicodeRows = 17;
+constexpr unsigned char kDefaultByte = 0x3f;
 
 extern const uint16_t kOemPages[kOemPageCount];
 extern const uint16_t kAnsiPages[kAnsiPageCount];
