@@ -360,8 +360,8 @@ struct Avx512 : Avx2 {
         const __m512i characters = _mm512_mask_mov_epi16(two, static_cast<__mmask32>(_pext_u64(lead3, leads)), three);
         // Their bytes, looked up one by one (a gather costs more than the
         // few characters of a chunk), four at a time.
-        alignas(64) uint16_t looked[kChunk / 2 + 4] = {};
-        _mm512_store_si512(looked, characters);
+        uint16_t looked[kChunk / 2 + 4] = {};
+        _mm512_storeu_si512(looked, characters);
         uint64_t found[4] = {};  // as eight-byte words: one load each, no stall on bytes stored apart
         const unsigned count = static_cast<unsigned>(__builtin_popcountll(leads));
         for (unsigned i = 0; i < count; i += 4) {
