@@ -3,15 +3,11 @@
 
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <map>
 #include <poll.h>
 #include <signal.h>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 #include "convert/convert.h"
 #include "stream/textreader.h"
@@ -319,61 +315,6 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(dir.Read("out"), c.out);
         EXPECT_EQ(run.err, AsTextStream(c.err));
-    }
-}
-
-std::string Utf8Of(unsigned character)
-{
-    if (character < 0x80) {
-        return std::string(1, static_cast<char>(character));
-    }
-    if (character < 0x800) {
-        return {static_cast<char>(0xC0 | character >> 6), static_cast<char>(0x80 | (character & 0x3F))};
-    }
-    return {static_cast<char>(0xE0 | character >> 12), static_cast<char>(0x80 | (character >> 6 & 0x3F)),
-            static_cast<char>(0x80 | (character & 0x3F))};
-}
-
-// Every byte but CR and Ctrl-Z of every single-byte OEM page through -a to
-// UTF-8 gives the characters of data/codepages/to_unicode.tsv, Windows' own
-// (codepage_data_matches_windows holds the file to them).
-TEST(EndToEnd, EveryOemPageToUtf8)
-{
-    std::ifstream data(std::string(GLYPHMILL_SOURCE_DIR) + "/data/codepages/to_unicode.tsv");
-    std::string line;
-    ASSERT_TRUE(std::getline(data, line));
-    std::map<unsigned, std::map<unsigned, unsigned>> characters;  // page, byte
-    std::vector<unsigned> pages;
-    std::istringstream heading(line.substr(line.find('\t') + 1));
-    for (std::string page; heading >> page;) {
-        pages.push_back(static_cast<unsigned>(std::stoul(page.substr(2))));  // "cp437"
-    }
-    while (std::getline(data, line)) {
-        std::istringstream fields(line);
-        unsigned byte = 0;
-        fields >> std::hex >> byte;
-        for (unsigned page : pages) {
-            fields >> characters[page][byte];
-        }
-    }
-    const unsigned kOemPages[] = {437, 720, 737, 775, 850, 852, 855, 857, 860,
-                                  861, 862, 863, 864, 865, 866, 869, 874, 1258};
-    for (unsigned page : kOemPages) {
-        SCOPED_TRACE(page);
-        std::string bytes;
-        std::string expected;
-        for (unsigned b = 0; b < 256; ++b) {
-            if (b != '\r' && b != 0x1A) {
-                bytes += static_cast<char>(b);
-                expected += Utf8Of(b < 0x80 ? b : characters.at(page).at(b));
-            }
-        }
-        const CScopedVariable chosen("GLYPHMILL_CODEPAGES", (std::to_string(page) + ":utf-8").c_str());
-        CScratchDir dir;
-        dir.Write("in", bytes);
-        const ToolRun run = RunTool("-q -a -f" + Quote(dir.Path("in")) + " -o" + Quote(dir.Path("out")));
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(dir.Read("out"), expected);
     }
 }
 
