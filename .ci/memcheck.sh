@@ -9,7 +9,9 @@ source .ci/lib.sh
 ensure_packages cmake make g++ libgtest-dev valgrind time
 
 build=build/memcheck
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLYPHMILL_MEMCHECK=ON >/dev/null
+# With the C++ runtime shared, valgrind has it free its emergency exception
+# pool at exit; linked in, the pool would show as memory still reachable.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLYPHMILL_MEMCHECK=ON -DGLYPHMILL_STATIC_CXX_RUNTIME=OFF >/dev/null
 cmake --build "$build" -j2 --target glyphmill e2e_tests
 logs="$build/tests/memcheck/memcheck-logs"
 rm -f "$logs"/*.log

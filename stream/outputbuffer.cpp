@@ -14,7 +14,7 @@ unsigned char* COutputBuffer::Reserve(size_t size)
             return nullptr;
         }
         if (m_buffer.size() < size) {
-            m_buffer.resize(size);
+            m_buffer.Renew(size);  // empty after the flush
         }
     }
     return m_buffer.data() + m_used;

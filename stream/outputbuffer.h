@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
+#include "stream/bytebuffer.h"
 #include "stream/bytestream.h"
 
 // Collects converted chunks and hands them to the sink in large writes. The
@@ -35,6 +35,6 @@ public:
 
 private:
     CByteSink& m_sink;
-    std::vector<unsigned char> m_buffer;
+    CByteBuffer m_buffer;
     size_t m_used = 0;
 };

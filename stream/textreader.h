@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "convert/convert.h"
+#include "stream/bytebuffer.h"
 #include "stream/bytestream.h"
 
 struct ByteSpan {
@@ -68,7 +68,7 @@ private:
     CByteSource& m_source;
     size_t m_readSize;
     uint32_t m_maxPiece;
-    std::vector<unsigned char> m_buffer;
+    CByteBuffer m_buffer;
     size_t m_start = 0;  // first byte not yet handed out
     size_t m_end = 0;    // end of the translated text
     bool m_dropEveryCR;
