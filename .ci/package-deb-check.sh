@@ -32,10 +32,11 @@ dpkg-deb -x "$deb" "$root"
 
 echo "package: contents"
 contents=$(cd "$root" && find . -type f | sort | tr '\n' ' ')
-expected="./usr/bin/glyphmill"
+expected="./usr/bin/glyphmill ./usr/bin/glyphmill-files"
 expected+=" ./usr/share/doc/glyphmill/changelog.Debian.gz ./usr/share/doc/glyphmill/changelog.gz"
 expected+=" ./usr/share/doc/glyphmill/copyright"
-expected+=" ./usr/share/lintian/overrides/glyphmill ./usr/share/man/man1/glyphmill.1.gz "
+expected+=" ./usr/share/lintian/overrides/glyphmill ./usr/share/man/man1/glyphmill-files.1.gz"
+expected+=" ./usr/share/man/man1/glyphmill.1.gz "
 [ "$contents" = "$expected" ] || fail "unexpected files in the package: $contents"
 
 doc=$root/usr/share/doc/glyphmill
@@ -52,12 +53,15 @@ zcat "$doc/changelog.Debian.gz" | head -n 1 | grep -q "^glyphmill ($version) " |
 zcat "$doc/changelog.gz" | cmp -s - docs/CHANGELOG.md || fail "changelog.gz is not docs/CHANGELOG.md"
 zcat "$doc/changelog.gz" | grep -q "^## $upstream " || fail "docs/CHANGELOG.md has no entry for $upstream"
 
-page=docs/glyphmill.1
+for name in glyphmill glyphmill-files; do
+  packaged_page=$root/usr/share/man/man1/$name.1.gz
+  zcat "$packaged_page" | grep -q "^\.TH ${name^^} 1 [^ ]* \"glyphmill $upstream\" " ||
+    fail "the packaged manual page $name.1 does not carry version $upstream"
+  # Apart from the version on its .TH line, the page is the source's.
+  cmp <(zcat "$packaged_page" | grep -v '^\.TH ') <(grep -v '^\.TH ' "docs/$name.1") ||
+    fail "packaged manual page $name.1 differs"
+done
 packaged_page=$root/usr/share/man/man1/glyphmill.1.gz
-zcat "$packaged_page" | grep -q "^\.TH GLYPHMILL 1 [^ ]* \"glyphmill $upstream\" " ||
-  fail "the packaged manual page does not carry version $upstream"
-# Apart from the version on its .TH line, the page is the source's.
-cmp <(zcat "$packaged_page" | grep -v '^\.TH ') <(grep -v '^\.TH ' "$page") || fail "packaged manual page differs"
 
 echo "package: the installed binary on the sample${emulator:+ (through ${emulator[*]})}"
 tool=("${emulator[@]}" "$root/usr/bin/glyphmill")
@@ -65,6 +69,18 @@ tool=("${emulator[@]}" "$root/usr/bin/glyphmill")
   fail "glyphmill -h -q -f=samples/sample.txt"
 "${tool[@]}" -h -q < samples/sample.txt | cmp - samples/sample.html.expected ||
   fail "glyphmill -h -q < samples/sample.txt"
+
+echo "package: the installed glyphmill-files on a copy of the sample, and its manual page's options"
+files_tool=("${emulator[@]}" "$root/usr/bin/glyphmill-files")
+cp samples/sample.txt "$root/sample.txt"
+"${files_tool[@]}" -h "$root/sample.txt" && cmp "$root/sample.txt" samples/sample.html.expected ||
+  fail "glyphmill-files -h sample.txt"
+# Every long option of the usage text is described under OPTIONS.
+rendered=$(zcat "$root/usr/share/man/man1/glyphmill-files.1.gz" | mandoc -T ascii | sed 's/.\x08//g' |
+  sed -n '/^OPTIONS/,/^EXIT/p')
+for option in $("${files_tool[@]}" --help | grep -oE -- '--[a-z0-9-]+' | sort -u); do
+  printf '%s\n' "$rendered" | grep -q -- "$option" || fail "glyphmill-files $option is not described under OPTIONS"
+done
 
 echo "manual page: every option the tool declares"
 # The detailed usage lists one option per line: "-f  input filename".

@@ -12,11 +12,12 @@ fail() { echo "package check failed: $*" >&2; exit 1; }
 # dpkg-dev brings dpkg-shlibdeps; CPack's dependency step also calls file.
 ensure_packages cmake g++ make dpkg-dev file groff-base mandoc lintian
 
-page=docs/glyphmill.1
-echo "manual page: groff and mandoc lint"
-warnings=$(groff -man -ww -z "$page" 2>&1) || fail "groff: $warnings"
-[ -z "$warnings" ] || fail "groff: $warnings"
-mandoc -T lint -W style "$page" || fail "mandoc lint"
+echo "manual pages: groff and mandoc lint"
+for page in docs/glyphmill.1 docs/glyphmill-files.1; do
+  warnings=$(groff -man -ww -z "$page" 2>&1) || fail "groff $page: $warnings"
+  [ -z "$warnings" ] || fail "groff $page: $warnings"
+  mandoc -T lint -W style "$page" || fail "mandoc lint $page"
+done
 
 echo "package: build"
 rm -f build/package/glyphmill_*.deb

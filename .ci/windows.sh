@@ -27,7 +27,8 @@ zip=build/windows/$name.zip
 [ -f "$zip" ] || fail "no $zip"
 unzip -q "$zip" -d "$unpack"
 contents=$(cd "$unpack" && find . -type f | sort | tr '\n' ' ')
-expected="./$name/LICENSE.txt ./$name/README.txt ./$name/glyphmill.exe ./$name/glyphmill.html "
+expected="./$name/LICENSE.txt ./$name/README.txt ./$name/glyphmill-files.exe ./$name/glyphmill-files.html"
+expected+=" ./$name/glyphmill.exe ./$name/glyphmill.html "
 [ "$contents" = "$expected" ] || fail "unexpected files in the zip: $contents"
 dir=$unpack/$name
 
@@ -51,4 +52,8 @@ cmp "$dir/sample.html" samples/sample.html.expected || fail "glyphmill.exe -h -q
 # Standard output is in text mode for -h: each LF arrives as CR LF.
 run -h -q -f=sample.txt > "$unpack/stdout.html" || fail "glyphmill.exe -h -q -f=sample.txt"
 sed 's/\r$//' "$unpack/stdout.html" | cmp - samples/sample.html.expected || fail "glyphmill.exe -h -q standard output differs"
+# glyphmill-files.exe converts a copy of the sample in place.
+cp samples/sample.txt "$dir/in-place.txt"
+(cd "$dir" && "$wine_run" "$prefix" "$dir/glyphmill-files.exe" -h in-place.txt) || fail "glyphmill-files.exe -h"
+cmp "$dir/in-place.txt" samples/sample.html.expected || fail "glyphmill-files.exe -h output differs"
 echo "Windows zip checks passed: $zip"

@@ -1,15 +1,19 @@
 # Read by cpack (CPACK_PROJECT_CONFIG_FILE) when dpkg-shlibdeps cannot see the
 # target's libraries, as in a cross build: the Depends of the Debian package
-# from the executable's ELF header. libc6 is versioned by the newest GLIBC_x.y
+# from the executables' ELF headers. libc6 is versioned by the newest GLIBC_x.y
 # symbol version the executable uses; libstdc++6 and libgcc-s1 are named when
 # they are linked, at the version of the toolchain's own symbols, which any
 # release that has the library provides.
 include(${CPACK_GLYPHMILL_DEPENDS_INPUT})
-execute_process(COMMAND ${GLYPHMILL_READELF} -W --dynamic --dyn-syms ${GLYPHMILL_EXECUTABLE}
-  OUTPUT_VARIABLE elf RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${GLYPHMILL_READELF} could not read ${GLYPHMILL_EXECUTABLE}")
-endif()
+set(elf)
+foreach(executable IN LISTS GLYPHMILL_EXECUTABLES)
+  execute_process(COMMAND ${GLYPHMILL_READELF} -W --dynamic --dyn-syms ${executable}
+    OUTPUT_VARIABLE executable_elf RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${GLYPHMILL_READELF} could not read ${executable}")
+  endif()
+  string(APPEND elf "${executable_elf}")
+endforeach()
 string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*\\[[^]\n]+\\]" needed "${elf}")
 string(REGEX MATCHALL "@GLIBC_[0-9.]+" glibc_versions "${elf}")
 set(libc_version 2.2.5)
@@ -29,7 +33,7 @@ foreach(entry IN LISTS needed)
   elseif(library STREQUAL "libgcc_s.so.1")
     list(APPEND depends "libgcc-s1")
   else()
-    message(FATAL_ERROR "${GLYPHMILL_EXECUTABLE} links ${library}, which has no Debian package here")
+    message(FATAL_ERROR "${GLYPHMILL_EXECUTABLES} link ${library}, which has no Debian package here")
   endif()
 endforeach()
 list(REMOVE_DUPLICATES depends)

@@ -1,5 +1,5 @@
 # What ships: on Linux a Debian package of what `cmake --install` installs (the
-# executable, its manual page, the copyright file and the changelogs), built by
+# executables, their manual pages, the copyright file and the changelogs), built by
 # `cmake --workflow --preset package`; for Windows a zip of glyphmill.exe, the
 # README, the licence and the manual page as HTML, built by
 # `cmake --workflow --preset windows`. The version is the project's.
@@ -26,8 +26,9 @@ endfunction()
 
 if(WIN32)
   # glyphmill-<version>-win64.zip with one folder of the same name holding
-  # glyphmill.exe (installed to the top by CMAKE_INSTALL_BINDIR), README.txt,
-  # LICENSE.txt and glyphmill.html (docs/CMakeLists.txt).
+  # glyphmill.exe and glyphmill-files.exe (installed to the top by
+  # CMAKE_INSTALL_BINDIR), README.txt, LICENSE.txt, glyphmill.html and
+  # glyphmill-files.html (docs/CMakeLists.txt).
   set(CPACK_GENERATOR ZIP)
   set(zip_dir ${PROJECT_BINARY_DIR}/zip)
   glyphmill_crlf_copy(${PROJECT_SOURCE_DIR}/README.md ${zip_dir}/README.txt)
@@ -45,7 +46,12 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "classic Macintosh convention, HTML or XML character entities in either"
   "direction, URI percent escapes in either direction, or text between code"
   "pages 437 and 1252. It streams in bounded memory and reports every I/O"
-  "failure.")
+  "failure."
+  ""
+  "glyphmill-files applies one of those conversions to many files and trees in"
+  "place, on every core, keeping each file's mode, owner, extended attributes"
+  "and links, and rewriting no file that is already right; --check lists the"
+  "files a conversion would change, for continuous integration.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
@@ -95,7 +101,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
   find_program(GLYPHMILL_READELF NAMES ${CMAKE_READELF} readelf REQUIRED)
   file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/DebianDependsInput.cmake
-    CONTENT "set(GLYPHMILL_EXECUTABLE \"$<TARGET_FILE:glyphmill>\")\nset(GLYPHMILL_READELF \"${GLYPHMILL_READELF}\")\n")
+    CONTENT "set(GLYPHMILL_EXECUTABLES \"$<TARGET_FILE:glyphmill>;$<TARGET_FILE:glyphmill-files>\")\nset(GLYPHMILL_READELF \"${GLYPHMILL_READELF}\")\n")
   set(CPACK_GLYPHMILL_DEPENDS_INPUT ${PROJECT_BINARY_DIR}/DebianDependsInput.cmake)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/DebianDepends.cmake)
 endif()

@@ -1,10 +1,6 @@
 #include "tool/tooloptions.h"
 
-#include "convert/entities.h"
-#include "convert/lineends.h"
-#include "convert/uri.h"
-#include "convert/utf8.h"
-#include "platform/platform.h"
+#include "platform/conversions.h"
 
 CToolOptions::CToolOptions()
     : m_help("?", "help", false, false, 0),
@@ -26,29 +22,16 @@ CToolOptions::CToolOptions()
     AddArg(&m_help);
 }
 
-// -u, -w and -m on select their converter and off copy the text unchanged;
-// -h, -x, -i and -a select a direction either way.
-const CToolOptions::ConversionRow CToolOptions::kConversionRows[] = {
-    {&CToolOptions::m_ansi, {platform::OemToAnsi, nullptr, nullptr}, {platform::AnsiToOem, nullptr, nullptr}, false},
-    {&CToolOptions::m_unix, {nullptr, ToUnixLineEnds, nullptr, HasNoCR, true}, {}, true},
-    {&CToolOptions::m_windows, {nullptr, ToWindowsLineEnds, nullptr}, {}, true},
-    {&CToolOptions::m_mac, {nullptr, ToMacLineEnds, nullptr}, {}, true},
-    {&CToolOptions::m_html,
-     {nullptr, EncodeHtmlEntities, nullptr},
-     {nullptr, DecodeHtmlEntities, EntityDecodeHoldback, HasNoAmpersand},
-     false},
-    {&CToolOptions::m_xml,
-     {nullptr, EncodeXmlEntities, nullptr},
-     {nullptr, DecodeXmlEntities, EntityDecodeHoldback, HasNoAmpersand},
-     false},
-    {&CToolOptions::m_uri, {nullptr, UriEncode, nullptr}, {nullptr, UriDecode, UriDecodeHoldback, HasNoPercent}, false},
+CCmdLineArgToggle CToolOptions::*const CToolOptions::kConversionOptions[] = {
+    &CToolOptions::m_ansi, &CToolOptions::m_unix, &CToolOptions::m_windows, &CToolOptions::m_mac,
+    &CToolOptions::m_html, &CToolOptions::m_xml,  &CToolOptions::m_uri,
 };
 
-const CToolOptions::ConversionRow* CToolOptions::GivenConversion() const
+const CCmdLineArgToggle* CToolOptions::GivenConversion() const
 {
-    for (const ConversionRow& row : kConversionRows) {
-        if ((this->*row.m_option).IsGiven()) {
-            return &row;
+    for (CCmdLineArgToggle CToolOptions::*option : kConversionOptions) {
+        if ((this->*option).IsGiven()) {
+            return &(this->*option);
         }
     }
     return nullptr;
@@ -64,16 +47,11 @@ JobSettings CToolOptions::GetJobSettings() const
     JobSettings settings;
     settings.m_inputPath = m_input.IsGiven() ? m_input.GetValue() : nullptr;
     settings.m_outputPath = m_output.IsGiven() ? m_output.GetValue() : nullptr;
-    if (const ConversionRow* row = GivenConversion()) {
-        const bool on = (this->*row->m_option).GetValue();
-        settings.m_conversion = on ? row->m_whenOn : row->m_whenOff;
-        // An OEM page chosen with UTF-8 converts by the expanding converters,
-        // not by the in-place step; a character cut at a piece's end waits.
-        if (const uint16_t page = platform::ChosenUtf8OemPage(); page != 0 && row->m_option == &CToolOptions::m_ansi) {
-            settings.m_conversion = on ? Conversion{nullptr, OemToUtf8Converter(page), nullptr, HasNoHighByte}
-                                       : Conversion{nullptr, Utf8ToOemConverter(page), Utf8Holdback, HasNoHighByte};
-        }
-        // Windows text mode would turn the line-ending conversions' LF back into CR LF.
+    if (const CCmdLineArgToggle* option = GivenConversion()) {
+        // Each option's name is its letter in the conversion table.
+        const conversions::Row* row = conversions::Find(option->GetName()[0]);
+        const bool on = option->GetValue();
+        conversions::Select(row->m_letter, on, &settings.m_conversion);
         settings.m_binaryStandardOutput = on && row->m_binaryOutputWhenOn;
     }
     return settings;

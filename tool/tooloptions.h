@@ -19,18 +19,12 @@ public:
     JobSettings GetJobSettings() const;
 
 private:
-    // One conversion option: what it selects when on and when off, and
-    // whether standard output must be binary when it is on.
-    struct ConversionRow {
-        CCmdLineArgToggle CToolOptions::*m_option;
-        Conversion m_whenOn;
-        Conversion m_whenOff;
-        bool m_binaryOutputWhenOn;
-    };
-    static const ConversionRow kConversionRows[];
+    // The seven conversion options; what each selects is the row of its
+    // letter in the conversion table (platform/conversions.h).
+    static CCmdLineArgToggle CToolOptions::*const kConversionOptions[];
 
-    // The row of the conversion option given, or null.
-    const ConversionRow* GivenConversion() const;
+    // The conversion option given, or null.
+    const CCmdLineArgToggle* GivenConversion() const;
 
     CCmdLineArgToggle m_help;
     CCmdLineArgString m_input;

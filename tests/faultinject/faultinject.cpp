@@ -1,14 +1,15 @@
-// A preloadable shim that makes read, write, open and close fail on a
-// schedule, for tests of the real binary only.
+// A preloadable shim that makes read, write, open, close, fsync and rename
+// fail on a schedule, for tests of the real binaries only.
 //
 // GLYPHMILL_FAULTS holds comma-separated rules "call:kind:first[:every]":
-//   call   read | write | open | close
+//   call   read | write | open | close | fsync | rename
 //   kind   eintr | short | nothing | eio | enospc
 //   first  the 1-based number of the call (of that function) first hit
 //   every  then every so many calls after it (0 or absent: that call only)
 // A short read or write moves between 1 and 7 bytes; "nothing" makes a read
 // or write move no byte and return 0 (open and close ignore it); the other
-// kinds fail with that error (close first really closes, as Linux does). When
+// kinds fail with that error (close first really closes, as Linux does;
+// fsync and rename fail without doing anything). When
 // rules meet on one call, an error wins over nothing, nothing over a short
 // count, and a short count over an interruption. Standard error
 // is never touched. When GLYPHMILL_FAULT_LOG names a file, the counts of calls
@@ -24,7 +25,7 @@
 
 namespace {
 
-enum Call { kRead, kWrite, kOpen, kClose, kCallCount };
+enum Call { kRead, kWrite, kOpen, kClose, kFsync, kRename, kCallCount };
 enum Kind { kNone, kEintr, kShort, kNothing, kEio, kEnospc };
 
 struct Rule {
@@ -35,7 +36,7 @@ struct Rule {
 };
 
 constexpr int kMaxRules = 16;
-const char* const kCallNames[kCallCount] = {"read", "write", "open", "close"};
+const char* const kCallNames[kCallCount] = {"read", "write", "open", "close", "fsync", "rename"};
 
 Rule g_rules[kMaxRules];
 int g_ruleCount = -1;  // -1: GLYPHMILL_FAULTS not parsed yet
@@ -133,8 +134,8 @@ __attribute__((destructor)) void WriteLog()
         return;
     }
     if (std::FILE* log = std::fopen(path, "a")) {
-        std::fprintf(log, "read %lu write %lu open %lu close %lu injected %lu\n", g_calls[kRead], g_calls[kWrite],
-                     g_calls[kOpen], g_calls[kClose], g_injected);
+        std::fprintf(log, "read %lu write %lu open %lu close %lu injected %lu fsync %lu rename %lu\n", g_calls[kRead],
+                     g_calls[kWrite], g_calls[kOpen], g_calls[kClose], g_injected, g_calls[kFsync], g_calls[kRename]);
         std::fclose(log);
     }
 }
@@ -196,6 +197,28 @@ int close(int fd)
     const int result = real(fd);
     if (fault == kNone || fault == kShort || fault == kNothing) {
         return result;
+    }
+    errno = ErrorOf(fault);
+    return -1;
+}
+
+int fsync(int fd)
+{
+    static const auto real = Next<int (*)(int)>("fsync");
+    const Kind fault = NextFault(kFsync);
+    if (fault == kNone || fault == kShort || fault == kNothing) {
+        return real(fd);
+    }
+    errno = ErrorOf(fault);
+    return -1;
+}
+
+int rename(const char* from, const char* to)
+{
+    static const auto real = Next<int (*)(const char*, const char*)>("rename");
+    const Kind fault = NextFault(kRename);
+    if (fault == kNone || fault == kShort || fault == kNothing) {
+        return real(from, to);
     }
     errno = ErrorOf(fault);
     return -1;
