@@ -48,11 +48,16 @@ TEST(WindowsHandles, RefusesToWriteTheFileItReadsThroughRedirections)
     CScratchDir dir;
     const std::string text = WindowsPath(dir.Path("text"));
     const std::string other = WindowsPath(dir.Path("other"));
+    // Messages show each backslash of a name as two.
+    std::string shown;
+    for (char c : text) {
+        shown += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
     const Case cases[] = {
         {"standard input is the output", "-u -q -o" + text + " < " + text,
-         "Error: standard input and '" + text + "' are the same file.\r\n", 1},
+         "Error: standard input and '" + shown + "' are the same file.\r\n", 1},
         {"appending to the input", "-u -q -f" + text + " >> " + text,
-         "Error: '" + text + "' and standard output are the same file.\r\n", 1},
+         "Error: '" + shown + "' and standard output are the same file.\r\n", 1},
         // Another file behind the same kind of handle is converted as usual.
         {"standard input is another file", "-u -q -o" + other + " < " + text, "", 0},
     };
