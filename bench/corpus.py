@@ -6,7 +6,8 @@ Usage: corpus.py GLYPHMILL OUTDIR [MEGABYTES]
 The plain files are made here from a seeded generator; the encoded files are
 glyphmill's own encodings of the Latin-1 file, which is what its decoders are
 fed in practice, and of the entity-dense file (an entity in about every 20
-bytes, a % in every 7 or fewer). Files that exist with the right size are kept.
+bytes, a % in every 7 or fewer), and the DOS file in UTF-8 (cp437.utf8).
+Files that exist with the right size are kept.
 """
 
 import os
@@ -142,6 +143,11 @@ def is_ready(path, size):
 def make_encoded(glyphmill, outdir, size):
     for stem in ("latin1", "dense"):
         encode(glyphmill, outdir, stem)
+    source, path = os.path.join(outdir, "cp437.txt"), os.path.join(outdir, "cp437.utf8")
+    if not (os.path.exists(path) and os.path.getsize(path) >= os.path.getsize(source)):
+        with open(source, "rb") as src, open(path, "wb") as dst:
+            subprocess.run([glyphmill, "-q", "-a"], stdin=src, stdout=dst, check=True,
+                           env=dict(os.environ, GLYPHMILL_CODEPAGES="437:utf-8"))
 
 
 def encode(glyphmill, outdir, stem):

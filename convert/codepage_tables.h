@@ -12,6 +12,11 @@ constexpr int kOemPageCount = 18;
 constexpr int kAnsiPageCount = 10;
 constexpr int kLocaleCount = 1011;
 constexpr int kLocaleNameSize = 16;
+constexpr int kFromUnicodeCount = 7984;
+// The most rows of 256 characters that the entries of one page touch, and
+// the byte a page writes for a character it lacks ('?' in every page).
+constexpr int kFromUnicodeRows = 17;
+constexpr unsigned char kDefaultByte = 0x3f;
 
 extern const uint16_t kOemPages[kOemPageCount];
 extern const uint16_t kAnsiPages[kAnsiPageCount];
@@ -20,6 +25,20 @@ extern const uint16_t kAnsiPages[kAnsiPageCount];
 // conversions leave as it is.
 extern const unsigned char kOemToAnsi[kOemPageCount][kAnsiPageCount][128];
 extern const unsigned char kAnsiToOem[kAnsiPageCount][kOemPageCount][128];
+
+// What MultiByteToWideChar gives (default flags) for each OEM page's bytes
+// from 0x80 up, and what WideCharToMultiByte writes (default flags, best fit
+// included) for the characters from U+0080 up that a page writes as a byte
+// other than kDefaultByte: page i's are kFromUnicode[kFromUnicodeStart[i]]
+// up to kFromUnicode[kFromUnicodeStart[i + 1]], sorted by character. Every
+// other character becomes kDefaultByte.
+extern const uint16_t kOemToUnicode[kOemPageCount][128];
+struct FromUnicode {
+    uint16_t m_character;
+    unsigned char m_byte;
+};
+extern const int kFromUnicodeStart[kOemPageCount + 1];
+extern const FromUnicode kFromUnicode[kFromUnicodeCount];
 
 // A Windows locale name ("de-de", "sr-latn-rs"), lower case, and its
 // default pages; 65001 (UTF-8) for both where the locale has no ANSI page.

@@ -11,12 +11,13 @@ using tables::kLocaleNameSize;
 
 const char kAcceptedPairs[] =
     "OEM:ANSI with OEM one of 437, 720, 737, 775, 850, 852, 855, 857, 860-866, 869, 874, 1258 and ANSI one of "
-    "874, 1250-1258, or one of 932, 936, 949, 950, 65001 twice";
+    "874, 1250-1258 or utf-8 (65001), or utf-8 alone (the locale's OEM page with UTF-8), or one of 932, 936, 949, "
+    "950, 65001 twice";
 
 namespace {
 
 // Pages whose text the tool leaves as it is: double-byte pages and UTF-8.
-constexpr uint16_t kTextPages[] = {932, 936, 949, 950, 65001};
+constexpr uint16_t kTextPages[] = {932, 936, 949, 950, kUtf8};
 
 template <size_t N>
 int IndexOf(const uint16_t (&pages)[N], uint16_t page)
@@ -32,7 +33,8 @@ bool IsTextPage(uint16_t page)
 
 bool IsKnown(Pair pair)
 {
-    return (IndexOf(tables::kOemPages, pair.m_oem) >= 0 && IndexOf(tables::kAnsiPages, pair.m_ansi) >= 0) ||
+    return (IndexOf(tables::kOemPages, pair.m_oem) >= 0 &&
+            (IndexOf(tables::kAnsiPages, pair.m_ansi) >= 0 || pair.m_ansi == kUtf8)) ||
            (IsTextPage(pair.m_oem) && pair.m_oem == pair.m_ansi);
 }
 
@@ -154,17 +156,41 @@ bool ReadPage(const char* text, const char* end, uint16_t* page)
     return value <= 0xFFFF;
 }
 
+// "utf-8" or "utf8", letters in either case.
+bool IsUtf8Name(const char* text)
+{
+    char lower[6] = {};
+    for (size_t i = 0; i < sizeof lower && text[i] != '\0'; ++i) {
+        lower[i] = LowerAscii(text[i]);
+    }
+    return std::strlen(text) < sizeof lower && (std::strcmp(lower, "utf-8") == 0 || std::strcmp(lower, "utf8") == 0);
+}
+
+// A page number or UTF-8's name.
+bool ReadAnsiPage(const char* text, uint16_t* page)
+{
+    if (IsUtf8Name(text)) {
+        *page = kUtf8;
+        return true;
+    }
+    return ReadPage(text, text + std::strlen(text), page);
+}
+
 }  // namespace
 
-bool ParsePair(const char* text, Pair* pair)
+bool ParsePair(const char* text, Pair* pair, uint16_t localeOem)
 {
     const char* colon = std::strchr(text, ':');
+    Pair read;
     if (colon == nullptr) {
+        if (!IsUtf8Name(text)) {
+            return false;
+        }
+        read = Pair{localeOem, kUtf8};
+    } else if (!ReadPage(text, colon, &read.m_oem) || !ReadAnsiPage(colon + 1, &read.m_ansi)) {
         return false;
     }
-    Pair read;
-    if (!ReadPage(text, colon, &read.m_oem) || !ReadPage(colon + 1, colon + 1 + std::strlen(colon + 1), &read.m_ansi) ||
-        !IsKnown(read)) {
+    if (!IsKnown(read)) {
         return false;
     }
     *pair = read;

@@ -32,10 +32,14 @@ Pair ForLocaleName(const char* name);
 // LANG that is set and not empty (any may be null), and its pages.
 Pair ForLocaleVariables(const char* lcAll, const char* lcCtype, const char* lang);
 
+// UTF-8, as Windows numbers it.
+constexpr uint16_t kUtf8 = 65001;
+
 // Reads "OEM:ANSI" in decimal, e.g. "866:1251": a single-byte OEM page and a
-// single-byte ANSI page, or one double-byte or UTF-8 page twice ("932:932").
-// False for anything else.
-bool ParsePair(const char* text, Pair* pair);
+// single-byte ANSI page or UTF-8 ("437:utf-8", "437:UTF8" and "437:65001"
+// alike), or one double-byte or UTF-8 page twice ("932:932"); "utf-8" alone
+// is `localeOem` with UTF-8, if that is such a pair. False for anything else.
+bool ParsePair(const char* text, Pair* pair, uint16_t localeOem = kDefaultPair.m_oem);
 
 // The pages ParsePair accepts, as a message lists them.
 extern const char kAcceptedPairs[];
@@ -43,7 +47,8 @@ extern const char kAcceptedPairs[];
 // Fills `table` with the conversion of each of the 256 byte values from the
 // OEM to the ANSI page of `pair`, or back. False, and `table` untouched, when
 // the pair has one double-byte or UTF-8 page for both: its text is left as
-// it is (Windows alters only invalid sequences there).
+// it is (Windows alters only invalid sequences there); false as well for a
+// pair whose ANSI side is UTF-8, which no byte table converts (utf8.h).
 bool FillOemToAnsi(Pair pair, unsigned char table[256]);
 bool FillAnsiToOem(Pair pair, unsigned char table[256]);
 

@@ -55,7 +55,15 @@ bool ParseLevel(const char* name, Level* level);
 
 }  // namespace simd
 
+namespace utf8kernels {
+struct Page;
+}
+
 namespace kernels {
+
+// A converter of one code page's text (the page's tables: utf8kernels::Page).
+using PageConvertFn = uint32_t (*)(const utf8kernels::Page& page, const unsigned char** cursor, unsigned char* output,
+                                   uint32_t* remaining, uint32_t capacity);
 
 // The kernels of one level.
 struct Table {
@@ -78,6 +86,9 @@ struct Table {
     // The same, dropping every CR (paired or alone), none left pending.
     TextModeStop (*m_translateTextModeDroppingCR)(const unsigned char* in, const unsigned char* end,
                                                   unsigned char* out);
+    // A single-byte OEM page to UTF-8 and back.
+    PageConvertFn m_oemToUtf8;
+    PageConvertFn m_utf8ToOem;
 };
 
 // The kernels of `level`, which this build has (the portable ones otherwise).

@@ -12,6 +12,7 @@
 #include "files/fileconvert.h"
 #include "files/filelist.h"
 #include "files/filesoptions.h"
+#include "platform/conversions.h"
 #include "platform/platform.h"
 #include "platform/replace.h"
 
@@ -32,7 +33,7 @@ bool ApplyEnvironment()
     }
     if (const char* text = std::getenv("GLYPHMILL_CODEPAGES")) {
         codepages::Pair pair;
-        if (!codepages::ParsePair(text, &pair)) {
+        if (!codepages::ParsePair(text, &pair, platform::LocaleOemPage())) {
             std::fprintf(stderr, "glyphmill-files: GLYPHMILL_CODEPAGES must be %s.\n", codepages::kAcceptedPairs);
             return false;
         }
@@ -152,6 +153,9 @@ int main(int argc, char** argv)
     if (!ApplyEnvironment()) {
         return kFilesUsage;
     }
+    // Chosen again now that the pages are known: -a with an OEM page and
+    // UTF-8 converts by that page's converters.
+    conversions::Select(settings.m_letter, settings.m_on, &settings.m_conversion);
     std::vector<FileItem> items;
     if (!CollectFiles(settings, &items)) {
         return kFilesUsage;

@@ -12,6 +12,7 @@
 #include "convert/lineends.h"
 #include "convert/simd.h"
 #include "convert/uri.h"
+#include "convert/utf8.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {
@@ -30,6 +31,7 @@ struct ConverterRow {
 constexpr uint32_t kEntityMin = CONVERT_HEADROOM + 8;  // the longest entity text
 constexpr uint32_t kUriMin = CONVERT_HEADROOM + 3;     // a percent escape
 constexpr uint32_t kLineEndMin = 2;                    // an LF may become CR LF
+constexpr uint32_t kUtf8Min = CONVERT_HEADROOM + 1;    // a step starts below the headroom
 
 const ConverterRow kConverters[] = {
     {"unix", ToUnixLineEnds, kLineEndMin},
@@ -41,6 +43,8 @@ const ConverterRow kConverters[] = {
     {"xml decode", DecodeXmlEntities, kEntityMin},
     {"uri encode", UriEncode, kUriMin},
     {"uri decode", UriDecode, kUriMin},
+    {"dos to utf-8", OemToUtf8Converter(437), kUtf8Min},
+    {"utf-8 to dos", Utf8ToOemConverter(437), kUtf8Min},
 };
 
 // One call into an exact-size heap buffer, so that AddressSanitizer sees any
@@ -132,5 +136,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckRoundTrip("html encode", "html decode", line);
     CheckRoundTrip("xml encode", "xml decode", line);
     CheckRoundTrip("uri encode", "uri decode", line);
+    CheckRoundTrip("dos to utf-8", "utf-8 to dos", line);  // 437 has a character for every byte
     return 0;
 }

@@ -7,20 +7,29 @@
 #include <string>
 #include <vector>
 
+#include "convert/codepages.h"
 #include "fuzz/fuzz_check.h"
+#include "platform/platform.h"
 #include "stream/driver.h"
 #include "tests/support/memory_streams.h"
 #include "tool/tooloptions.h"
 
 namespace {
 
-const char* const kOptions[] = {"-u", "-w", "-m", "-a", "-a-", "-h", "-h-", "-x", "-x-", "-i", "-i-", "-u-"};
+// "-a utf-8": -a with 437 and UTF-8 for its pages, whose converters expand
+// and hold back a character cut at a piece's end; the others with 437 and 1252.
+const char* const kOptions[] = {"-u", "-w",  "-m", "-a",  "-a-", "-h",       "-h-",
+                                "-x", "-x-", "-i", "-i-", "-u-", "-a utf-8", "-a- utf-8"};
 
 Conversion ConversionFor(const char* option)
 {
     CToolOptions options;
     char program[] = "glyphmill";
     std::string text = option;
+    const size_t space = text.find(' ');
+    platform::UseCodePages(space == std::string::npos ? codepages::kDefaultPair
+                                                      : codepages::Pair{437, codepages::kUtf8});
+    text = text.substr(0, space);
     char* argv[] = {program, text.data(), nullptr};
     FUZZ_CHECK(options.Parse(2, argv));
     FUZZ_CHECK(options.HasConversion());

@@ -3,15 +3,16 @@
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
+#include "convert/utf8.h"
 #include "platform/platform.h"
 
 namespace conversions {
 
 namespace {
 
-// -a and -a-: the code-page step alone, in place, before no converter. The
-// one place that chooses how -a converts (a converter of its own for another
-// kind of code page would be set here).
+// -a and -a-: the code-page step alone, in place, before no converter; or,
+// where an OEM page was chosen with UTF-8 (Utf8Conversion), the expanding
+// converters of that page. The one place that chooses how -a converts.
 constexpr Conversion kOemToAnsi{platform::OemToAnsi, nullptr, nullptr};
 constexpr Conversion kAnsiToOem{platform::AnsiToOem, nullptr, nullptr};
 
@@ -47,13 +48,26 @@ const Row* Find(char letter)
     return nullptr;
 }
 
+namespace {
+
+// A character whose UTF-8 a cut inside a line divides waits for the next
+// piece; ASCII is the same in the page and in UTF-8.
+Conversion Utf8Conversion(uint16_t page, bool toUtf8)
+{
+    return toUtf8 ? Conversion{nullptr, OemToUtf8Converter(page), nullptr, HasNoHighByte}
+                  : Conversion{nullptr, Utf8ToOemConverter(page), Utf8Holdback, HasNoHighByte};
+}
+
+}  // namespace
+
 bool Select(char letter, bool on, Conversion* conversion)
 {
     const Row* row = Find(letter);
     if (row == nullptr) {
         return false;
     }
-    *conversion = on ? row->m_whenOn : row->m_whenOff;
+    const uint16_t utf8Page = letter == 'a' ? platform::ChosenUtf8OemPage() : 0;
+    *conversion = utf8Page != 0 ? Utf8Conversion(utf8Page, on) : on ? row->m_whenOn : row->m_whenOff;
     return true;
 }
 

@@ -25,7 +25,8 @@ struct Row {
 const Row* Find(char letter);
 
 // The conversion of option `letter` given on (`-u`, `-h`) or off (`-h-`);
-// false for a letter that names no conversion.
+// false for a letter that names no conversion. Take -a's from here, not from
+// its row: with an OEM page chosen with UTF-8 it is that page's converters.
 bool Select(char letter, bool on, Conversion* conversion);
 
 }  // namespace conversions

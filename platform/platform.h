@@ -23,6 +23,15 @@ void AnsiToOem(unsigned char* buffer, uint32_t length);
 // place of the locale's pages or the system's calls.
 void UseCodePages(codepages::Pair pair);
 
+// The OEM page of the locale named by LC_ALL, LC_CTYPE or LANG (on Windows,
+// the system's), which GLYPHMILL_CODEPAGES=utf-8 pairs with UTF-8.
+uint16_t LocaleOemPage();
+
+// The single-byte OEM page that UseCodePages chose with UTF-8 for its ANSI
+// side, or 0: -a and -a- then convert between that page and UTF-8 with the
+// converters of convert/utf8.h, not in place.
+uint16_t ChosenUtf8OemPage();
+
 using FileHandle = int;
 constexpr FileHandle kNoFile = -1;
 

@@ -15,17 +15,27 @@ namespace {
 
 // The locale's name is read, not set: the locale need not be installed, and
 // nothing else in the tool depends on it.
-codepages::Pair CodePages()
+codepages::Pair LocalePair()
 {
-    if (const codepages::Pair* chosen = tables::ChosenPair()) {
-        return *chosen;
-    }
     static const codepages::Pair locale =
         codepages::ForLocaleVariables(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
     return locale;
 }
 
+codepages::Pair CodePages()
+{
+    if (const codepages::Pair* chosen = tables::ChosenPair()) {
+        return *chosen;
+    }
+    return LocalePair();
+}
+
 }  // namespace
+
+uint16_t LocaleOemPage()
+{
+    return LocalePair().m_oem;
+}
 
 void OemToAnsi(unsigned char* buffer, uint32_t length)
 {

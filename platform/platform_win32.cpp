@@ -35,6 +35,11 @@ void AnsiToOem(unsigned char* buffer, uint32_t length)
     CharToOemBuffA(reinterpret_cast<LPCSTR>(buffer), reinterpret_cast<LPSTR>(buffer), length);
 }
 
+uint16_t LocaleOemPage()
+{
+    return static_cast<uint16_t>(GetOEMCP());
+}
+
 namespace {
 
 // The C runtime counts bytes in an int; larger requests are split.

@@ -55,6 +55,13 @@ void UseCodePages(codepages::Pair pair)
     g_chosenPair = pair;
 }
 
+uint16_t ChosenUtf8OemPage()
+{
+    const bool utf8 =
+        g_chosenPair && g_chosenPair->m_ansi == codepages::kUtf8 && g_chosenPair->m_oem != codepages::kUtf8;
+    return utf8 ? g_chosenPair->m_oem : 0;
+}
+
 namespace tables {
 
 void MapOemToAnsi(codepages::Pair pair, unsigned char* buffer, uint32_t length)

@@ -17,6 +17,7 @@
 #include "convert/lineends.h"
 #include "convert/textmode.h"
 #include "convert/uri.h"
+#include "convert/utf8.h"
 #include "tests/support/convert_test_util.h"
 #include "tests/support/guarded_buffer.h"
 #include "tests/support/simd_levels.h"
@@ -252,6 +253,10 @@ const ConverterCase kConverters[] = {
     {"-h- dense", DecodeHtmlEntities, "&<>\"'\xe9\xff\x80;", EncodeHtmlEntities},
     {"-x- dense", DecodeXmlEntities, "&<>\"';", EncodeXmlEntities},
     {"-i- dense", UriDecode, " %+\xe9~;", UriEncode},
+    {"-a 437:utf-8", OemToUtf8Converter(437), "\x80\xc4\xff\x1f"},
+    // Random bytes of sequences: valid, cut and invalid ones.
+    {"-a- utf-8:437", Utf8ToOemConverter(437), "\xe2\x94\x80\xc3\xa9\xf0\x9f\x98\xed\xbf\xe0\xa0"},
+    {"-a- utf-8:866 dense", Utf8ToOemConverter(866), "\x80\xc4\xe9\xff", OemToUtf8Converter(866)},
 };
 
 // Texts that put the matches of each converter at every place of two chunks
@@ -259,7 +264,10 @@ const ConverterCase kConverters[] = {
 // and random text of every density.
 std::vector<std::string> TextsFor(const ConverterCase& c)
 {
-    const std::string matches[] = {"&amp;", "&eacute;", "&apos;", "%4a", "%e9", "%%41", "\r\n", "\n", "\r", "\xe9"};
+    // The UTF-8 ones: a valid sequence, an overlong one, a surrogate, one cut short.
+    const std::string matches[] = {
+        "&amp;", "&eacute;", "&apos;", "%4a",          "%e9",          "%%41",         "\r\n",
+        "\n",    "\r",       "\xe9",   "\xe2\x94\x80", "\xe0\x80\x80", "\xed\xa0\x80", "\xc3\xa9\xe2\x82"};
     std::vector<std::string> texts;
     for (const std::string& match : matches) {
         for (size_t at = 0; at < 2 * 64 + 20; ++at) {

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "convert/codepages.h"
+#include "convert/utf8.h"
 #include "platform/platform.h"
+#include "tests/support/convert_test_util.h"
+#include "tests/support/simd_levels.h"
 
 // The tests run once: the host's conversions use the byte map at the level
 // chosen at start-up, and BlockPaths.ByteMapMapsEveryByteLikeTheTable holds
@@ -195,5 +198,68 @@ TEST(CodePageTables, EveryPairIsTheCompositionOfItsPages)
     }
     EXPECT_EQ(pairs, 18 * 10) << "every OEM page with every ANSI page";
 }
+
+std::string Utf8Of(unsigned character)
+{
+    std::string utf8;
+    if (character < 0x80) {
+        utf8 += static_cast<char>(character);
+    } else if (character < 0x800) {
+        utf8 += {static_cast<char>(0xC0 | character >> 6), static_cast<char>(0x80 | (character & 0x3F))};
+    } else {
+        utf8 += {static_cast<char>(0xE0 | character >> 12), static_cast<char>(0x80 | (character >> 6 & 0x3F)),
+                 static_cast<char>(0x80 | (character & 0x3F))};
+    }
+    return utf8;
+}
+
+// The UTF-8 converters have kernels of their own at every level.
+class CodePagesWithUtf8 : public CAtEveryLevel {};
+
+// Every OEM page with UTF-8, both ways, as its data says: each byte to its
+// character, and every character up to U+FFFF (surrogates aside) to the byte
+// the page writes for it, '?' for one the data lists for no OEM page.
+TEST_P(CodePagesWithUtf8, EveryOemPageWithUtf8AsItsData)
+{
+    const std::map<unsigned, Column> toUnicode = ReadData("to_unicode.tsv");
+    const std::map<unsigned, Column> fromUnicode = ReadData("from_unicode.tsv");
+    std::string characters;
+    for (unsigned character = 1; character <= 0xFFFF; ++character) {
+        characters += character < 0xD800 || character > 0xDFFF ? Utf8Of(character) : "";
+    }
+    int pages = 0;
+    for (const auto& [page, pageToUnicode] : toUnicode) {
+        const ConvertFn toUtf8 = At(OemToUtf8Converter(static_cast<uint16_t>(page)));
+        const ConvertFn toOem = At(Utf8ToOemConverter(static_cast<uint16_t>(page)));
+        ASSERT_EQ(toUtf8 == nullptr, toOem == nullptr);
+        if (toUtf8 == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(page);
+        ++pages;
+        std::string expectedUtf8;
+        for (unsigned b = 0; b < 256; ++b) {
+            expectedUtf8 += Utf8Of(b < 0x80 ? b : pageToUnicode.at(b));
+        }
+        EXPECT_EQ(ConvertLine(toUtf8, AllByteValues()), expectedUtf8);
+        std::string expectedOem;
+        for (unsigned character = 1; character <= 0xFFFF; ++character) {
+            const auto found = fromUnicode.at(page).find(character);
+            if (character < 0xD800 || character > 0xDFFF) {
+                expectedOem += static_cast<char>(character < 0x80                      ? character
+                                                 : found != fromUnicode.at(page).end() ? found->second
+                                                                                       : '?');
+            }
+        }
+        const std::string converted = ConvertLine(toOem, characters);
+        ASSERT_EQ(converted.size(), expectedOem.size());
+        for (size_t i = 0; i < converted.size(); ++i) {
+            ASSERT_EQ(converted[i], expectedOem[i]) << "character " << i + (i >= 0xD7FF ? 0x801 : 1);
+        }
+    }
+    EXPECT_EQ(pages, 18) << "every single-byte OEM page";
+}
+
+GLYPHMILL_AT_EVERY_LEVEL(CodePagesWithUtf8);
 
 }  // namespace

@@ -68,6 +68,7 @@ struct PairCase {
     const char* text;
     bool accepted;
     codepages::Pair pair;
+    uint16_t localeOem = 437;  // what "utf-8" alone pairs with UTF-8
 };
 
 const PairCase kPairCases[] = {
@@ -93,6 +94,19 @@ const PairCase kPairCases[] = {
     {"0850:1252", false, {}},  // pages as Windows writes them: no leading zero
     {"850:01252", false, {}},
     {"", false, {}},
+    {"437:utf-8", true, {437, 65001}},
+    {"866:UTF8", true, {866, 65001}},
+    {"1258:65001", true, {1258, 65001}},
+    {"65001:Utf-8", true, {65001, 65001}},
+    {"utf-8", true, {866, 65001}, 866},
+    {"UTF8", true, {65001, 65001}, 65001},  // a locale whose pages are UTF-8: text left as it is
+    {"utf-8", false, {}, 932},              // a double-byte OEM page
+    {"932:utf-8", false, {}},
+    {"1252:utf-8", false, {}},
+    {"utf-8:437", false, {}},
+    {"437:utf-16", false, {}},
+    {"437:utf-8 ", false, {}},
+    {"utf", false, {}},
 };
 
 TEST(CodePageLocales, ExplicitPairs)
@@ -100,7 +114,7 @@ TEST(CodePageLocales, ExplicitPairs)
     for (const PairCase& c : kPairCases) {
         SCOPED_TRACE(c.text);
         codepages::Pair pair{1, 2};
-        EXPECT_EQ(codepages::ParsePair(c.text, &pair), c.accepted);
+        EXPECT_EQ(codepages::ParsePair(c.text, &pair, c.localeOem), c.accepted);
         EXPECT_EQ(pair.m_oem, c.accepted ? c.pair.m_oem : 1);
         EXPECT_EQ(pair.m_ansi, c.accepted ? c.pair.m_ansi : 2);
     }

@@ -261,7 +261,8 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
 {
     const std::string kAccepted =
         "OEM:ANSI with OEM one of 437, 720, 737, 775, 850, 852, 855, 857, 860-866, 869, 874, 1258 and ANSI one of "
-        "874, 1250-1258, or one of 932, 936, 949, 950, 65001 twice";
+        "874, 1250-1258 or utf-8 (65001), or utf-8 alone (the locale's OEM page with UTF-8), or one of 932, 936, "
+        "949, 950, 65001 twice";
     struct Case {
         const char* locale;  // LC_ALL
         const char* pages;   // GLYPHMILL_CODEPAGES, null: unset
@@ -280,6 +281,12 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
         {"de_DE.UTF-8", "866:1251", "-a", "\x80\xEF", 0, "\xC0\xFF", ""},
         {"C", "852:1250", "-a-", "\xB9", 0, "\xA5", ""},
         {"C", "932:932", "-a", "\x82\xA0", 0, "\x82\xA0", ""},
+        // UTF-8 for the ANSI side, text mode as ever: CR LF read as LF, Ctrl-Z the end.
+        {"C", "437:utf-8", "-a", "\x80\xC4\r\n\xFF\x1A\x82", 0, "\xC3\x87\xE2\x94\x80\n\xC2\xA0", ""},
+        {"ru_RU.UTF-8", "utf-8", "-a", "\x80\xEF", 0, "\xD0\x90\xD1\x8F", ""},  // the locale's OEM page
+        {"C", "850:UTF8", "-a-", "\xC3\xB8\xC2\xA9\xE2\x82\r\n\xF0\x9F\x98\x80", 0, "\x9B\xB8?\n??", ""},
+        {"ja_JP.UTF-8", "utf-8", "-a", "x", 2, "keep",
+         "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not 'utf-8'.\n"},
         {"C", "1251:866", "-a", "x", 2, "keep",
          "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not '1251:866'.\n"},
         {"C", "866", "-u", "x", 2, "keep", "Error: GLYPHMILL_CODEPAGES must be " + kAccepted + ", not '866'.\n"},
@@ -294,7 +301,8 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(std::string(c.locale) + " " + (c.pages ? c.pages : "(unset)") + " " + c.option);
-        if (ToolIsWindows() && c.pages == nullptr && std::string(c.locale) != "C") {
+        const bool fromLocale = c.pages == nullptr || std::string(c.pages) == "utf-8";
+        if (ToolIsWindows() && fromLocale && std::string(c.locale) != "C") {
             continue;  // Windows takes its pages from the system, not the variables
         }
         const CScopedVariable locale("LC_ALL", c.locale);

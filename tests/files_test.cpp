@@ -191,9 +191,13 @@ TEST(Files, EachFileConvertsAsGlyphmillConvertsIt)
         std::string(70000, 'x') + "&amp;&lt;%41\r\n" + std::string(40000, '\xe9'),
         "",
     };
-    const char* const kConversions[] = {"-u", "-w", "-m", "-h", "-h-", "-x", "-x-", "-i", "-i-", "-a", "-a-"};
-    for (const char* conversion : kConversions) {
-        SCOPED_TRACE(conversion);
+    // "-a utf-8": -a with GLYPHMILL_CODEPAGES=437:utf-8, the converters that expand.
+    const char* const kConversions[] = {"-u", "-w",  "-m", "-h",  "-h-",      "-x",       "-x-",
+                                        "-i", "-i-", "-a", "-a-", "-a utf-8", "-a- utf-8"};
+    for (const std::string option : kConversions) {
+        SCOPED_TRACE(option);
+        const std::string conversion = option.substr(0, option.find(' '));
+        option == conversion ? unsetenv("GLYPHMILL_CODEPAGES") : setenv("GLYPHMILL_CODEPAGES", "437:utf-8", 1);
         CScratchDir dir;
         for (size_t i = 0; i < std::size(kTexts); ++i) {
             dir.Write("in" + std::to_string(i), kTexts[i]);
@@ -212,6 +216,7 @@ TEST(Files, EachFileConvertsAsGlyphmillConvertsIt)
             EXPECT_EQ(dir.Read("tree/" + in), dir.Read("out" + std::to_string(i))) << in;
         }
     }
+    unsetenv("GLYPHMILL_CODEPAGES");
 }
 
 }  // namespace

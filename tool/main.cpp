@@ -67,7 +67,7 @@ bool ApplyCodePagesFromEnvironment()
         return true;
     }
     codepages::Pair pair;
-    if (!codepages::ParsePair(text, &pair)) {
+    if (!codepages::ParsePair(text, &pair, platform::LocaleOemPage())) {
         std::fprintf(stderr, "Error: GLYPHMILL_CODEPAGES must be %s, not '%s'.\n", codepages::kAcceptedPairs,
                      EscapedForMessage(text, kShownValueLimit).c_str());
         return false;

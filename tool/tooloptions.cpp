@@ -51,7 +51,7 @@ JobSettings CToolOptions::GetJobSettings() const
         // Each option's name is its letter in the conversion table.
         const conversions::Row* row = conversions::Find(option->GetName()[0]);
         const bool on = option->GetValue();
-        settings.m_conversion = on ? row->m_whenOn : row->m_whenOff;
+        conversions::Select(row->m_letter, on, &settings.m_conversion);
         settings.m_binaryStandardOutput = on && row->m_binaryOutputWhenOn;
     }
     return settings;

@@ -21,8 +21,11 @@ ansi.from_unicode[oem.to_unicode[byte]], and back the same way.
 
 to_unicode.tsv: one row per byte from 0x80 up, one column per page (the lower
 half is ASCII in every page, which the script checks). from_unicode.tsv: one
-row per character that some page has in its upper half, one column per page:
-the byte that page writes for it.
+row per character that some page has in its upper half or that some OEM page
+writes as a byte other than its default character (its best fit: what -a-
+writes for UTF-8 text), one column per page: the byte that page writes for
+it. Every other character becomes the default character, '?' in every page
+(which the script checks).
 """
 import os
 import struct
@@ -34,6 +37,7 @@ OEM_PAGES = [437, 720, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 864, 86
 ANSI_PAGES = [874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258]
 PAGES = sorted(set(OEM_PAGES) | set(ANSI_PAGES))
 SKIPPED = 77
+DEFAULT_BYTE = 0x3F
 
 
 def read_page(nls_dir, page):
@@ -53,6 +57,8 @@ def read_page(nls_dir, page):
     for byte in range(128):
         if to_unicode[byte] != byte or from_unicode[byte] != byte:
             sys.exit(f"c_{page}.nls: byte {byte:#04x} is not ASCII")
+    if header[3] != DEFAULT_BYTE:
+        sys.exit(f"c_{page}.nls: the default character is {header[3]:#04x}, not '?'")
     return to_unicode, from_unicode
 
 
@@ -61,7 +67,9 @@ def render(pages):
     to_rows = [f"byte\t{columns}"]
     for byte in range(128, 256):
         to_rows.append(f"{byte:02x}\t" + "\t".join(f"{pages[p][0][byte]:04x}" for p in PAGES))
-    characters = sorted({pages[p][0][byte] for p in PAGES for byte in range(128, 256)})
+    characters = {pages[p][0][byte] for p in PAGES for byte in range(128, 256)}
+    characters |= {ch for p in OEM_PAGES for ch in range(128, 65536) if pages[p][1][ch] != DEFAULT_BYTE}
+    characters = sorted(characters)
     from_rows = [f"unicode\t{columns}"]
     for ch in characters:
         from_rows.append(f"{ch:04x}\t" + "\t".join(f"{pages[p][1][ch]:02x}" for p in PAGES))

@@ -19,4 +19,13 @@ GLYPHMILL_LEVEL_REGISTRY(GLYPHMILL_DECLARE_TABLE)
 // of the registry whose features it has.
 simd::Level LevelFor(const cpufeatures::Machine& machine);
 
+// The number of levels this build has.
+#define GLYPHMILL_COUNT_LEVEL(name, Set, features) +1
+constexpr int kLevelCount = 0 GLYPHMILL_LEVEL_REGISTRY(GLYPHMILL_COUNT_LEVEL);
+#undef GLYPHMILL_COUNT_LEVEL
+
+// One of the code-page converters (utf8.h) as the converter of the same page
+// at `level`, for AtLevel; null for any other converter.
+ConvertFn PageConverterAtLevel(ConvertFn converter, simd::Level level);
+
 }  // namespace kernels

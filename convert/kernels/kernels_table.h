@@ -9,6 +9,7 @@
 #include "convert/kernels/lineends_kernels.h"
 #include "convert/kernels/textmode_kernels.h"
 #include "convert/kernels/uri_kernels.h"
+#include "convert/kernels/utf8_kernels.h"
 
 namespace kernels {
 inline namespace GLYPHMILL_ISA_NS {
@@ -30,6 +31,8 @@ constexpr Table MakeTable()
         bytemapkernels::MapBytes<V>,
         textmodekernels::Translate<V>,
         textmodekernels::Translate<V, true>,
+        utf8kernels::ToUtf8<V>,
+        utf8kernels::FromUtf8<V>,
     };
 }
 

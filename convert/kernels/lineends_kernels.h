@@ -134,7 +134,8 @@ struct FastPath<isa::Avx512> {
         constexpr uint64_t kFirstLanes = 0x5555555555555555u;
         constexpr uint64_t kSecondLanes = 0xAAAAAAAAAAAAAAAAu;
         while (end - in >= 32 && limit - out >= 64) {
-            const __m512i slots = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
+            const __m512i slots =
+                _mm512_maskz_cvtepu8_epi16(~__mmask32{0}, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
             const uint64_t lf = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kLF));
             const uint64_t cr = _mm512_cmpeq_epi16_mask(slots, _mm512_set1_epi16(kCR));
             // On x86 the first byte of a slot is its low half: CR, then LF.

@@ -147,7 +147,8 @@ ConvertFn AtLevel(ConvertFn converter, simd::Level level)
             return ForLevel(level).*entry.m_kernel;
         }
     }
-    return converter;
+    const ConvertFn page = PageConverterAtLevel(converter, level);
+    return page != nullptr ? page : converter;
 }
 
 }  // namespace kernels

@@ -172,10 +172,10 @@ inline std::string RandomLine(std::mt19937& random, const std::vector<std::strin
 {
     std::string line;
     std::uniform_int_distribution<size_t> pick(0, fragments.size());
-    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> anyByte(0, 255);
     for (size_t i = 0; i < pieces; ++i) {
         const size_t choice = pick(random);
-        line += choice < fragments.size() ? fragments[choice] : std::string(1, static_cast<char>(byte(random)));
+        line += choice < fragments.size() ? fragments[choice] : std::string(1, static_cast<char>(anyByte(random)));
     }
     return line;
 }

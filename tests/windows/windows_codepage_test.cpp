@@ -8,11 +8,14 @@
 #undef OemToAnsi  // legacy macros for OemToCharA and CharToOemA
 #undef AnsiToOem
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
 #include "convert/codepages.h"
+#include "convert/utf8.h"
 #include "platform/platform.h"
+#include "tests/support/convert_test_util.h"
 
 namespace {
 
@@ -94,6 +97,76 @@ TEST(WindowsCodePages, WholeBufferConvertsLikeSingleBytes)
         d.ours(reinterpret_cast<unsigned char*>(&bytes[0]), static_cast<uint32_t>(bytes.size()));
         EXPECT_EQ(bytes, expected + expected);
     }
+}
+
+// The text through the system's MultiByteToWideChar from `from`, then its
+// WideCharToMultiByte to `to`, both with default flags.
+std::string SystemConverts(UINT from, UINT to, const std::string& text)
+{
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(from, 0, text.data(), size, nullptr, 0)), L'\0');
+    MultiByteToWideChar(from, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    const int wideSize = static_cast<int>(wide.size());
+    std::string converted(
+        static_cast<size_t>(WideCharToMultiByte(to, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(to, 0, wide.data(), wideSize, converted.data(), static_cast<int>(converted.size()), nullptr,
+                        nullptr);
+    return converted;
+}
+
+// Every character up to U+FFFF but the surrogates (each page's own, its best
+// fits and those it lacks), some above, and every kind of invalid sequence,
+// each followed by ASCII: at the very end of its buffer Windows takes ASCII
+// bytes as part of a sequence cut short, which a filter cannot see coming.
+std::string Utf8Sample()
+{
+    std::wstring characters;
+    for (wchar_t c = 1; c != 0; ++c) {
+        if (c < 0xD800 || c > 0xDFFF) {
+            characters += c;
+        }
+    }
+    const int length = static_cast<int>(characters.size());
+    std::string sample(
+        static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, characters.data(), length, nullptr, 0, nullptr, nullptr)),
+        '\0');
+    WideCharToMultiByte(CP_UTF8, 0, characters.data(), length, sample.data(), static_cast<int>(sample.size()), nullptr,
+                        nullptr);
+    sample += "\xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf \xf0\x90\x80\x80 ";                              // above U+FFFF
+    sample += "\x80 \xbf\xbf \xc0\x80 \xc1\xbf \xf5\x80\x80\x80 \xf8\x88\x80\x80\x80 \xfe\xff ";  // never valid
+    sample += "\xe0\x80\x80 \xe0\x9f\xbf \xf0\x80\x80\x80 \xf0\x8f\xbf\xbf ";                     // overlong
+    sample += "\xed\xa0\x80 \xed\xbf\xbf \xf4\x90\x80\x80 ";  // surrogates, above U+10FFFF
+    sample +=
+        "\xc2"
+        "a \xe2\x82"
+        "a \xf0\x9f\x98"
+        "a \xe2\xc2\xa9 \xe2\x82\xe2\x82\xac \xf0\x9f"
+        "a end\n";  // cut short
+    return sample;
+}
+
+TEST(WindowsCodePages, OemPagesWithUtf8AsTheSystemConvertsThem)
+{
+    const std::string bytes = AllBytes();
+    const std::string sample = Utf8Sample();
+    int pages = 0;
+    for (unsigned page = 1; page <= 0xFFFF; ++page) {
+        const ConvertFn toUtf8 = OemToUtf8Converter(static_cast<uint16_t>(page));
+        if (toUtf8 == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(page);
+        ++pages;
+        EXPECT_EQ(ConvertLine(toUtf8, bytes), SystemConverts(page, CP_UTF8, bytes));
+        const std::string expected = SystemConverts(CP_UTF8, page, sample);
+        const std::string converted = ConvertLine(Utf8ToOemConverter(static_cast<uint16_t>(page)), sample);
+        const auto differ = std::mismatch(converted.begin(), converted.end(), expected.begin(), expected.end());
+        ASSERT_TRUE(differ.first == converted.end() && differ.second == expected.end())
+            << "from byte " << differ.second - expected.begin() << " of " << expected.size() << ", ours "
+            << ::testing::PrintToString(std::string(differ.first, converted.end()).substr(0, 16)) << ", the system's "
+            << ::testing::PrintToString(std::string(differ.second, expected.end()).substr(0, 16));
+    }
+    EXPECT_EQ(pages, 18);
 }
 
 }  // namespace
