@@ -280,8 +280,11 @@ struct FastPath<isa::Avx512> {
         const uint64_t e0 = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(static_cast<char>(0xE0)));
         const uint64_t ed = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(static_cast<char>(0xED)));
         const uint64_t below = _mm512_cmplt_epu8_mask(second, _mm512_set1_epi8(static_cast<char>(0xA0)));
-        if (((follow ^ (lead2 << 1 | lead3 << 1 | lead3 << 2)) & inside) != 0 ||
-            ((e0 & below) | (ed & ~below)) & leads) {
+        // Every continuation byte before the cut is one its lead asks for, and
+        // every one those leads ask for is before the cut: a lead just before
+        // it whose continuation would be the cut lead is invalid, not cut.
+        const uint64_t wanted = (lead2 & inside) << 1 | (lead3 & inside) << 1 | (lead3 & inside) << 2;
+        if ((follow & inside) != wanted || ((e0 & below) | (ed & ~below)) & leads) {
             return false;
         }
         // Each lead's character in a 16-bit lane, in the leads' order.
