@@ -267,8 +267,8 @@ std::vector<std::string> TextsFor(const ConverterCase& c)
     // The UTF-8 ones: a valid sequence, an overlong one, a surrogate, one cut
     // short, a lead whose continuation is another lead.
     const std::string matches[] = {
-        "&amp;", "&eacute;", "&apos;", "%4a",          "%e9",          "%%41",         "\r\n",
-        "\n",    "\r",       "\xe9",   "\xe2\x94\x80", "\xe0\x80\x80", "\xed\xa0\x80", "\xc3\xa9\xe2\x82",
+        "&amp;",       "&eacute;", "&apos;", "%4a",          "%e9",          "%%41",         "\r\n",
+        "\n",          "\r",       "\xe9",   "\xe2\x94\x80", "\xe0\x80\x80", "\xed\xa0\x80", "\xc3\xa9\xe2\x82",
         "\xc3\xd9\x9e"};
     std::vector<std::string> texts;
     for (const std::string& match : matches) {
