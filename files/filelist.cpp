@@ -138,7 +138,10 @@ private:
 bool ReadNames(const char* from, std::vector<std::string>* names)
 {
     const bool standardInput = std::string(from) == "-";
-    std::FILE* file = standardInput ? stdin : std::fopen(from, "rb");
+    if (standardInput) {
+        platform::StandardInput();  // now in binary mode, as a list file is read (Windows starts it in text mode)
+    }
+    std::FILE* file = standardInput ? stdin : platform::OpenStreamForReading(from);
     if (file == nullptr) {
         std::fprintf(stderr, "glyphmill-files: error reading %s: %s.\n", Quoted(from).c_str(),
                      platform::ErrorText(errno));

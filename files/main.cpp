@@ -137,6 +137,7 @@ int WorkerCount(const FilesSettings& settings, size_t files)
 int main(int argc, char** argv)
 {
     platform::ReserveStandardDescriptors();
+    platform::UseUtf8CommandLine(&argc, &argv);
     FilesSettings settings;
     switch (ParseFilesCommandLine(argc, argv, &settings)) {
     case ParseOutcome::kHelp:

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "convert/codepages.h"
 
@@ -43,6 +44,13 @@ constexpr FileHandle kNoFile = -1;
 // Windows, whose runtime keeps its standard streams apart from the files.
 void ReserveStandardDescriptors();
 
+// Called first thing in main, before the arguments are read: on Windows
+// `argc` and `argv` become the UTF-16 command line in UTF-8, so that every
+// name reaches the file it names (the runtime's own argv has passed it
+// through the ANSI code page). File names are UTF-8 wherever this interface
+// takes one there. A no-op elsewhere, where names are bytes already.
+void UseUtf8CommandLine(int* argc, char*** argv);
+
 // Whether `path` names one of the standard descriptors the tool was started
 // without, through /dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N or
 // /proc/self/fd/N (or a link to one of them): opening it would open the null
@@ -64,6 +72,10 @@ void SetBinaryMode(FileHandle file);
 // mode; the output is created or emptied.
 FileHandle OpenForReading(const char* path, int* error);
 FileHandle OpenForWriting(const char* path, int* error);
+
+// The file at `path` as a buffered stream, in binary mode, for reading: null
+// with errno set (to a number ErrorText describes) on failure.
+std::FILE* OpenStreamForReading(const char* path);
 
 // Reads up to `size` bytes, retrying interrupted calls: the count read, 0 at
 // the end of the input, or -1 with *error set.

@@ -83,6 +83,7 @@ int main(int argc, char** argv)
     // Before anything opens a file: a closed standard error must not become
     // the output file's number, and so receive the messages.
     platform::ReserveStandardDescriptors();
+    platform::UseUtf8CommandLine(&argc, &argv);
     if (!ApplySimdLevelFromEnvironment() || !ApplyCodePagesFromEnvironment()) {
         return kExitUsage;
     }
