@@ -184,8 +184,11 @@ bool FileCallNameOf(const std::wstring& wide, std::wstring* name, DWORD* error)
     std::wstring start;
     size_t restAt = 0;
     if (wide.size() >= 2 && IsSeparator(wide[0]) && IsSeparator(wide[1])) {
-        start = wide;  // a UNC path is already full
-        restAt = wide.size();
+        // \\server\share is the root; what follows is kept as typed.
+        const size_t server = wide.find_first_of(L"\\/", 2);
+        const size_t share = server == std::wstring::npos ? server : wide.find_first_of(L"\\/", server + 1);
+        restAt = share == std::wstring::npos ? wide.size() : share;
+        start = wide.substr(0, restAt);
     } else if (wide.size() >= 2 && IsDriveLetter(wide[0]) && wide[1] == L':') {
         // "C:\x" from the drive's root, "C:x" from the drive's current folder.
         const bool rooted = wide.size() >= 3 && IsSeparator(wide[2]);
