@@ -254,10 +254,12 @@ bool IsDeviceName(const std::wstring& name)
         // \\.\C:\x is a file by another spelling; everything else there is a device.
         return !(name.size() >= 7 && IsDriveLetter(name[4]) && name[5] == L':' && IsSeparator(name[6]));
     }
-    size_t at = name.size() >= 2 && IsDriveLetter(name[0]) && name[1] == L':' ? 2 : 0;
-    if (name.find_first_of(L"\\/", at) != std::wstring::npos) {
+    // "C:CON" is the device to Windows too, but a walk of "C:" names its
+    // files so: with a drive, the name is a file.
+    if (name.find_first_of(L"\\/:") != std::wstring::npos) {
         return false;
     }
+    size_t at = 0;
     // The stem: up to the first dot, trailing spaces dropped, as Windows reads it.
     std::wstring stem;
     for (; at < name.size() && name[at] != L'.'; ++at) {

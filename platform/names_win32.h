@@ -23,9 +23,10 @@ inline std::string Utf8FromWide(const std::wstring& wide)
 
 // Whether `name` is a device by its name alone: a reserved name (CON, NUL,
 // AUX, PRN, COM1-9, LPT1-9, CONIN$, CONOUT$, with or without an extension)
-// without a folder, or a name in the device namespace (\\.\COM1). Windows
-// opens such an operand as the device; in a folder (".\CON", "sub\nul.txt")
-// the same name is an ordinary file.
+// without a folder or drive, or a name in the device namespace (\\.\COM1).
+// Windows opens such an operand as the device; in a folder (".\CON",
+// "sub\nul.txt", and "C:CON", which a walk of "C:" makes) the same name is an
+// ordinary file.
 bool IsDeviceName(const std::wstring& name);
 
 // The name a file call takes for `path`: the full path in the \\?\ form,
