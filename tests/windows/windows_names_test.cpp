@@ -96,7 +96,7 @@ TEST(WindowsNames, DevicesAreToldByTheirBareName)
     };
     const Case kCases[] = {
         {L"CON", true},      {L"con.txt", true},   {L"Nul", true},     {L"COM1", true},           {L"lpt9.log", true},
-        {L"AUX .c", true},   {L"C:PRN", false},     {L"CONOUT$", true}, {L"\\\\.\\pipe\\p", true}, {L"COM0", false},
+        {L"AUX .c", true},   {L"C:PRN", false},    {L"CONOUT$", true}, {L"\\\\.\\pipe\\p", true}, {L"COM0", false},
         {L"CONSOLE", false}, {L"sub\\CON", false}, {L".\\nul", false}, {L"\\\\.\\C:\\f", false},
     };
     for (const Case& c : kCases) {
