@@ -558,16 +558,23 @@ bool CReplacement::Commit(FileHandle original, const ReplaceOptions& options, co
         m_temporary.clear();
         return true;
     }
-    failure = GetLastError();
+    const DWORD replaceFailure = GetLastError();
     *step = "replacing";
     FileState now;
-    const bool halfWay = failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT || failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
-    if (halfWay || !StateAt(target, &now, &failure)) {
+    const bool found = StateAt(target, &now, &failure);
+    const bool gone = !found && (failure == ERROR_FILE_NOT_FOUND || failure == ERROR_PATH_NOT_FOUND);
+    if (replaceFailure == ERROR_UNABLE_TO_MOVE_REPLACEMENT || replaceFailure == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 ||
+        gone) {
         lock.Disarm();
-        *error = win32::ErrorNumberWithText(std::string(halfWay ? "the original may be gone" : "the original is gone") +
+        *error = win32::ErrorNumberWithText(std::string(gone ? "the original is gone" : "the original may be gone") +
                                             "; its new text is kept in '" + ShownBeside(m_target, temporary) + "'");
         m_temporary.clear();
         return false;
+    }
+    // A file another program holds would refuse the fallback too.
+    if (!found || replaceFailure == ERROR_SHARING_VIOLATION || replaceFailure == ERROR_LOCK_VIOLATION ||
+        replaceFailure == ERROR_USER_MAPPED_FILE) {
+        return ErrorFrom(replaceFailure, error);
     }
     if (!SameState(before, now)) {
         *error = win32::ErrorNumberWithText("it changed while being converted");

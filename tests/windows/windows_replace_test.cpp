@@ -5,6 +5,7 @@
 // a temporary file's name is never touched.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -37,9 +38,10 @@ std::string Folder(const char* name)
     return folder;
 }
 
-bool Replace(const std::string& path, const std::string& text, bool commit)
+bool Replace(const std::string& path, const std::string& text, bool commit, int* failure = nullptr)
 {
-    int error = 0;
+    int ignored = 0;
+    int& error = failure != nullptr ? *failure : ignored;
     platform::CReplacement replacement(0);
     const platform::FileHandle original = platform::OpenForReading(path.c_str(), &error);
     if (original == platform::kNoFile || !replacement.Create(path, &error) ||
@@ -126,6 +128,23 @@ TEST(WindowsReplace, ErrorsAndRefusals)
     EXPECT_EQ(platform::OpenForReading(path.c_str(), &error), platform::kNoFile);
     EXPECT_STREQ(platform::ErrorText(error), "in use by another program");
     CloseHandle(held);
+    // Held without leave to delete: the swap is refused, and nothing is left behind.
+    const HANDLE reader = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(Replace(path, "new", true, &error));
+    EXPECT_STREQ(platform::ErrorText(error), "in use by another program");
+    CloseHandle(reader);
+    EXPECT_EQ(Slurp(path), "x");
+    std::vector<std::string> names;
+    ASSERT_TRUE(platform::ListFolder(folder.c_str(), &names, &error));
+    // Wine's ReplaceFileW leaves the empty rfXXXX.tmp it made when it fails.
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&](const std::string& name) {
+                                   return name.rfind("rf", 0) == 0 && Slurp(platform::JoinPath(folder, name)).empty();
+                               }),
+                names.end());
+    EXPECT_EQ(names, std::vector<std::string>{"held.txt"});
     EXPECT_EQ(platform::OpenForReading("bad\xff.txt", &error), platform::kNoFile);
     EXPECT_STREQ(platform::ErrorText(error), "invalid name");
 
