@@ -51,6 +51,11 @@ const char* WindowsErrorText(int error);
 // than a code can (which file holds the only copy of a text).
 int ErrorNumberWithText(const std::string& text);
 
+// Whether the console was interrupted (Ctrl-C, Ctrl-Break, closed) in a
+// run that cleans up after itself: writes then fail at once, so that each
+// worker stops and removes its temporary file.
+bool Interrupted();
+
 // Where the unique part of a temporary file's name comes from: null (the
 // default) for a mix of the process, the clock and a count; tests name their
 // own to meet a name that is taken.

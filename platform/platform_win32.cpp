@@ -150,6 +150,10 @@ long ReadSome(FileHandle file, unsigned char* buffer, size_t size, int* error)
 bool WriteAll(FileHandle file, const unsigned char* buffer, size_t size, int* error)
 {
     while (size > 0) {
+        if (win32::Interrupted()) {
+            *error = EINTR;
+            return false;
+        }
         // In text mode the runtime writes each LF as CR LF and still counts
         // the bytes it was given.
         const int put = _write(file, buffer, TransferSize(size));

@@ -244,14 +244,32 @@ private:
     TemporarySlot* m_slot;
 };
 
+bool AnyArmed()
+{
+    bool armed = false;
+    for (int slot = 0; slot < g_slotCount; ++slot) {
+        EnterCriticalSection(&g_slots[slot].m_lock);
+        armed = armed || g_slots[slot].m_armed;
+        LeaveCriticalSection(&g_slots[slot].m_lock);
+    }
+    return armed;
+}
+
 // Runs on a thread of its own when the console is interrupted or closed:
-// from now on no temporary file is created or renamed, and those in flight
-// are removed (deleted while open, they go when the process ends). Then the
-// process ends as Windows ends one interrupted, with STATUS_CONTROL_C_EXIT:
-// the default handler, which would do the same, ends it with status 0 under wine.
+// from now on no temporary file is created or renamed and every write fails,
+// so each worker stops and removes its own temporary file, which closed goes
+// at once. One that does not within two seconds (a read that hangs) has its
+// file removed here: deleted while open, it goes when the process ends. Then
+// the process ends as Windows ends one interrupted, with STATUS_CONTROL_C_EXIT
+// (the default handler, which would do the same, ends it with status 0 under
+// wine), and at once, as a signal ends a POSIX one: an orderly exit would
+// flush the runtime's streams, whose locks a worker may hold.
 BOOL WINAPI RemoveTemporaries(DWORD)
 {
     g_interrupted.store(true);
+    for (int wait = 0; wait < 200 && AnyArmed(); ++wait) {
+        Sleep(10);
+    }
     for (int slot = 0; slot < g_slotCount; ++slot) {
         EnterCriticalSection(&g_slots[slot].m_lock);
         if (g_slots[slot].m_armed) {
@@ -260,7 +278,8 @@ BOOL WINAPI RemoveTemporaries(DWORD)
         }
         LeaveCriticalSection(&g_slots[slot].m_lock);
     }
-    ExitProcess(STATUS_CONTROL_C_EXIT);
+    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    return TRUE;
 }
 
 bool CopyTimes(HANDLE from, HANDLE to)
@@ -433,6 +452,11 @@ uint64_t Mixed(uint64_t value)
 win32::UniqueSource g_uniqueSource = nullptr;
 
 }  // namespace
+
+bool win32::Interrupted()
+{
+    return g_interrupted.load(std::memory_order_relaxed);
+}
 
 void win32::SetTemporaryUniqueSource(UniqueSource source)
 {
