@@ -73,6 +73,46 @@ bool MayReplace(const std::wstring& name)
     return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+std::wstring BaseOf(const std::wstring& name)
+{
+    return name.substr(name.find_last_of(L'\\') + 1);
+}
+
+// `final`, a final name's last component, names the file `opened` named.
+// Wine drops the trailing dots and spaces of a final name.
+bool SameBase(const std::wstring& final, std::wstring opened)
+{
+    const auto same = [&] {
+        return CompareStringOrdinal(final.c_str(), static_cast<int>(final.size()), opened.c_str(),
+                                    static_cast<int>(opened.size()), TRUE) == CSTR_EQUAL;
+    };
+    if (same()) {
+        return true;
+    }
+    while (!opened.empty() && (opened.back() == L'.' || opened.back() == L' ')) {
+        opened.pop_back();
+    }
+    return same();
+}
+
+// Whether the file open as `handle` has a name of its own other than the one
+// it was opened by (`name`, in the long form): wine shows a Linux symbolic
+// link as the file it names, even to FILE_FLAG_OPEN_REPARSE_POINT, and its
+// ReplaceFileW then removes that file. Its final name, and only its, tells.
+// A short (8.3) name is first made long.
+bool ReachedByAnotherName(HANDLE handle, const std::wstring& name)
+{
+    wchar_t final[MAX_PATH * 4];
+    const DWORD length = GetFinalPathNameByHandleW(handle, final, MAX_PATH * 4, FILE_NAME_NORMALIZED);
+    const std::wstring base = BaseOf(name);
+    if (length == 0 || length >= MAX_PATH * 4 || base.empty() || SameBase(BaseOf(final), base)) {
+        return false;
+    }
+    wchar_t longName[MAX_PATH * 4];
+    const DWORD longLength = GetLongPathNameW(name.c_str(), longName, MAX_PATH * 4);
+    return longLength == 0 || longLength >= MAX_PATH * 4 || !SameBase(BaseOf(final), BaseOf(longName));
+}
+
 }  // namespace
 
 bool Probe(const char* path, bool follow, FileFacts* facts, int* error)
@@ -98,6 +138,7 @@ bool Probe(const char* path, bool follow, FileFacts* facts, int* error)
     const bool known = GetFileInformationByHandle(handle, &info) != 0;
     const DWORD lastError = GetLastError();
     const DWORD type = GetFileType(handle);
+    const bool linked = !follow && known && type == FILE_TYPE_DISK && ReachedByAnotherName(handle, name);
     CloseHandle(handle);
     if (type != FILE_TYPE_DISK) {
         *facts = FileFacts{};
@@ -108,9 +149,9 @@ bool Probe(const char* path, bool follow, FileFacts* facts, int* error)
         return ErrorFrom(lastError, error);
     }
     const DWORD attributes = info.dwFileAttributes;
-    facts->m_kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileKind::kSymlink
-                    : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileKind::kDirectory
-                                                                     : FileKind::kRegular;
+    facts->m_kind = linked || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileKind::kSymlink
+                    : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0             ? FileKind::kDirectory
+                                                                               : FileKind::kRegular;
     facts->m_device = info.dwVolumeSerialNumber;
     facts->m_inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
     facts->m_size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
