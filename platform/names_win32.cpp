@@ -177,7 +177,8 @@ bool FileCallNameOf(const std::wstring& wide, std::wstring* name, DWORD* error)
         *error = ERROR_PATH_NOT_FOUND;
         return false;
     }
-    if (IsDeviceName(wide) || StartsWith(wide, L"\\\\?\\")) {
+    // Names already in a namespace of their own (\\?\, \\.\) are the user's to give.
+    if (IsDeviceName(wide) || StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\")) {
         *name = wide;
         return true;
     }

@@ -77,6 +77,7 @@ TEST(WindowsNames, FileCallsTakeTheFullNameAsTyped)
         {"devices as given", "CON", L"CON"},
         {"a device with an extension", "nul.txt", L"nul.txt"},
         {"the device namespace", "\\\\.\\COM1", L"\\\\.\\COM1"},
+        {"a file in the device namespace, as given", "\\\\.\\C:\\f", L"\\\\.\\C:\\f"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
