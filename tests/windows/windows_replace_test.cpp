@@ -5,7 +5,6 @@
 // a temporary file's name is never touched.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -69,6 +68,24 @@ DWORD Attributes(const std::string& path)
     return GetFileAttributesW(Wide(path).c_str());
 }
 
+// Our temporary files in `folder`, which ListFolder passes over.
+std::vector<std::string> Temporaries(const std::string& folder)
+{
+    std::vector<std::string> found;
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileW(Wide(folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = platform::win32::Utf8FromWide(std::wstring(entry.cFileName));
+            if (platform::IsTemporaryName(name.c_str())) {
+                found.push_back(name);
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    return found;
+}
+
 // On absolute and relative names: the new text under the old name with the
 // original's attributes, and nothing else left in the folder.
 TEST(WindowsReplace, CommitReplacesAndDiscardLeavesTheOriginal)
@@ -90,7 +107,8 @@ TEST(WindowsReplace, CommitReplacesAndDiscardLeavesTheOriginal)
     std::vector<std::string> names;
     int error = 0;
     ASSERT_TRUE(platform::ListFolder(folder.c_str(), &names, &error));
-    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt"}));  // no temporary file left
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(Temporaries(folder), std::vector<std::string>{});
 }
 
 // A file that has the name a temporary file would take is someone's: it
@@ -114,6 +132,7 @@ TEST(WindowsReplace, AFileWithATemporaryNameSurvives)
     int error = 0;
     ASSERT_TRUE(platform::ListFolder(folder.c_str(), &names, &error));
     EXPECT_EQ(names, std::vector<std::string>{"c.txt"});
+    EXPECT_EQ(Temporaries(folder), std::vector<std::string>{platform::TemporaryNameFor("c.txt", 7)});
 }
 
 // Windows' own errors in their own words, and a file the user may not write.
@@ -136,15 +155,7 @@ TEST(WindowsReplace, ErrorsAndRefusals)
     EXPECT_STREQ(platform::ErrorText(error), "in use by another program");
     CloseHandle(reader);
     EXPECT_EQ(Slurp(path), "x");
-    std::vector<std::string> names;
-    ASSERT_TRUE(platform::ListFolder(folder.c_str(), &names, &error));
-    // Wine's ReplaceFileW leaves the empty rfXXXX.tmp it made when it fails.
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [&](const std::string& name) {
-                                   return name.rfind("rf", 0) == 0 && Slurp(platform::JoinPath(folder, name)).empty();
-                               }),
-                names.end());
-    EXPECT_EQ(names, std::vector<std::string>{"held.txt"});
+    EXPECT_EQ(Temporaries(folder), std::vector<std::string>{});
     EXPECT_EQ(platform::OpenForReading("bad\xff.txt", &error), platform::kNoFile);
     EXPECT_STREQ(platform::ErrorText(error), "invalid name");
 
