@@ -41,7 +41,10 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // Before any worker starts: `slots` temporary files may be in flight at once
 // (one per worker), and SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl-C,
 // Ctrl-Break and closing the console on Windows) remove those that are, then
-// end the program as the signal does. A replacement names its slot.
+// end the program as the signal does; from the signal on, no temporary file
+// is created. A signal ignored at start (nohup) stays ignored. SIGXFSZ is
+// ignored: a file that outgrows `ulimit -f` fails alone ("File too large").
+// A replacement names its slot.
 void InstallInterruptCleanup(int slots);
 
 struct ReplaceOptions {
