@@ -1,5 +1,6 @@
 #include "files/fileconvert.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -227,10 +228,22 @@ private:
         const char* step = "writing";
         const FileHandle input = m_input;
         m_input = platform::kNoFile;
+        options.m_allowChown = m_settings.m_allowChown;
         if (!replacement.Commit(input, options, &step, &error)) {
-            return Failed(Outcome::kFailed, step, error);
+            return CommitFailed(step, error);
         }
         return Result(Outcome::kDone, m_settings.m_verbose ? Shown(m_item.m_name) : "");
+    }
+
+    // An owner or group the user may not give is a policy, not an error.
+    FileResult CommitFailed(const char* step, int error) const
+    {
+        if (std::strcmp(step, platform::kKeepingOwnerStep) == 0 && (error == EPERM || error == EINVAL)) {
+            return Result(Outcome::kNotConverted,
+                          "not converted " + Quoted() + ": its owner and group cannot be kept (" +
+                              platform::ErrorText(error) + "); --allow-chown converts it as yours");
+        }
+        return Failed(Outcome::kFailed, step, error);
     }
 
     std::string Quoted() const { return "'" + Shown(m_item.m_name) + "'"; }

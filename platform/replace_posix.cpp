@@ -108,19 +108,21 @@ unsigned long long NextUnique()
     return z ^ (z >> 31);
 }
 
-// Owner before mode: changing the owner clears the set-user-ID and
-// set-group-ID bits. A user who may not give the file its owner still gives
-// it the group where a member of it, or keeps their own.
-bool CopyOwnerAndMode(int to, const struct stat& info, int* error)
+// The original's owner and group, or nothing: a file of another user's
+// would silently become this user's. Allowed that, a user who may not give
+// the file its owner still gives it the group where a member of it, or keeps
+// their own.
+bool CopyOwner(int to, const struct stat& info, bool allowChown, int* error)
 {
-    if (fchown(to, info.st_uid, info.st_gid) != 0) {
+    if (fchown(to, info.st_uid, info.st_gid) == 0) {
+        return true;
+    }
+    if (allowChown) {
         (void)fchown(to, static_cast<uid_t>(-1), info.st_gid);
+        return true;
     }
-    if (fchmod(to, info.st_mode & 07777) != 0) {
-        *error = errno;
-        return false;
-    }
-    return true;
+    *error = errno;
+    return false;
 }
 
 // Every extended attribute the user may read, POSIX ACLs
@@ -213,8 +215,14 @@ bool CReplacement::Commit(FileHandle original, const ReplaceOptions& options, co
         *step = "reading the attributes of";
         *error = errno;
         done = false;
-    } else if (!CopyOwnerAndMode(m_file, info, error)) {
+    } else if (!CopyOwner(m_file, info, options.m_allowChown, error)) {
+        // Before the mode: changing the owner clears the set-user-ID and
+        // set-group-ID bits.
+        *step = kKeepingOwnerStep;
+        done = false;
+    } else if (fchmod(m_file, info.st_mode & 07777) != 0) {
         *step = "setting the mode of";
+        *error = errno;
         done = false;
     } else if (!CopyExtendedAttributes(original, m_file, error)) {
         *step = "copying the extended attributes of";
