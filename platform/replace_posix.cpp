@@ -125,31 +125,70 @@ bool CopyOwner(int to, const struct stat& info, bool allowChown, int* error)
     return false;
 }
 
-// Every extended attribute the user may read, POSIX ACLs
-// (system.posix_acl_access) and security labels among them. A file system
-// without them has none to copy.
-bool CopyExtendedAttributes(int from, int to, int* error)
+// The names of the file's extended attributes, NUL-ended one after the
+// other; none where its file system has none.
+bool AttributeNames(int from, std::vector<char>* names, int* error)
 {
-    const ssize_t listSize = flistxattr(from, nullptr, 0);
-    if (listSize <= 0) {
-        return listSize == 0 || errno == ENOTSUP;
-    }
-    std::vector<char> names(static_cast<size_t>(listSize));
-    const ssize_t got = flistxattr(from, names.data(), names.size());
-    if (got < 0) {
-        *error = errno;
-        return false;
-    }
-    std::vector<char> value;
-    for (const char* name = names.data(); name < names.data() + got; name += std::strlen(name) + 1) {
-        const ssize_t size = fgetxattr(from, name, nullptr, 0);
-        if (size < 0) {
+    for (;;) {
+        const ssize_t size = flistxattr(from, nullptr, 0);
+        if (size <= 0) {
+            names->clear();
+            if (size == 0 || errno == ENOTSUP) {
+                return true;
+            }
             *error = errno;
             return false;
         }
-        value.resize(static_cast<size_t>(size));
-        const ssize_t read = fgetxattr(from, name, value.data(), value.size());
-        if (read < 0 || fsetxattr(to, name, value.data(), static_cast<size_t>(read), 0) != 0) {
+        names->resize(static_cast<size_t>(size));
+        const ssize_t got = flistxattr(from, names->data(), names->size());
+        if (got >= 0) {
+            names->resize(static_cast<size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) {  // ERANGE: the list grew since it was measured
+            *error = errno;
+            return false;
+        }
+    }
+}
+
+// One attribute's value; false with *error 0 when it was removed meanwhile.
+bool AttributeValue(int from, const char* name, std::vector<char>* value, int* error)
+{
+    for (;;) {
+        const ssize_t size = fgetxattr(from, name, nullptr, 0);
+        if (size >= 0) {
+            value->resize(static_cast<size_t>(size));
+            const ssize_t got = fgetxattr(from, name, value->data(), value->size());
+            if (got >= 0) {
+                value->resize(static_cast<size_t>(got));
+                return true;
+            }
+        }
+        if (errno != ERANGE) {  // ERANGE: the value grew since it was measured
+            *error = errno == ENODATA ? 0 : errno;
+            return false;
+        }
+    }
+}
+
+// Every extended attribute the user may read, POSIX ACLs
+// (system.posix_acl_access) and security labels among them.
+bool CopyExtendedAttributes(int from, int to, int* error)
+{
+    std::vector<char> names;
+    if (!AttributeNames(from, &names, error)) {
+        return false;
+    }
+    std::vector<char> value;
+    for (const char* name = names.data(); name < names.data() + names.size(); name += std::strlen(name) + 1) {
+        if (!AttributeValue(from, name, &value, error)) {
+            if (*error != 0) {
+                return false;
+            }
+            continue;  // removed since the list was read: nothing to copy
+        }
+        if (fsetxattr(to, name, value.data(), value.size(), 0) != 0) {
             *error = errno;
             return false;
         }
