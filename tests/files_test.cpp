@@ -147,6 +147,13 @@ TEST(Files, OptionsAndOperands)
          "Try 'glyphmill-files --help'.\n"},
         {"-j out of range", "-u -j 0 dos.txt", 2, "",
          "glyphmill-files: -j takes a number of workers from 1 to 256, not 0\nTry 'glyphmill-files --help'.\n"},
+        {"names from a file that cannot be read", "-u --files0-from=sub", 2, "",
+         "glyphmill-files: error reading 'sub': Is a directory.\n"},
+        // The list of files converted, lost: as coreutils' close_stdout has it.
+        {"standard output full", "-u -v dos.txt unix.txt >/dev/full", 1, "",
+         "glyphmill-files: error writing standard output: No space left on device.\n"},
+        {"standard output full, check", "-u --check dos.txt >/dev/full", 2, "",
+         "glyphmill-files: error writing standard output: No space left on device.\n"},
     };
     for (const RunCase& c : kCases) {
         SCOPED_TRACE(c.name);
