@@ -9,7 +9,7 @@
 
 namespace platform {
 
-struct Slot {
+struct InFlightSlot {
     std::mutex m_lock;
     std::string m_path;  // empty: no temporary file in flight
 };
@@ -18,7 +18,7 @@ namespace {
 
 // Made once, before any worker starts, and never freed: the cleanup may
 // still hold their locks while the process ends.
-Slot* g_slots = nullptr;
+InFlightSlot* g_slots = nullptr;
 int g_slotCount = 0;
 sigset_t g_waited;  // the ending signals that were not ignored at start
 pthread_t g_waiter;
@@ -108,7 +108,7 @@ void InstallInterruptCleanup(int slots)
     // A file that outgrows the size limit (`ulimit -f`) fails alone, with
     // EFBIG, instead of ending the run.
     std::signal(SIGXFSZ, SIG_IGN);
-    g_slots = new Slot[static_cast<size_t>(slots)];
+    g_slots = new InFlightSlot[static_cast<size_t>(slots)];
     g_slotCount = slots;
     g_reporter = pthread_self();
     // A signal ignored at start (`nohup`, a background job of a shell)

@@ -30,7 +30,7 @@ public:
     void Release();
 
 private:
-    struct Slot* m_slot;
+    struct InFlightSlot* m_slot;
 };
 
 }  // namespace platform
