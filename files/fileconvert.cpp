@@ -1,5 +1,6 @@
 #include "files/fileconvert.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -81,6 +82,9 @@ public:
     bool Finish() { return m_checkOnly || m_replacement.Handle() != platform::kNoFile || StartReplacement(); }
 
     bool Stopped() const { return m_checkOnly && m_differs; }
+    // The copy of the equal start found the file shorter than the text that
+    // matched it: it changed while being converted.
+    bool CutShort() const { return m_cutShort; }
     // The step that failed: writing, or making the temporary file.
     const char* Step() const { return m_step; }
     platform::CReplacement& Replacement() { return m_replacement; }
@@ -130,6 +134,7 @@ private:
         for (uint64_t left = m_equal; left > 0 && copied;) {
             const size_t want = left < sizeof m_compare ? static_cast<size_t>(left) : sizeof m_compare;
             const long got = platform::ReadSome(again, m_compare, want, &m_error);
+            m_cutShort = got == 0;
             copied =
                 got > 0 && platform::WriteAll(m_replacement.Handle(), m_compare, static_cast<size_t>(got), &m_error);
             left -= got > 0 ? static_cast<uint64_t>(got) : 0;
@@ -143,6 +148,7 @@ private:
     bool m_checkOnly;
     platform::CReplacement m_replacement;
     bool m_differs = false;
+    bool m_cutShort = false;
     uint64_t m_equal = 0;
     int m_error = 0;
     const char* m_step = "writing";
@@ -187,7 +193,7 @@ public:
             return Failed(Outcome::kUnreadable, "reading", reader.LastError());
         }
         if (result == DriveResult::WriteFailed && !sink->Stopped()) {
-            return Failed(Outcome::kFailed, sink->Step(), output.LastError());
+            return SinkFailed(*sink, output.LastError());
         }
         if (m_settings.m_check) {
             return sink->Stopped() || sink->Differs() ? Result(Outcome::kWouldChange, Shown(m_item.m_name))
@@ -202,7 +208,7 @@ public:
             return Result(Outcome::kDone, "");
         }
         if (!sink->Finish()) {
-            return Failed(Outcome::kFailed, sink->Step(), sink->LastError());
+            return SinkFailed(*sink, sink->LastError());
         }
         return Replace(sink->Replacement());
     }
@@ -227,10 +233,32 @@ private:
         const char* step = "writing";
         const FileHandle input = m_input;
         m_input = platform::kNoFile;
+        options.m_allowChown = m_settings.m_allowChown;
         if (!replacement.Commit(input, options, &step, &error)) {
-            return Failed(Outcome::kFailed, step, error);
+            return CommitFailed(step, error);
         }
         return Result(Outcome::kDone, m_settings.m_verbose ? Shown(m_item.m_name) : "");
+    }
+
+    // A failure that is no error of the system's has its own words: a
+    // message never ends in the text of error 0 ("Success").
+    FileResult SinkFailed(const CComparingSink& sink, int error) const
+    {
+        if (sink.CutShort()) {
+            return Result(Outcome::kNotConverted, "not converted " + Quoted() + ": it changed while being converted");
+        }
+        return Failed(Outcome::kFailed, sink.Step(), error);
+    }
+
+    // An owner or group the user may not give is a policy, not an error.
+    FileResult CommitFailed(const char* step, int error) const
+    {
+        if (std::strcmp(step, platform::kKeepingOwnerStep) == 0 && (error == EPERM || error == EINVAL)) {
+            return Result(Outcome::kNotConverted,
+                          "not converted " + Quoted() + ": its owner and group cannot be kept (" +
+                              platform::ErrorText(error) + "); --allow-chown converts it as yours");
+        }
+        return Failed(Outcome::kFailed, step, error);
     }
 
     std::string Quoted() const { return "'" + Shown(m_item.m_name) + "'"; }

@@ -148,6 +148,7 @@ bool ReadNames(const char* from, std::vector<std::string>* names)
         return false;
     }
     std::string name;
+    errno = 0;
     for (int byte = std::getc(file); byte != EOF; byte = std::getc(file)) {
         if (byte != '\0') {
             name += static_cast<char>(byte);
@@ -160,11 +161,13 @@ bool ReadNames(const char* from, std::vector<std::string>* names)
         names->push_back(std::move(name));
     }
     const bool failed = std::ferror(file) != 0;
+    const int error = errno;  // of the read that failed
     if (!standardInput) {
         std::fclose(file);
     }
     if (failed) {
-        std::fprintf(stderr, "glyphmill-files: error reading %s.\n", Quoted(from).c_str());
+        std::fprintf(stderr, "glyphmill-files: error reading %s: %s.\n", Quoted(from).c_str(),
+                     platform::ErrorText(error));
     }
     return !failed;
 }

@@ -15,6 +15,7 @@ enum LongOnly {
     kFollowSymlinks,
     kNoSync,
     kDropAfterCtrlZ,
+    kAllowChown,
     kHelp,
     kVersion,
 };
@@ -31,6 +32,7 @@ const option kLongOptions[] = {
     {"follow-symlinks", no_argument, nullptr, kFollowSymlinks},
     {"no-sync", no_argument, nullptr, kNoSync},
     {"drop-after-ctrl-z", no_argument, nullptr, kDropAfterCtrlZ},
+    {"allow-chown", no_argument, nullptr, kAllowChown},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
     {"recursive", no_argument, nullptr, 'r'},
@@ -110,6 +112,9 @@ bool TakeOption(int option, FilesSettings* settings)
     case kDropAfterCtrlZ:
         settings->m_dropAfterCtrlZ = true;
         return true;
+    case kAllowChown:
+        settings->m_allowChown = true;
+        return true;
     default:  // getopt_long has said what is wrong
         std::fprintf(stderr, "Try 'glyphmill-files --help'.\n");
         return false;
@@ -171,6 +176,7 @@ void PrintFilesHelp()
         "      --follow-symlinks convert the target of a symbolic link (the link stays a link)\n"
         "      --no-sync         do not flush files and folders to disk before going on\n"
         "      --drop-after-ctrl-z  convert a file even when text after a Ctrl-Z is lost\n"
+        "      --allow-chown     convert a file even when its owner or group cannot be kept\n"
         "  -q, --quiet           no notes for what a folder walk skips\n"
         "  -v, --verbose         name each file converted\n"
         "      --help            this text\n"

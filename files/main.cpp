@@ -9,6 +9,7 @@
 
 #include "convert/codepages.h"
 #include "convert/simd.h"
+#include "files/closeout.h"
 #include "files/fileconvert.h"
 #include "files/filelist.h"
 #include "files/filesoptions.h"
@@ -97,9 +98,9 @@ private:
         const bool toOutput = result.m_outcome == Outcome::kWouldChange || result.m_outcome == Outcome::kDone;
         if (!result.m_message.empty()) {
             if (toOutput) {
-                std::printf("%s\n", result.m_message.c_str());
+                PrintOutputLine(result.m_message);
             } else {
-                std::fflush(stdout);
+                FlushStandardOutput();
                 std::fprintf(stderr, "glyphmill-files: %s.\n", result.m_message.c_str());
             }
         }
@@ -138,6 +139,7 @@ int main(int argc, char** argv)
 {
     platform::ReserveStandardDescriptors();
     platform::UseUtf8CommandLine(&argc, &argv);
+    CheckStandardOutputAtExit(kFilesFailure);
     FilesSettings settings;
     switch (ParseFilesCommandLine(argc, argv, &settings)) {
     case ParseOutcome::kHelp:
@@ -151,6 +153,7 @@ int main(int argc, char** argv)
     case ParseOutcome::kRun:
         break;
     }
+    CheckStandardOutputAtExit(settings.m_check ? kFilesUsage : kFilesFailure);
     if (!ApplyEnvironment()) {
         return kFilesUsage;
     }
