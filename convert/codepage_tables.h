@@ -33,6 +33,9 @@ extern const unsigned char kAnsiToOem[kAnsiPageCount][kOemPageCount][128];
 // up to kFromUnicode[kFromUnicodeStart[i + 1]], sorted by character. Every
 // other character becomes kDefaultByte.
 extern const uint16_t kOemToUnicode[kOemPageCount][128];
+// The same for each ANSI page: a character converts exactly when the
+// target page's byte for it gives it back (GLYPHMILL_UNMAPPED).
+extern const uint16_t kAnsiToUnicode[kAnsiPageCount][128];
 struct FromUnicode {
     uint16_t m_character;
     unsigned char m_byte;

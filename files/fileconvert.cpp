@@ -61,7 +61,9 @@ public:
         }
         m_differs = true;
         if (m_checkOnly) {
-            return false;  // the answer is known: stop reading
+            // The answer is known: stop reading, unless the text may yet
+            // stop at a loss, which --check reports as the conversion does.
+            return m_readToEnd;
         }
         return (m_replacement.Handle() != platform::kNoFile || StartReplacement()) &&
                platform::WriteAll(m_replacement.Handle(), buffer, size, &m_error);
@@ -81,6 +83,7 @@ public:
     bool Finish() { return m_checkOnly || m_replacement.Handle() != platform::kNoFile || StartReplacement(); }
 
     bool Stopped() const { return m_checkOnly && m_differs; }
+    void ReadToEnd() { m_readToEnd = true; }
     // The step that failed: writing, or making the temporary file.
     const char* Step() const { return m_step; }
     platform::CReplacement& Replacement() { return m_replacement; }
@@ -141,6 +144,7 @@ private:
     FileHandle m_original;
     const std::string& m_path;
     bool m_checkOnly;
+    bool m_readToEnd = false;
     platform::CReplacement m_replacement;
     bool m_differs = false;
     uint64_t m_equal = 0;
@@ -181,8 +185,15 @@ public:
                            m_settings.m_conversion.m_dropCRWhileReading);
         // On the heap: the comparison's buffer is too large for a worker's stack.
         auto sink = std::make_unique<CComparingSink>(m_compared, m_item.m_path, m_settings.m_check, m_slot);
+        if (m_settings.m_conversion.m_lossPage != 0) {
+            sink->ReadToEnd();
+        }
         COutputBuffer output(*sink);
-        const DriveResult result = ConvertText(m_settings.m_conversion, reader, output);
+        LossPlace place;
+        const DriveResult result = ConvertText(m_settings.m_conversion, reader, output, &place);
+        if (result == DriveResult::Lost) {
+            return Result(Outcome::kNotConverted, "not converted " + Quoted() + ": " + LossText(place));
+        }
         if (result == DriveResult::ReadFailed) {
             return Failed(Outcome::kUnreadable, "reading", reader.LastError());
         }

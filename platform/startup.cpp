@@ -70,17 +70,48 @@ bool ApplyCodePages(const char* messageStart)
         }
         UseCodePages(pair);
     }
-    // The locale's pages looked up now, once.
+    return true;
+}
+
+// GLYPHMILL_UNMAPPED: what -a and -a- do with a character the target page
+// lacks. Any policy but Windows' own needs the tables, so the locale's pages
+// (on Windows, the system's) are taken through them when no pair was named.
+bool ApplyUnmapped(const char* messageStart)
+{
+    const char* text = std::getenv("GLYPHMILL_UNMAPPED");
+    if (text == nullptr) {
+        return true;
+    }
+    codepages::Unmapped policy = codepages::Unmapped::kWindows;
+    if (!codepages::ParseUnmapped(text, &policy)) {
+        Refuse(messageStart, "GLYPHMILL_UNMAPPED", codepages::kAcceptedUnmapped, text);
+        return false;
+    }
+    const bool named = std::getenv("GLYPHMILL_CODEPAGES") != nullptr;
+    if (policy != codepages::Unmapped::kWindows && !named && codepages::IsKnownPair(LocalePages())) {
+        UseCodePages(LocalePages());
+    }
+    UseUnmapped(policy);
+    return true;
+}
+
+// The pages' tables built now, once, before any worker could ask for them.
+void BuildCodePageTables()
+{
     unsigned char none = 0;
     OemToAnsi(&none, 0);
-    return true;
+    AnsiToOem(&none, 0);
 }
 
 }  // namespace
 
 bool ApplyEnvironment(const char* messageStart)
 {
-    return ApplySimdLevel(messageStart) && ApplyCodePages(messageStart);
+    if (!ApplySimdLevel(messageStart) || !ApplyCodePages(messageStart) || !ApplyUnmapped(messageStart)) {
+        return false;
+    }
+    BuildCodePageTables();
+    return true;
 }
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/tablecodepages.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -11,15 +13,23 @@ namespace platform {
 namespace {
 
 std::optional<codepages::Pair> g_chosenPair;
+codepages::Unmapped g_unmapped = codepages::Unmapped::kWindows;
+
+using Fill = bool (*)(codepages::Pair, unsigned char*, codepages::Unmapped);
 
 // One direction of one pair, built on first use: a run converts one way
 // through one pair, and the byte map costs 128 KiB to build.
 class CPairMap {
 public:
-    CPairMap(codepages::Pair pair, bool (*fill)(codepages::Pair, unsigned char*)) : m_pair(pair)
+    CPairMap(codepages::Pair pair, Fill fill) : m_pair(pair)
     {
-        if (fill(pair, m_table)) {
+        if (fill(pair, m_table, g_unmapped)) {
             m_map = std::make_unique<CByteMap>(m_table);
+            // Under any policy but kWindows the default byte from 0x80 up
+            // marks a byte without an exact counterpart.
+            for (int b = 0x80; b < 256; ++b) {
+                m_lost[b] = g_unmapped != codepages::Unmapped::kWindows && m_table[b] == codepages::kDefaultByte;
+            }
         }
     }
 
@@ -33,19 +43,56 @@ public:
         }
     }
 
+    // The first byte of `text` without an exact counterpart, or `length`.
+    // Eight bytes at a time while they are ASCII.
+    uint32_t FirstLoss(const unsigned char* text, uint32_t length) const
+    {
+        constexpr uint64_t kTops = 0x8080808080808080u;
+        uint32_t at = 0;
+        while (at < length) {
+            if (length - at >= 8) {
+                uint64_t word = 0;
+                std::memcpy(&word, text + at, sizeof word);
+                if ((word & kTops) == 0) {
+                    at += 8;
+                    continue;
+                }
+            }
+            if (m_lost[text[at]]) {
+                return at;
+            }
+            ++at;
+        }
+        return length;
+    }
+
 private:
     codepages::Pair m_pair;
     unsigned char m_table[256] = {};
+    bool m_lost[256] = {};
     std::unique_ptr<CByteMap> m_map;
 };
 
-void Convert(std::unique_ptr<CPairMap>& cached, codepages::Pair pair, bool (*fill)(codepages::Pair, unsigned char*),
-             unsigned char* buffer, uint32_t length)
+const CPairMap& MapOf(std::unique_ptr<CPairMap>& cached, codepages::Pair pair, Fill fill)
 {
     if (!cached || !(cached->Pair() == pair)) {
         cached = std::make_unique<CPairMap>(pair, fill);
     }
-    cached->Apply(buffer, length);
+    return *cached;
+}
+
+std::unique_ptr<CPairMap> g_oemToAnsi;
+std::unique_ptr<CPairMap> g_ansiToOem;
+
+uint32_t ConvertUntilLoss(const CPairMap& map, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                          uint32_t capacity)
+{
+    const uint32_t length = map.FirstLoss(*cursor, std::min(*remaining, capacity));
+    std::memcpy(output, *cursor, length);
+    map.Apply(output, length);
+    *cursor += length;
+    *remaining -= length;
+    return length;
 }
 
 }  // namespace
@@ -53,6 +100,18 @@ void Convert(std::unique_ptr<CPairMap>& cached, codepages::Pair pair, bool (*fil
 void UseCodePages(codepages::Pair pair)
 {
     g_chosenPair = pair;
+}
+
+void UseUnmapped(codepages::Unmapped policy)
+{
+    g_unmapped = policy;
+    g_oemToAnsi.reset();
+    g_ansiToOem.reset();
+}
+
+codepages::Unmapped ChosenUnmapped()
+{
+    return g_unmapped;
 }
 
 uint16_t ChosenUtf8OemPage()
@@ -66,14 +125,24 @@ namespace tables {
 
 void MapOemToAnsi(codepages::Pair pair, unsigned char* buffer, uint32_t length)
 {
-    static std::unique_ptr<CPairMap> cached;
-    Convert(cached, pair, codepages::FillOemToAnsi, buffer, length);
+    MapOf(g_oemToAnsi, pair, codepages::FillOemToAnsi).Apply(buffer, length);
 }
 
 void MapAnsiToOem(codepages::Pair pair, unsigned char* buffer, uint32_t length)
 {
-    static std::unique_ptr<CPairMap> cached;
-    Convert(cached, pair, codepages::FillAnsiToOem, buffer, length);
+    MapOf(g_ansiToOem, pair, codepages::FillAnsiToOem).Apply(buffer, length);
+}
+
+uint32_t OemToAnsiUntilLoss(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
+{
+    return ConvertUntilLoss(MapOf(g_oemToAnsi, *g_chosenPair, codepages::FillOemToAnsi), cursor, output, remaining,
+                            capacity);
+}
+
+uint32_t AnsiToOemUntilLoss(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
+{
+    return ConvertUntilLoss(MapOf(g_ansiToOem, *g_chosenPair, codepages::FillAnsiToOem), cursor, output, remaining,
+                            capacity);
 }
 
 const codepages::Pair* ChosenPair()

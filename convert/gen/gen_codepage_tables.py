@@ -74,19 +74,23 @@ def pair_tables(name, outer, inner, direction, to_unicode, from_unicode):
 
 
 def unicode_tables(to_unicode, from_unicode):
-    out = ["const uint16_t kOemToUnicode[kOemPageCount][128] = {"]
-    for page in OEM_PAGES:
-        values = [to_unicode[page][byte] for byte in range(128, 256)]
-        out.append(f"    {{  // {page}")
-        out += ["        " + ", ".join(f"0x{v:04x}" for v in values[i:i + 8]) + "," for i in range(0, 128, 8)]
-        out.append("    },")
-    out.append("};")
+    out = []
+    for name, count, pages in (("kOemToUnicode", "kOemPageCount", OEM_PAGES),
+                               ("kAnsiToUnicode", "kAnsiPageCount", ANSI_PAGES)):
+        out.append(f"const uint16_t {name}[{count}][128] = {{")
+        for page in pages:
+            values = [to_unicode[page][byte] for byte in range(128, 256)]
+            out.append(f"    {{  // {page}")
+            out += ["        " + ", ".join(f"0x{v:04x}" for v in values[i:i + 8]) + "," for i in range(0, 128, 8)]
+            out.append("    },")
+        out.append("};")
+        out.append("")
     entries, starts = [], []
     for page in OEM_PAGES:
         starts.append(len(entries))
         entries += [(ch, byte) for ch, byte in sorted(from_unicode[page].items()) if ch >= 0x80 and byte != DEFAULT_BYTE]
     starts.append(len(entries))
-    out += ["", "const int kFromUnicodeStart[kOemPageCount + 1] = {" + ", ".join(map(str, starts)) + "};", ""]
+    out += ["const int kFromUnicodeStart[kOemPageCount + 1] = {" + ", ".join(map(str, starts)) + "};", ""]
     out.append("const FromUnicode kFromUnicode[kFromUnicodeCount] = {")
     for page, start, stop in zip(OEM_PAGES, starts, starts[1:]):
         out.append(f"    // {page}")
@@ -146,6 +150,9 @@ def header(locales, from_unicode_count, from_unicode_rows):
         "// up to kFromUnicode[kFromUnicodeStart[i + 1]], sorted by character. Every",
         "// other character becomes kDefaultByte.",
         "extern const uint16_t kOemToUnicode[kOemPageCount][128];",
+        "// The same for each ANSI page: a character converts exactly when the",
+        "// target page's byte for it gives it back (GLYPHMILL_UNMAPPED).",
+        "extern const uint16_t kAnsiToUnicode[kAnsiPageCount][128];",
         "struct FromUnicode {",
         "    uint16_t m_character;",
         "    unsigned char m_byte;",

@@ -30,6 +30,11 @@ struct Page {
     // page writes nothing of.
     unsigned char m_rowOf[256];
     unsigned char m_rows[codepages::tables::kFromUnicodeRows + 1][256];
+    // GLYPHMILL_UNMAPPED=fail: the rows hold exact counterparts alone, and
+    // the conversion stops in front of a character they lack (the default
+    // byte, which no character from U+0080 up has for its own) or of an
+    // invalid part.
+    bool m_stopAtLoss = false;
 };
 
 inline namespace GLYPHMILL_ISA_NS {
@@ -78,40 +83,55 @@ GLYPHMILL_INLINE unsigned char ByteOf(const Page& page, uint32_t character)
 // with the continuation bytes that follow it up to the first that is none
 // or that is out of range (that one included), or a sequence that `end`
 // cuts short. A character above U+FFFF is two UTF-16 halves to Windows, each
-// a character the page lacks.
-GLYPHMILL_INLINE void DecodeStep(const Page& page, const unsigned char*& in, const unsigned char* end,
+// a character the page lacks. False, with nothing consumed or written, where
+// the page stops at a loss and this is one.
+GLYPHMILL_INLINE bool DecodeStep(const Page& page, const unsigned char*& in, const unsigned char* end,
                                  unsigned char*& out)
 {
     using codepages::tables::kDefaultByte;
     const LeadByte lead = kLeads.m_lead[in[0]];
     const ptrdiff_t left = end - in - 1;
+    ptrdiff_t invalid = 0;  // the bytes of an invalid part
+    uint32_t character = 0;
     if (lead.m_follow == 0 || left == 0 || (in[1] & 0xC0) != 0x80) {
-        *out++ = kDefaultByte;
-        ++in;
-        return;
-    }
-    if (in[1] < lead.m_secondLow || in[1] > lead.m_secondHigh) {
-        *out++ = kDefaultByte;
-        in += 2;
-        return;
-    }
-    uint32_t character = (in[0] & (0x3Fu >> lead.m_follow)) << 6 | (in[1] & 0x3Fu);
-    for (ptrdiff_t k = 2; k <= lead.m_follow; ++k) {
-        if (k > left || (in[k] & 0xC0) != 0x80) {
-            *out++ = kDefaultByte;
-            in += k;
-            return;
+        invalid = 1;
+    } else if (in[1] < lead.m_secondLow || in[1] > lead.m_secondHigh) {
+        invalid = 2;
+    } else {
+        character = (in[0] & (0x3Fu >> lead.m_follow)) << 6 | (in[1] & 0x3Fu);
+        for (ptrdiff_t k = 2; k <= lead.m_follow; ++k) {
+            if (k > left || (in[k] & 0xC0) != 0x80) {
+                invalid = k;
+                break;
+            }
+            character = character << 6 | (in[k] & 0x3Fu);
         }
-        character = character << 6 | (in[k] & 0x3Fu);
     }
-    in += lead.m_follow + 1;
+    if (invalid != 0) {
+        if (page.m_stopAtLoss) {
+            return false;
+        }
+        *out++ = kDefaultByte;
+        in += invalid;
+        return true;
+    }
     if (character > 0xFFFF) {
+        if (page.m_stopAtLoss) {
+            return false;
+        }
         character -= 0x10000;
         *out++ = ByteOf(page, 0xD800 + (character >> 10));
         *out++ = ByteOf(page, 0xDC00 + (character & 0x3FF));
-        return;
+        in += lead.m_follow + 1;
+        return true;
     }
-    *out++ = ByteOf(page, character);
+    const unsigned char byte = ByteOf(page, character);
+    if (byte == kDefaultByte && page.m_stopAtLoss) {
+        return false;
+    }
+    *out++ = byte;
+    in += lead.m_follow + 1;
+    return true;
 }
 
 // The fast paths per set: FastPath<V>::ToUtf8Chunks converts whole chunks
@@ -126,10 +146,7 @@ struct FastPath {
     {
     }
 
-    static bool FromUtf8Chunk(const unsigned char*&, unsigned char*&, const unsigned char*, const unsigned char*)
-    {
-        return false;
-    }
+    static bool FromUtf8Chunk(const unsigned char*&, unsigned char*&, const Page&) { return false; }
 };
 
 #if defined(GLYPHMILL_SET_AVX512)
@@ -185,6 +202,19 @@ constexpr Utf8Widen BuildUtf8Widen()
 }
 
 inline constexpr Utf8Widen kUtf8Widen = BuildUtf8Widen();
+
+// Whether a byte of the words is the default byte (the lanes past the
+// characters looked up are zero).
+GLYPHMILL_INLINE bool HasDefaultByte(const uint64_t (&words)[4])
+{
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    uint64_t seen = 0;
+    for (const uint64_t word : words) {
+        const uint64_t x = word ^ (kOnes * codepages::tables::kDefaultByte);
+        seen |= (x - kOnes) & ~x;
+    }
+    return (seen & kOnes << 7) != 0;
+}
 constexpr uint64_t kEvenLanes = 0x5555555555555555u;
 
 template <>
@@ -248,10 +278,12 @@ struct FastPath<isa::Avx512> {
     // and put in place of the leads as the continuation bytes are compressed
     // out. A sequence the chunk's end cuts is left to the next
     // chunk; a chunk holding anything else (an invalid byte, a four-byte
-    // sequence) is left to the steps. Reads 66 bytes at `in`, writes 64.
-    static bool FromUtf8Chunk(const unsigned char*& in, unsigned char*& out, const unsigned char* rowOf,
-                              const unsigned char* rows)
+    // sequence, or with a page that stops at a loss a character it lacks)
+    // is left to the steps. Reads 66 bytes at `in`, writes 64.
+    static bool FromUtf8Chunk(const unsigned char*& in, unsigned char*& out, const Page& page)
     {
+        const unsigned char* const rowOf = page.m_rowOf;
+        const unsigned char* const rows = page.m_rows[0];
         const __m512i bytes = Load512(in);
         const uint64_t high = _mm512_movepi8_mask(bytes);
         if (high == 0) {
@@ -313,6 +345,9 @@ struct FastPath<isa::Avx512> {
                 found[j / 8] |= uint64_t{rows[rowOf[looked[j] >> 8] * 256 + (looked[j] & 0xFF)]} << (8 * (j % 8));
             }
         }
+        if (page.m_stopAtLoss && HasDefaultByte(found)) {
+            return false;
+        }
         const __m512i mapped =
             _mm512_set_epi64(0, 0, 0, 0, static_cast<long long>(found[3]), static_cast<long long>(found[2]),
                              static_cast<long long>(found[1]), static_cast<long long>(found[0]));
@@ -362,7 +397,7 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
     // three bytes past the chunk, so the steps are told the input ends a
     // chunk after it, a bound that spares them a test.
     while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
-        if (FastPath<V>::FromUtf8Chunk(in, out, page.m_rowOf, page.m_rows[0])) {
+        if (FastPath<V>::FromUtf8Chunk(in, out, page)) {
             continue;
         }
         const unsigned char* const chunk = in;
@@ -372,7 +407,9 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
             V::CopyRun(out, in, next - in);
             out += next - in;
             in = next;
-            DecodeStep(page, in, chunk + 2 * kChunk, out);
+            if (!DecodeStep(page, in, chunk + 2 * kChunk, out)) {
+                return bytescan::Finish(cursor, remaining, in, output, out);
+            }
             const ptrdiff_t done = in - chunk;
             high = done >= kChunk ? 0 : high & (~uint64_t{0} << done);
         }
@@ -385,8 +422,8 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
     while (in < end && out < limit) {
         if (*in < 0x80) {
             *out++ = *in++;
-        } else {
-            DecodeStep(page, in, end, out);
+        } else if (!DecodeStep(page, in, end, out)) {
+            break;
         }
     }
     return bytescan::Finish(cursor, remaining, in, output, out);
