@@ -25,11 +25,6 @@ public:
     {
         if (fill(pair, m_table, g_unmapped)) {
             m_map = std::make_unique<CByteMap>(m_table);
-            // Under any policy but kWindows the default byte from 0x80 up
-            // marks a byte without an exact counterpart.
-            for (int b = 0x80; b < 256; ++b) {
-                m_lost[b] = g_unmapped != codepages::Unmapped::kWindows && m_table[b] == codepages::kDefaultByte;
-            }
         }
     }
 
@@ -43,25 +38,24 @@ public:
         }
     }
 
-    // The first byte of `text` without an exact counterpart, or `length`.
-    // Eight bytes at a time while they are ASCII.
-    uint32_t FirstLoss(const unsigned char* text, uint32_t length) const
+    // Maps `length` bytes of `text` into `output`, and returns how many come
+    // before the first without an exact counterpart: the first byte mapped to
+    // the default byte that was not that byte already. memchr finds the
+    // candidates, few in most text.
+    uint32_t MapUntilLoss(const unsigned char* text, unsigned char* output, uint32_t length) const
     {
-        constexpr uint64_t kTops = 0x8080808080808080u;
-        uint32_t at = 0;
-        while (at < length) {
-            if (length - at >= 8) {
-                uint64_t word = 0;
-                std::memcpy(&word, text + at, sizeof word);
-                if ((word & kTops) == 0) {
-                    at += 8;
-                    continue;
-                }
+        std::memcpy(output, text, length);
+        Apply(output, length);
+        const unsigned char* const end = output + length;
+        for (const unsigned char* at = output; at < end; ++at) {
+            at = static_cast<const unsigned char*>(
+                std::memchr(at, codepages::kDefaultByte, static_cast<size_t>(end - at)));
+            if (at == nullptr) {
+                break;
             }
-            if (m_lost[text[at]]) {
-                return at;
+            if (text[at - output] != codepages::kDefaultByte) {
+                return static_cast<uint32_t>(at - output);
             }
-            ++at;
         }
         return length;
     }
@@ -69,7 +63,6 @@ public:
 private:
     codepages::Pair m_pair;
     unsigned char m_table[256] = {};
-    bool m_lost[256] = {};
     std::unique_ptr<CByteMap> m_map;
 };
 
@@ -87,9 +80,7 @@ std::unique_ptr<CPairMap> g_ansiToOem;
 uint32_t ConvertUntilLoss(const CPairMap& map, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                           uint32_t capacity)
 {
-    const uint32_t length = map.FirstLoss(*cursor, std::min(*remaining, capacity));
-    std::memcpy(output, *cursor, length);
-    map.Apply(output, length);
+    const uint32_t length = map.MapUntilLoss(*cursor, output, std::min(*remaining, capacity));
     *cursor += length;
     *remaining -= length;
     return length;

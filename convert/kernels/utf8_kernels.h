@@ -203,18 +203,21 @@ constexpr Utf8Widen BuildUtf8Widen()
 
 inline constexpr Utf8Widen kUtf8Widen = BuildUtf8Widen();
 
-// Whether a byte of the words is the default byte (the lanes past the
-// characters looked up are zero).
-GLYPHMILL_INLINE bool HasDefaultByte(const uint64_t (&words)[4])
+// Whether one of the first `count` bytes of the words is the default byte
+// (those after them, looked up four at a time from zero, are that byte too).
+GLYPHMILL_INLINE bool HasDefaultByte(const uint64_t (&found)[4], unsigned count)
 {
     constexpr uint64_t kOnes = 0x0101010101010101u;
     uint64_t seen = 0;
-    for (const uint64_t word : words) {
-        const uint64_t x = word ^ (kOnes * codepages::tables::kDefaultByte);
-        seen |= (x - kOnes) & ~x;
+    for (unsigned word = 0; word * 8 < count; ++word) {
+        const unsigned bytes = count - word * 8;
+        const uint64_t x = found[word] ^ (kOnes * codepages::tables::kDefaultByte);
+        const uint64_t zeros = (x - kOnes) & ~x & kOnes << 7;
+        seen |= bytes >= 8 ? zeros : zeros & ((uint64_t{1} << (8 * bytes)) - 1);
     }
-    return (seen & kOnes << 7) != 0;
+    return seen != 0;
 }
+
 constexpr uint64_t kEvenLanes = 0x5555555555555555u;
 
 template <>
@@ -345,7 +348,7 @@ struct FastPath<isa::Avx512> {
                 found[j / 8] |= uint64_t{rows[rowOf[looked[j] >> 8] * 256 + (looked[j] & 0xFF)]} << (8 * (j % 8));
             }
         }
-        if (page.m_stopAtLoss && HasDefaultByte(found)) {
+        if (page.m_stopAtLoss && HasDefaultByte(found, count)) {
             return false;
         }
         const __m512i mapped =
