@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "convert/codepage_tables.h"
+#include "convert/generated/codepage_tables.h"
 
 namespace codepages {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "convert/codepage_tables.h"
+#include "convert/generated/codepage_tables.h"
 #include "convert/kernels/kernels.h"
 #include "convert/kernels/utf8_kernels.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "convert/bytescan.h"
-#include "convert/codepage_tables.h"
+#include "convert/generated/codepage_tables.h"
 #include "convert/kernels/isa.h"
 #include "convert/kernels/steploop.h"
 
