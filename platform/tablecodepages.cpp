@@ -41,13 +41,13 @@ public:
     // Maps `length` bytes of `text` into `output`, and returns how many come
     // before the first without an exact counterpart: the first byte mapped to
     // the default byte that was not that byte already. A block whose count of
-    // default bytes the map did not raise has none; the counts go sixteen
+    // default bytes the map did not raise has none; the counts go 64
     // lanes at a time, a loop compilers turn into vector compares.
     uint32_t MapUntilLoss(const unsigned char* text, unsigned char* output, uint32_t length) const
     {
         std::memcpy(output, text, length);
         Apply(output, length);
-        constexpr size_t kLanes = 16;
+        constexpr size_t kLanes = 64;
         constexpr size_t kBlock = 255 * kLanes;
         constexpr unsigned char kDefault = codepages::kDefaultByte;
         size_t at = 0;

@@ -28,12 +28,12 @@ uint32_t ConvertRun(ConvertFn convert, const unsigned char* text, uint32_t lengt
     return length - remaining;
 }
 
-// The LFs of `text`: sixteen byte counters at a time, each added to at most
+// The LFs of `text`: 64 byte counters at a time, each added to at most
 // 255 times before they are summed, a loop compilers turn into vector
 // compares without intrinsics.
 uint64_t CountLineEnds(const unsigned char* text, uint32_t length)
 {
-    constexpr size_t kLanes = 16;
+    constexpr size_t kLanes = 64;
     const unsigned char* at = text;
     const unsigned char* const end = text + length;
     uint64_t total = 0;

@@ -254,6 +254,15 @@ private:
     std::string m_before;
 };
 
+std::string Repeated(const std::string& text, size_t times)
+{
+    std::string repeated;
+    for (size_t i = 0; i < times; ++i) {
+        repeated += text;
+    }
+    return repeated;
+}
+
 // -a and -a- convert between the pages of the locale (POSIX hosts) or those
 // GLYPHMILL_CODEPAGES names (every host); a value that names no pair stops
 // the run before the output is opened.
@@ -315,6 +324,9 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
          "Error converting '{in}': line 1, byte offset 2: U+2192 has no exact counterpart in code page 437.\n", "fail"},
         {"C", "437:utf-8", "-a-", "a\r\n" + kLongLine + "\xE2\x86\x92\n", 1, "a\n" + kLongLine,
          "Error converting '{in}': line 2, byte offset 16382: U+2192 has no exact counterpart in code page 437.\n",
+         "fail"},
+        {"C", "437:1252", "-a-", Repeated("\xE9\n", 40000) + "\xA4", 1, Repeated("\x82\n", 40000),
+         "Error converting '{in}': line 40001, byte offset 0: byte 0xA4 has no exact counterpart in code page 437.\n",
          "fail"},
         {"C", "437:utf-8", "-a-", "ok \xC3(\n", 1, "ok ",
          "Error converting '{in}': line 1, byte offset 3: invalid UTF-8 (byte 0xC3).\n", "fail"},
