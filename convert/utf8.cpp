@@ -5,7 +5,6 @@
 #include <cstring>
 #include <iterator>
 #include <utility>
-#include <vector>
 
 #include "convert/generated/codepage_tables.h"
 #include "convert/kernels/kernels.h"
@@ -73,20 +72,17 @@ void Build(int index, codepages::Unmapped policy, Page& page)
 
 constexpr int kPolicyCount = 3;
 
-// Built on first use, once for every page and policy: about 6 KiB each.
-const Page& PageAt(int index, codepages::Unmapped policy)
+// Built on first use, each page under each policy apart (about 6 KiB): a
+// run builds the one it converts with.
+template <int kIndex, codepages::Unmapped kPolicy>
+const Page& PageAt()
 {
-    static const std::vector<Page> pages = [] {
-        std::vector<Page> built(tables::kOemPageCount * kPolicyCount);
-        for (int p = 0; p < kPolicyCount; ++p) {
-            for (int i = 0; i < tables::kOemPageCount; ++i) {
-                const size_t at = static_cast<size_t>(p * tables::kOemPageCount + i);
-                Build(i, static_cast<codepages::Unmapped>(p), built[at]);
-            }
-        }
+    static const Page page = [] {
+        Page built;
+        Build(kIndex, kPolicy, built);
         return built;
     }();
-    return pages[static_cast<size_t>(static_cast<int>(policy) * tables::kOemPageCount + index)];
+    return page;
 }
 
 // One ConvertFn per page, since a converter takes nothing but the text, and
@@ -103,14 +99,14 @@ const kernels::Table& KernelsOf()
 template <int kIndex, int kRank>
 uint32_t OemToUtf8(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return KernelsOf<kRank>().m_oemToUtf8(PageAt(kIndex, codepages::Unmapped::kWindows), cursor, output, remaining,
+    return KernelsOf<kRank>().m_oemToUtf8(PageAt<kIndex, codepages::Unmapped::kWindows>(), cursor, output, remaining,
                                           capacity);
 }
 
 template <int kIndex, int kRank, codepages::Unmapped kPolicy>
 uint32_t Utf8ToOem(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return KernelsOf<kRank>().m_utf8ToOem(PageAt(kIndex, kPolicy), cursor, output, remaining, capacity);
+    return KernelsOf<kRank>().m_utf8ToOem(PageAt<kIndex, kPolicy>(), cursor, output, remaining, capacity);
 }
 
 struct PageConverters {

@@ -85,52 +85,59 @@ GLYPHMILL_INLINE unsigned char ByteOf(const Page& page, uint32_t character)
 // cuts short. A character above U+FFFF is two UTF-16 halves to Windows, each
 // a character the page lacks. False, with nothing consumed or written, where
 // the page stops at a loss and this is one.
+template <bool kStopAtLoss>
 GLYPHMILL_INLINE bool DecodeStep(const Page& page, const unsigned char*& in, const unsigned char* end,
                                  unsigned char*& out)
 {
     using codepages::tables::kDefaultByte;
     const LeadByte lead = kLeads.m_lead[in[0]];
     const ptrdiff_t left = end - in - 1;
-    ptrdiff_t invalid = 0;  // the bytes of an invalid part
-    uint32_t character = 0;
     if (lead.m_follow == 0 || left == 0 || (in[1] & 0xC0) != 0x80) {
-        invalid = 1;
-    } else if (in[1] < lead.m_secondLow || in[1] > lead.m_secondHigh) {
-        invalid = 2;
-    } else {
-        character = (in[0] & (0x3Fu >> lead.m_follow)) << 6 | (in[1] & 0x3Fu);
-        for (ptrdiff_t k = 2; k <= lead.m_follow; ++k) {
-            if (k > left || (in[k] & 0xC0) != 0x80) {
-                invalid = k;
-                break;
-            }
-            character = character << 6 | (in[k] & 0x3Fu);
-        }
-    }
-    if (invalid != 0) {
-        if (page.m_stopAtLoss) {
+        if constexpr (kStopAtLoss) {
             return false;
         }
         *out++ = kDefaultByte;
-        in += invalid;
+        ++in;
         return true;
     }
-    if (character > 0xFFFF) {
-        if (page.m_stopAtLoss) {
+    if (in[1] < lead.m_secondLow || in[1] > lead.m_secondHigh) {
+        if constexpr (kStopAtLoss) {
             return false;
         }
+        *out++ = kDefaultByte;
+        in += 2;
+        return true;
+    }
+    uint32_t character = (in[0] & (0x3Fu >> lead.m_follow)) << 6 | (in[1] & 0x3Fu);
+    for (ptrdiff_t k = 2; k <= lead.m_follow; ++k) {
+        if (k > left || (in[k] & 0xC0) != 0x80) {
+            if constexpr (kStopAtLoss) {
+                return false;
+            }
+            *out++ = kDefaultByte;
+            in += k;
+            return true;
+        }
+        character = character << 6 | (in[k] & 0x3Fu);
+    }
+    if constexpr (kStopAtLoss) {
+        // Above U+FFFF, Windows' two halves: each a character the page lacks.
+        const unsigned char byte = character > 0xFFFF ? kDefaultByte : ByteOf(page, character);
+        if (byte == kDefaultByte) {
+            return false;
+        }
+        in += lead.m_follow + 1;
+        *out++ = byte;
+        return true;
+    }
+    in += lead.m_follow + 1;
+    if (character > 0xFFFF) {
         character -= 0x10000;
         *out++ = ByteOf(page, 0xD800 + (character >> 10));
         *out++ = ByteOf(page, 0xDC00 + (character & 0x3FF));
-        in += lead.m_follow + 1;
         return true;
     }
-    const unsigned char byte = ByteOf(page, character);
-    if (byte == kDefaultByte && page.m_stopAtLoss) {
-        return false;
-    }
-    *out++ = byte;
-    in += lead.m_follow + 1;
+    *out++ = ByteOf(page, character);
     return true;
 }
 
@@ -146,7 +153,11 @@ struct FastPath {
     {
     }
 
-    static bool FromUtf8Chunk(const unsigned char*&, unsigned char*&, const Page&) { return false; }
+    template <bool kStopAtLoss>
+    static bool FromUtf8Chunk(const unsigned char*&, unsigned char*&, const Page&)
+    {
+        return false;
+    }
 };
 
 #if defined(GLYPHMILL_SET_AVX512)
@@ -283,6 +294,7 @@ struct FastPath<isa::Avx512> {
     // chunk; a chunk holding anything else (an invalid byte, a four-byte
     // sequence, or with a page that stops at a loss a character it lacks)
     // is left to the steps. Reads 66 bytes at `in`, writes 64.
+    template <bool kStopAtLoss>
     static bool FromUtf8Chunk(const unsigned char*& in, unsigned char*& out, const Page& page)
     {
         const unsigned char* const rowOf = page.m_rowOf;
@@ -348,7 +360,7 @@ struct FastPath<isa::Avx512> {
                 found[j / 8] |= uint64_t{rows[rowOf[looked[j] >> 8] * 256 + (looked[j] & 0xFF)]} << (8 * (j % 8));
             }
         }
-        if (page.m_stopAtLoss && HasDefaultByte(found, count)) {
+        if (kStopAtLoss && HasDefaultByte(found, count)) {
             return false;
         }
         const __m512i mapped =
@@ -387,9 +399,9 @@ uint32_t ToUtf8(const Page& page, const unsigned char** cursor, unsigned char* o
 
 // UTF-8 to the page's bytes. A step consumes at least as many bytes as it
 // writes, so the output never outgrows the input.
-template <typename V>
-uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                  uint32_t capacity)
+template <typename V, bool kStopAtLoss>
+uint32_t FromUtf8Until(const Page& page, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                       uint32_t capacity)
 {
     using bytescan::kChunk;
     const unsigned char* in = *cursor;
@@ -400,7 +412,7 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
     // three bytes past the chunk, so the steps are told the input ends a
     // chunk after it, a bound that spares them a test.
     while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
-        if (FastPath<V>::FromUtf8Chunk(in, out, page)) {
+        if (FastPath<V>::template FromUtf8Chunk<kStopAtLoss>(in, out, page)) {
             continue;
         }
         const unsigned char* const chunk = in;
@@ -410,7 +422,7 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
             V::CopyRun(out, in, next - in);
             out += next - in;
             in = next;
-            if (!DecodeStep(page, in, chunk + 2 * kChunk, out)) {
+            if (!DecodeStep<kStopAtLoss>(page, in, chunk + 2 * kChunk, out)) {
                 return bytescan::Finish(cursor, remaining, in, output, out);
             }
             const ptrdiff_t done = in - chunk;
@@ -425,11 +437,21 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
     while (in < end && out < limit) {
         if (*in < 0x80) {
             *out++ = *in++;
-        } else if (!DecodeStep(page, in, end, out)) {
+        } else if (!DecodeStep<kStopAtLoss>(page, in, end, out)) {
             break;
         }
     }
     return bytescan::Finish(cursor, remaining, in, output, out);
+}
+
+// The page says once per call whether it stops at a loss: the steps of the
+// others pay nothing for it.
+template <typename V>
+uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                  uint32_t capacity)
+{
+    return page.m_stopAtLoss ? FromUtf8Until<V, true>(page, cursor, output, remaining, capacity)
+                             : FromUtf8Until<V, false>(page, cursor, output, remaining, capacity);
 }
 
 }  // namespace GLYPHMILL_ISA_NS
