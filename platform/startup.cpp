@@ -95,23 +95,11 @@ bool ApplyUnmapped(const char* messageStart)
     return true;
 }
 
-// The pages' tables built now, once, before any worker could ask for them.
-void BuildCodePageTables()
-{
-    unsigned char none = 0;
-    OemToAnsi(&none, 0);
-    AnsiToOem(&none, 0);
-}
-
 }  // namespace
 
 bool ApplyEnvironment(const char* messageStart)
 {
-    if (!ApplySimdLevel(messageStart) || !ApplyCodePages(messageStart) || !ApplyUnmapped(messageStart)) {
-        return false;
-    }
-    BuildCodePageTables();
-    return true;
+    return ApplySimdLevel(messageStart) && ApplyCodePages(messageStart) && ApplyUnmapped(messageStart);
 }
 
 }  // namespace platform

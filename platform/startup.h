@@ -11,8 +11,9 @@ namespace platform {
 // `messageStart` ("Error" for glyphmill, the program's name for
 // glyphmill-files) and ": ", naming what is accepted and showing the value
 // escaped; false then, and the caller exits with its usage status. On
-// success the level and the code pages are fixed: nothing is looked up
-// later, from a worker.
+// success the level, the code pages and the policy are fixed before any
+// worker starts (the pages' tables are built by their first use, safely
+// from any thread).
 bool ApplyEnvironment(const char* messageStart);
 
 }  // namespace platform

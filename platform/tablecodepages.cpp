@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "convert/bytemap.h"
@@ -83,8 +84,13 @@ private:
     std::unique_ptr<CByteMap> m_map;
 };
 
+// Built by the first call that needs it, which may be any of
+// glyphmill-files' workers at once.
+std::mutex g_building;
+
 const CPairMap& MapOf(std::unique_ptr<CPairMap>& cached, codepages::Pair pair, Fill fill)
 {
+    const std::lock_guard<std::mutex> lock(g_building);
     if (!cached || !(cached->Pair() == pair)) {
         cached = std::make_unique<CPairMap>(pair, fill);
     }
@@ -112,6 +118,7 @@ void UseCodePages(codepages::Pair pair)
 
 void UseUnmapped(codepages::Unmapped policy)
 {
+    const std::lock_guard<std::mutex> lock(g_building);
     g_unmapped = policy;
     g_oemToAnsi.reset();
     g_ansiToOem.reset();
