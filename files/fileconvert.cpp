@@ -62,7 +62,9 @@ public:
         }
         m_differs = true;
         if (m_checkOnly) {
-            return false;  // the answer is known: stop reading
+            // The answer is known: stop reading, unless the text may yet
+            // stop at a loss, which --check reports as the conversion does.
+            return m_readToEnd;
         }
         return (m_replacement.Handle() != platform::kNoFile || StartReplacement()) &&
                platform::WriteAll(m_replacement.Handle(), buffer, size, &m_error);
@@ -85,6 +87,7 @@ public:
     // The copy of the equal start found the file shorter than the text that
     // matched it: it changed while being converted.
     bool CutShort() const { return m_cutShort; }
+    void ReadToEnd() { m_readToEnd = true; }
     // The step that failed: writing, or making the temporary file.
     const char* Step() const { return m_step; }
     platform::CReplacement& Replacement() { return m_replacement; }
@@ -146,6 +149,7 @@ private:
     FileHandle m_original;
     const std::string& m_path;
     bool m_checkOnly;
+    bool m_readToEnd = false;
     platform::CReplacement m_replacement;
     bool m_differs = false;
     bool m_cutShort = false;
@@ -187,8 +191,15 @@ public:
                            m_settings.m_conversion.m_dropCRWhileReading);
         // On the heap: the comparison's buffer is too large for a worker's stack.
         auto sink = std::make_unique<CComparingSink>(m_compared, m_item.m_path, m_settings.m_check, m_slot);
+        if (m_settings.m_conversion.m_lossPage != 0) {
+            sink->ReadToEnd();
+        }
         COutputBuffer output(*sink);
-        const DriveResult result = ConvertText(m_settings.m_conversion, reader, output);
+        LossPlace place;
+        const DriveResult result = ConvertText(m_settings.m_conversion, reader, output, &place);
+        if (result == DriveResult::Lost) {
+            return Result(Outcome::kNotConverted, "not converted " + Quoted() + ": " + LossText(place));
+        }
         if (result == DriveResult::ReadFailed) {
             return Failed(Outcome::kUnreadable, "reading", reader.LastError());
         }

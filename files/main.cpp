@@ -2,13 +2,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "convert/codepages.h"
-#include "convert/simd.h"
 #include "files/closeout.h"
 #include "files/fileconvert.h"
 #include "files/filelist.h"
@@ -16,36 +13,9 @@
 #include "platform/conversions.h"
 #include "platform/platform.h"
 #include "platform/replace.h"
+#include "platform/startup.h"
 
 namespace {
-
-// GLYPHMILL_SIMD and GLYPHMILL_CODEPAGES as glyphmill reads them, so that a
-// file converts here exactly as it does there. Both are applied before any
-// worker starts: the workers share no mutable state.
-bool ApplyEnvironment()
-{
-    if (const char* name = std::getenv("GLYPHMILL_SIMD")) {
-        simd::Level level = simd::Level::kPortable;
-        if (!simd::ParseLevel(name, &level)) {
-            std::fprintf(stderr, "glyphmill-files: GLYPHMILL_SIMD names no level of this build.\n");
-            return false;
-        }
-        simd::UseLevel(level);
-    }
-    if (const char* text = std::getenv("GLYPHMILL_CODEPAGES")) {
-        codepages::Pair pair;
-        if (!codepages::ParsePair(text, &pair, platform::LocaleOemPage())) {
-            std::fprintf(stderr, "glyphmill-files: GLYPHMILL_CODEPAGES must be %s.\n", codepages::kAcceptedPairs);
-            return false;
-        }
-        platform::UseCodePages(pair);
-    }
-    // The level detected and the locale's code pages looked up now, once.
-    simd::UseLevel(simd::ChosenLevel());
-    unsigned char none = 0;
-    platform::OemToAnsi(&none, 0);
-    return true;
-}
 
 // Workers take the next file and fill its result; the main thread prints the
 // results in the files' order as they become ready, so that two runs print
@@ -154,7 +124,9 @@ int main(int argc, char** argv)
         break;
     }
     CheckStandardOutputAtExit(settings.m_check ? kFilesUsage : kFilesFailure);
-    if (!ApplyEnvironment()) {
+    // As glyphmill reads them, before any worker starts: the workers share
+    // no mutable state.
+    if (!platform::ApplyEnvironment("glyphmill-files")) {
         return kFilesUsage;
     }
     // Chosen again now that the pages are known: -a with an OEM page and

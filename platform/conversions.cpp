@@ -5,6 +5,7 @@
 #include "convert/uri.h"
 #include "convert/utf8.h"
 #include "platform/platform.h"
+#include "platform/tablecodepages.h"
 
 namespace conversions {
 
@@ -51,11 +52,34 @@ const Row* Find(char letter)
 namespace {
 
 // A character whose UTF-8 a cut inside a line divides waits for the next
-// piece; ASCII is the same in the page and in UTF-8.
-Conversion Utf8Conversion(uint16_t page, bool toUtf8)
+// piece; ASCII is the same in the page and in UTF-8. Every character has its
+// counterpart in UTF-8: the policy (GLYPHMILL_UNMAPPED) is -a-'s alone.
+Conversion Utf8Conversion(uint16_t page, bool toUtf8, codepages::Unmapped policy)
 {
-    return toUtf8 ? Conversion{nullptr, OemToUtf8Converter(page), nullptr, HasNoHighByte}
-                  : Conversion{nullptr, Utf8ToOemConverter(page), Utf8Holdback, HasNoHighByte};
+    if (toUtf8) {
+        return Conversion{nullptr, OemToUtf8Converter(page), nullptr, HasNoHighByte};
+    }
+    Conversion conversion{nullptr, Utf8ToOemConverter(page, policy), Utf8Holdback, HasNoHighByte};
+    if (policy == codepages::Unmapped::kFail) {
+        conversion.m_lossPage = page;
+        conversion.m_lossFromUtf8 = true;
+    }
+    return conversion;
+}
+
+// The 8-bit pair under GLYPHMILL_UNMAPPED=fail: a converter that stops at a
+// loss, in place of the step in place (ASCII is the same in every page).
+// Under the other policies the step's table is the policy's.
+Conversion PairConversion(const Row& row, bool on)
+{
+    const codepages::Pair* pair = platform::tables::ChosenPair();
+    if (platform::ChosenUnmapped() != codepages::Unmapped::kFail || pair == nullptr) {
+        return on ? row.m_whenOn : row.m_whenOff;
+    }
+    Conversion conversion{nullptr, on ? platform::tables::OemToAnsiUntilLoss : platform::tables::AnsiToOemUntilLoss,
+                          nullptr, HasNoHighByte};
+    conversion.m_lossPage = on ? pair->m_ansi : pair->m_oem;
+    return conversion;
 }
 
 }  // namespace
@@ -66,8 +90,12 @@ bool Select(char letter, bool on, Conversion* conversion)
     if (row == nullptr) {
         return false;
     }
-    const uint16_t utf8Page = letter == 'a' ? platform::ChosenUtf8OemPage() : 0;
-    *conversion = utf8Page != 0 ? Utf8Conversion(utf8Page, on) : on ? row->m_whenOn : row->m_whenOff;
+    if (letter != 'a') {
+        *conversion = on ? row->m_whenOn : row->m_whenOff;
+        return true;
+    }
+    const uint16_t utf8Page = platform::ChosenUtf8OemPage();
+    *conversion = utf8Page != 0 ? Utf8Conversion(utf8Page, on, platform::ChosenUnmapped()) : PairConversion(*row, on);
     return true;
 }
 

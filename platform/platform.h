@@ -28,6 +28,16 @@ void UseCodePages(codepages::Pair pair);
 // the system's), which GLYPHMILL_CODEPAGES=utf-8 pairs with UTF-8.
 uint16_t LocaleOemPage();
 
+// Both pages of the locale (on Windows, the system's OEM and ANSI pages).
+codepages::Pair LocalePages();
+
+// What -a and -a- do with a character the target page lacks
+// (GLYPHMILL_UNMAPPED); kWindows until set. Anything but kWindows needs the
+// tables: UseCodePages is called first, with the locale's pages if no pair
+// was named.
+void UseUnmapped(codepages::Unmapped policy);
+codepages::Unmapped ChosenUnmapped();
+
 // The single-byte OEM page that UseCodePages chose with UTF-8 for its ANSI
 // side, or 0: -a and -a- then convert between that page and UTF-8 with the
 // converters of convert/utf8.h, not in place.

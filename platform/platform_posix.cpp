@@ -37,6 +37,11 @@ uint16_t LocaleOemPage()
     return LocalePair().m_oem;
 }
 
+codepages::Pair LocalePages()
+{
+    return LocalePair();
+}
+
 void OemToAnsi(unsigned char* buffer, uint32_t length)
 {
     tables::MapOemToAnsi(CodePages(), buffer, length);

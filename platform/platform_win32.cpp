@@ -46,6 +46,11 @@ uint16_t LocaleOemPage()
     return static_cast<uint16_t>(GetOEMCP());
 }
 
+codepages::Pair LocalePages()
+{
+    return codepages::Pair{static_cast<uint16_t>(GetOEMCP()), static_cast<uint16_t>(GetACP())};
+}
+
 namespace {
 
 // The C runtime counts bytes in an int; larger requests are split.

@@ -254,6 +254,15 @@ private:
     std::string m_before;
 };
 
+std::string Repeated(const std::string& text, size_t times)
+{
+    std::string repeated;
+    for (size_t i = 0; i < times; ++i) {
+        repeated += text;
+    }
+    return repeated;
+}
+
 // -a and -a- convert between the pages of the locale (POSIX hosts) or those
 // GLYPHMILL_CODEPAGES names (every host); a value that names no pair stops
 // the run before the output is opened.
@@ -269,9 +278,11 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
         const char* option;
         std::string input;
         int status;
-        std::string out;  // what the output file then holds
-        std::string err;
+        std::string out;                 // what the output file then holds
+        std::string err;                 // "{in}": the input file's name
+        const char* unmapped = nullptr;  // GLYPHMILL_UNMAPPED, null: unset
     };
+    const std::string kLongLine(CTextReader::kMaxPiece - 1, 'x');  // a character cut by the piece's end
     const Case kCases[] = {
         {"C", nullptr, "-a", "\x80\x9b", 0, "\xC7\xA2", ""},
         {"ru_RU.UTF-8", nullptr, "-a", "\x80\xEF", 0, "\xC0\xFF", ""},
@@ -298,15 +309,40 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
         {"C", "0850:1252 0123456789012345678901234567890123456789012345678901234567890123456789", "-a", "x", 2, "keep",
          "Error: GLYPHMILL_CODEPAGES must be " + kAccepted +
              ", not '0850:1252 012345678901234567890123456789012345678901234567890123...'.\n"},
+        // No control byte for a screen glyph; Windows' answer for the 8-bit pair.
+        {"C", "437:utf-8", "-a-", "a \xE2\x86\x92 b \xE2\x80\xA2\xE2\x97\x99\xE2\x99\xAA\n", 0, "a ? b ???\n", ""},
+        {"C", "437:1252", "-a-", "\xA7", 0, "\x15", "", "windows"},
+        // GLYPHMILL_UNMAPPED: no best fit, no glyph's control byte; or a stop.
+        {"C", "437:1252", "-a", "\xC9\xE0\x82\n", 0, "+a\xE9\n", ""},
+        {"C", "437:1252", "-a", "\xC9\xE0\x82\n", 0, "??\xE9\n", "", "replace"},
+        {"C", "437:1252", "-a-", "\xA7", 0, "?", "", "replace"},
+        {"C", "437:utf-8", "-a-", "\xE2\x84\xA2 \xC3\xA9\n", 0, "? \x82\n", "", "replace"},
+        {"C", "437:1252", "-a", "ok\r\n\x82\xC9\n", 1, "ok\n\xE9",
+         "Error converting '{in}': line 2, byte offset 1: byte 0xC9 has no exact counterpart in code page 1252.\n",
+         "fail"},
+        {"C", "437:utf-8", "-a-", "a \xE2\x86\x92 b\n", 1, "a ",
+         "Error converting '{in}': line 1, byte offset 2: U+2192 has no exact counterpart in code page 437.\n", "fail"},
+        {"C", "437:utf-8", "-a-", "a\r\n" + kLongLine + "\xE2\x86\x92\n", 1, "a\n" + kLongLine,
+         "Error converting '{in}': line 2, byte offset 16382: U+2192 has no exact counterpart in code page 437.\n",
+         "fail"},
+        {"C", "437:1252", "-a-", Repeated("\xE9\n", 40000) + "\xA4", 1, Repeated("\x82\n", 40000),
+         "Error converting '{in}': line 40001, byte offset 0: byte 0xA4 has no exact counterpart in code page 437.\n",
+         "fail"},
+        {"C", "437:utf-8", "-a-", "ok \xC3(\n", 1, "ok ",
+         "Error converting '{in}': line 1, byte offset 3: invalid UTF-8 (byte 0xC3).\n", "fail"},
+        {"C", "437:utf-8", "-a-", "x", 2, "keep",
+         "Error: GLYPHMILL_UNMAPPED must be windows, replace or fail, not 'Fail'.\n", "Fail"},
     };
     for (const Case& c : kCases) {
-        SCOPED_TRACE(std::string(c.locale) + " " + (c.pages ? c.pages : "(unset)") + " " + c.option);
+        SCOPED_TRACE(std::string(c.locale) + " " + (c.pages ? c.pages : "(unset)") + " " + c.option + " " +
+                     (c.unmapped ? c.unmapped : ""));
         const bool fromLocale = c.pages == nullptr || std::string(c.pages) == "utf-8";
         if (ToolIsWindows() && fromLocale && std::string(c.locale) != "C") {
             continue;  // Windows takes its pages from the system, not the variables
         }
         const CScopedVariable locale("LC_ALL", c.locale);
         const CScopedVariable pages("GLYPHMILL_CODEPAGES", c.pages);
+        const CScopedVariable unmapped("GLYPHMILL_UNMAPPED", c.unmapped);
         CScratchDir dir;
         dir.Write("in", c.input);
         dir.Write("out", "keep");
@@ -314,7 +350,12 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
             RunTool(std::string("-q ") + c.option + " -f" + Quote(dir.Path("in")) + " -o" + Quote(dir.Path("out")));
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(dir.Read("out"), c.out);
-        EXPECT_EQ(run.err, AsTextStream(c.err));
+        std::string err = c.err;
+        const size_t in = err.find("{in}");
+        if (in != std::string::npos) {
+            err.replace(in, 4, dir.Path("in"));
+        }
+        EXPECT_EQ(run.err, AsTextStream(err));
     }
 }
 

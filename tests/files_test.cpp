@@ -226,6 +226,41 @@ TEST(Files, EachFileConvertsAsGlyphmillConvertsIt)
     unsetenv("GLYPHMILL_CODEPAGES");
 }
 
+// GLYPHMILL_UNMAPPED=fail leaves a file with a character the page lacks as
+// it was and names the place, as glyphmill does; --check reads on to find it.
+TEST(Files, UnmappedCharactersAsThePolicySays)
+{
+    const std::string kLost = "ok\r\na \xE2\x86\x92 b\r\n";
+    const std::string kMessage =
+        "glyphmill-files: not converted 'lost.txt': line 2, byte offset 2: U+2192 has no exact counterpart in "
+        "code page 437.\n";
+    const struct {
+        const char* policy;
+        const char* options;
+        int status;
+        std::string err;
+        std::string lost;  // lost.txt afterwards
+    } kCases[] = {
+        {"fail", "-a-", 1, kMessage, kLost},
+        {"fail", "--check -a-", 2, kMessage, kLost},
+        {"replace", "-a-", 0, "", "ok\na ? b\n"},  // text mode reads CR LF as LF
+        {"Windows", "-a-", 2, "glyphmill-files: GLYPHMILL_UNMAPPED must be windows, replace or fail, not 'Windows'.\n",
+         kLost},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.policy) + " " + c.options);
+        CScratchDir dir;
+        ASSERT_EQ(mkdir(dir.Path("tree").c_str(), 0700), 0);
+        dir.Write("tree/clean.txt", "caf\xC3\xA9\r\n");
+        dir.Write("tree/lost.txt", kLost);
+        const ToolRun run = Shell(dir, "GLYPHMILL_CODEPAGES=437:utf-8 GLYPHMILL_UNMAPPED=" + std::string(c.policy) +
+                                           " " + Files() + " --no-sync " + c.options + " clean.txt lost.txt");
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(dir.Read("tree/lost.txt"), c.lost);
+    }
+}
+
 }  // namespace
 
 namespace {

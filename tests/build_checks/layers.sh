@@ -12,7 +12,7 @@ allowed() {
     cmdline) echo "cmdline" ;;
     convert) echo "convert" ;;
     stream) echo "stream convert" ;;
-    platform) echo "platform stream convert" ;;
+    platform) echo "platform stream convert cmdline" ;;
     tool) echo "tool platform stream convert cmdline" ;;
     files) echo "files platform stream convert cmdline" ;;
     esac
