@@ -10,6 +10,7 @@
 #include "convert/codepage_tables.h"
 #include "convert/kernels/kernels.h"
 #include "convert/kernels/utf8_kernels.h"
+#include "convert/simd.h"
 
 namespace {
 
