@@ -4,8 +4,10 @@
 
 #include "convert/convert.h"
 
-// Converters of the ConvertFn form. Encoding replaces every byte that has a
-// row by its entity text; decoding replaces every whole entity text of the
+// Converters of the ConvertFn form, over the tables of
+// convert/kernels/entity_tables.h (HTML: the ISO 8859-1 characters and the
+// ASCII ones; XML: its five). Encoding replaces every byte that has a row by
+// its entity text; decoding replaces every whole entity text of the
 // table by its byte, in one left-to-right pass whose output is never read
 // back. Matching is byte for byte and case-sensitive.
 uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,

@@ -8,6 +8,7 @@
 // state. The public converters (uri.h, entities.h, ...) are a convenience
 // over the level chosen at start-up: the highest this processor runs, or the
 // one UseLevel chose, which a program calls once, before any thread exists.
+// kernels::AtLevel (atlevel.h) gives a public converter at another level.
 //
 // A build has its own levels, in order (cmake/Levels.cmake): portable, sse2,
 // avx2, avx512 on x86-64; portable, neon on arm64; portable elsewhere. A level
