@@ -64,7 +64,9 @@ struct Table {
 };
 
 // Whether every kernel of `table` is set. A member added to Table is added
-// here too: the size check below fails until it is.
+// here too: the size check below fails until it is. (Not a static_assert on
+// the tables: GCC does not take a function's address as non-null in a
+// constant expression when sanitizing.)
 constexpr bool IsComplete(const Table& table)
 {
     return table.m_toWindows && table.m_toMac && table.m_encodeHtml && table.m_decodeHtml && table.m_encodeXml &&

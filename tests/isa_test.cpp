@@ -47,6 +47,15 @@ TEST(LevelRegistry, ALevelThisBuildLacksIsNone)
     EXPECT_EQ(parsed, simd::CompiledLevel());
 }
 
+// A kernel MakeTable forgot is null; every level the build has is checked,
+// whether or not this processor runs it.
+TEST(LevelRegistry, EveryLevelHasEveryKernel)
+{
+    for (int rank = 0; rank < simd::BuildLevelCount(); ++rank) {
+        EXPECT_TRUE(kernels::IsComplete(kernels::ForLevel(simd::BuildLevel(rank)))) << rank;
+    }
+}
+
 // The processor check on made-up machines: the cpuid bits and XCR0 states as
 // the processor manuals give them, written here rather than taken from the
 // check's own table, so that a wrong bit or mask there fails.

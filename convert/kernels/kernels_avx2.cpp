@@ -2,4 +2,4 @@
 // instruction set and nothing else for it.
 #include "convert/kernels/kernels_table.h"
 
-const kernels::Table kernels::kAvx2 = kernels::CompleteTable<isa::Avx2>();
+const kernels::Table kernels::kAvx2 = kernels::MakeTable<isa::Avx2>();

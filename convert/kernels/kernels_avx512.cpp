@@ -2,4 +2,4 @@
 // instruction set and nothing else for it.
 #include "convert/kernels/kernels_table.h"
 
-const kernels::Table kernels::kAvx512 = kernels::CompleteTable<isa::Avx512>();
+const kernels::Table kernels::kAvx512 = kernels::MakeTable<isa::Avx512>();

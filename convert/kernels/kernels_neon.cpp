@@ -2,4 +2,4 @@
 // for that instruction set and nothing else for it.
 #include "convert/kernels/kernels_table.h"
 
-const kernels::Table kernels::kNeon = kernels::CompleteTable<isa::Neon>();
+const kernels::Table kernels::kNeon = kernels::MakeTable<isa::Neon>();

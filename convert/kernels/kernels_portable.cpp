@@ -2,4 +2,4 @@
 // flags, in its default namespace, as the converters around it are.
 #include "convert/kernels/kernels_table.h"
 
-const kernels::Table kernels::kPortable = kernels::CompleteTable<isa::Portable>();
+const kernels::Table kernels::kPortable = kernels::MakeTable<isa::Portable>();

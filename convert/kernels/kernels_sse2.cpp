@@ -2,4 +2,4 @@
 // instruction set and nothing else for it.
 #include "convert/kernels/kernels_table.h"
 
-const kernels::Table kernels::kSse2 = kernels::CompleteTable<isa::Sse2>();
+const kernels::Table kernels::kSse2 = kernels::MakeTable<isa::Sse2>();
