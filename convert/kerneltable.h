@@ -63,17 +63,4 @@ struct Table {
     PageConvertFn m_utf8ToOem;
 };
 
-// Whether every kernel of `table` is set. A member added to Table is added
-// here too: the size check below fails until it is. (Not a static_assert on
-// the tables: GCC does not take a function's address as non-null in a
-// constant expression when sanitizing.)
-constexpr bool IsComplete(const Table& table)
-{
-    return table.m_toWindows && table.m_toMac && table.m_encodeHtml && table.m_decodeHtml && table.m_encodeXml &&
-           table.m_decodeXml && table.m_uriEncode && table.m_uriDecode && table.m_mapBytes &&
-           table.m_translateTextMode && table.m_translateTextModeDroppingCR && table.m_oemToUtf8 && table.m_utf8ToOem;
-}
-constexpr int kTableKernelCount = 13;
-static_assert(sizeof(Table) == kTableKernelCount * sizeof(ConvertFn), "IsComplete does not check every kernel");
-
 }  // namespace kernels
