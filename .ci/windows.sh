@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 source .ci/lib.sh
 step "Windows executable (mingw-w64) and its tests under wine, and the zip"
-ensure_packages cmake make googletest libgtest-dev g++ g++-mingw-w64-x86-64 wine wine64 mandoc unzip file
+ensure_packages cmake ninja-build googletest libgtest-dev g++ g++-mingw-w64-x86-64 wine wine64 mandoc unzip file
 
 fail() { echo "Windows zip check failed: $*" >&2; exit 1; }
 

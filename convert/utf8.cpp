@@ -9,6 +9,7 @@
 #include "convert/generated/codepage_tables.h"
 #include "convert/kernels/kernels.h"
 #include "convert/kernels/utf8_kernels.h"
+#include "convert/simd.h"
 
 namespace {
 

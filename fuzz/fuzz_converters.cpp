@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "convert/atlevel.h"
 #include "convert/convert.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
