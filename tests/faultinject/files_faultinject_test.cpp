@@ -146,6 +146,27 @@ struct SignalCase {
     std::string err;
 };
 
+namespace {
+
+// Under the size limit a coverage build's own data files cannot be written
+// either; those lines are the instrumentation's, not the program's.
+std::string WithoutCoverageLines(const std::string& err)
+{
+    std::string kept;
+    size_t start = 0;
+    while (start < err.size()) {
+        size_t end = err.find('\n', start);
+        end = end == std::string::npos ? err.size() : end + 1;
+        if (err.compare(start, 24, "libgcov profiling error:") != 0) {
+            kept.append(err, start, end - start);
+        }
+        start = end;
+    }
+    return kept;
+}
+
+}  // namespace
+
 TEST(FilesFaultInjection, SignalsLeaveNoTemporaryFile)
 {
     const SignalCase kCases[] = {
@@ -164,7 +185,7 @@ TEST(FilesFaultInjection, SignalsLeaveNoTemporaryFile)
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.leftover, "");
         if (c.status < 128) {  // the shell may say how a run it started ended
-            EXPECT_EQ(run.err, c.err);
+            EXPECT_EQ(WithoutCoverageLines(run.err), c.err);
             EXPECT_EQ(run.other, "z\n") << "the run did not go on";
         }
         if (c.status == 0) {
