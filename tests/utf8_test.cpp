@@ -56,8 +56,10 @@ const Case kCases[] = {
 
 TEST_P(Utf8, ToOemAsWindows)
 {
-    const Converter toOem = Utf8ToOemConverter(437);
+    const Converter toOem = Utf8ToOemConverter(437, codepages::Unmapped::kWindows, GetParam());
     ASSERT_TRUE(toOem);
+    EXPECT_EQ(At(Utf8ToOemConverter(437)), toOem) << "AtLevel gives the level's kernel, the page kept";
+    EXPECT_EQ(At(OemToUtf8Converter(866)), OemToUtf8Converter(866, GetParam()));
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         ExpectConverts(toOem, c.utf8, c.oem);
