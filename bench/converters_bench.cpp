@@ -9,11 +9,13 @@
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
+#include "convert/utf8.h"
 
 namespace {
 
 // Converts the whole text in LINE_BUF_SIZE chunks, as the driver does.
-void RunConverter(benchmark::State& state, ConvertFn convert, const std::string& text)
+template <typename Convert>
+void RunConverter(benchmark::State& state, const Convert& convert, const std::string& text)
 {
     std::vector<unsigned char> output(LINE_BUF_SIZE);
     for (auto _ : state) {
@@ -27,7 +29,8 @@ void RunConverter(benchmark::State& state, ConvertFn convert, const std::string&
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }
 
-std::string Encoded(ConvertFn encode, const std::string& text)
+template <typename Convert>
+std::string Encoded(const Convert& encode, const std::string& text)
 {
     std::vector<unsigned char> output(LINE_BUF_SIZE);
     std::string encoded;
@@ -199,6 +202,27 @@ void BM_UriDecodeAllEscapes(benchmark::State& state)
     RunConverter(state, UriDecode, text);
 }
 
+// A page and UTF-8: the same prose as 437's bytes, and those bytes' UTF-8
+// (every 437 byte has its character, so the way back is exact: no loss
+// stops the fail policy).
+void BM_OemToUtf8Latin1(benchmark::State& state)
+{
+    RunConverter(state, OemToUtf8Converter(437), Latin1());
+}
+const std::string& Utf8Latin1()
+{
+    static const std::string text = Encoded(OemToUtf8Converter(437), Latin1());
+    return text;
+}
+void BM_Utf8ToOemLatin1(benchmark::State& state)
+{
+    RunConverter(state, Utf8ToOemConverter(437), Utf8Latin1());
+}
+void BM_Utf8ToOemLatin1Fail(benchmark::State& state)
+{
+    RunConverter(state, Utf8ToOemConverter(437, codepages::Unmapped::kFail), Utf8Latin1());
+}
+
 // A table like a code page's, but mapping every high byte to a high byte:
 // the step maps the same buffer again and again, and the real tables would
 // soon have turned its box-drawing bytes into ASCII, which costs less.
@@ -266,6 +290,9 @@ BENCHMARK(BM_UriEncodeEveryByte);
 BENCHMARK(BM_UriDecodePlain);
 BENCHMARK(BM_UriDecodeLatin1);
 BENCHMARK(BM_UriDecodeAllEscapes);
+BENCHMARK(BM_OemToUtf8Latin1);
+BENCHMARK(BM_Utf8ToOemLatin1);
+BENCHMARK(BM_Utf8ToOemLatin1Fail);
 BENCHMARK(BM_CodePagePlain);
 BENCHMARK(BM_CodePageLatin1);
 BENCHMARK(BM_CodePageEveryByte);

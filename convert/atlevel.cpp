@@ -1,7 +1,6 @@
 #include "convert/atlevel.h"
 
 #include "convert/entities.h"
-#include "convert/kernels/kernels.h"
 #include "convert/lineends.h"
 #include "convert/simd.h"
 #include "convert/uri.h"
@@ -23,6 +22,10 @@ constexpr PublicConverter kPublicConverters[] = {
     {UriEncode, &Table::m_uriEncode},           {UriDecode, &Table::m_uriDecode},
 };
 
+// The kernels whose converters carry a context (utf8.h's, made at a level of
+// the caller's choosing).
+constexpr ContextConvertFn Table::*kContextKernels[] = {&Table::m_oemToUtf8, &Table::m_utf8ToOem};
+
 }  // namespace
 
 ConvertFn AtLevel(ConvertFn converter, simd::Level level)
@@ -32,8 +35,23 @@ ConvertFn AtLevel(ConvertFn converter, simd::Level level)
             return ForLevel(level).*entry.m_kernel;
         }
     }
-    const ConvertFn page = PageConverterAtLevel(converter, level);
-    return page != nullptr ? page : converter;
+    return converter;
+}
+
+Converter AtLevel(const Converter& converter, simd::Level level)
+{
+    if (converter.m_withContext == nullptr) {
+        return AtLevel(converter.m_plain, level);
+    }
+    // Whatever level it was made at: a table made before UseLevel stays good.
+    for (int rank = 0; rank < simd::BuildLevelCount(); ++rank) {
+        for (const auto kernel : kContextKernels) {
+            if (converter.m_withContext == ForLevel(simd::BuildLevel(rank)).*kernel) {
+                return Converter(ForLevel(level).*kernel, converter.m_context);
+            }
+        }
+    }
+    return converter;
 }
 
 }  // namespace kernels

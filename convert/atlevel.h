@@ -16,4 +16,8 @@ namespace kernels {
 // level (ToUnixLineEnds) is returned as it is.
 ConvertFn AtLevel(ConvertFn converter, simd::Level level);
 
+// The same for a converter with a context (a code page's, utf8.h): the
+// chosen level's kernel becomes `level`'s, with the same context.
+Converter AtLevel(const Converter& converter, simd::Level level);
+
 }  // namespace kernels

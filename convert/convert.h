@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The output chunk every converter call may fill. Text reaches the converters
@@ -30,3 +31,44 @@ constexpr uint32_t CONVERT_MAX_HOLDBACK = 7;
 // count carry all progress, so chunking never changes the output.
 using ConvertFn = uint32_t (*)(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                                uint32_t capacity);
+
+// The same contract for a converter that reads its data from `context` (a
+// code page's tables): one function serves every page, and the page is a
+// value rather than a function of its own.
+using ContextConvertFn = uint32_t (*)(const void* context, const unsigned char** cursor, unsigned char* output,
+                                      uint32_t* remaining, uint32_t capacity);
+
+// A converter and the data it reads: a ConvertFn (which needs none), or a
+// ContextConvertFn with its context, which the caller keeps alive; or none.
+struct Converter {
+    ConvertFn m_plain = nullptr;
+    ContextConvertFn m_withContext = nullptr;
+    const void* m_context = nullptr;
+
+    constexpr Converter() = default;
+    constexpr Converter(std::nullptr_t) {}
+    constexpr Converter(ConvertFn plain) : m_plain(plain) {}
+    constexpr Converter(ContextConvertFn withContext, const void* context)
+        : m_withContext(withContext), m_context(context)
+    {
+    }
+
+    explicit operator bool() const { return m_plain != nullptr || m_withContext != nullptr; }
+
+    uint32_t operator()(const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                        uint32_t capacity) const
+    {
+        return m_withContext != nullptr ? m_withContext(m_context, cursor, output, remaining, capacity)
+                                        : m_plain(cursor, output, remaining, capacity);
+    }
+};
+
+inline bool operator==(const Converter& a, const Converter& b)
+{
+    return a.m_plain == b.m_plain && a.m_withContext == b.m_withContext && a.m_context == b.m_context;
+}
+
+inline bool operator!=(const Converter& a, const Converter& b)
+{
+    return !(a == b);
+}

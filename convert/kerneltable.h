@@ -27,15 +27,7 @@ struct TextModeStop {
     bool m_pendingCR;           // a CR was the last byte: whether it pairs with an LF is not known yet
 };
 
-namespace utf8kernels {
-struct Page;
-}
-
 namespace kernels {
-
-// A converter of one code page's text (the page's tables: utf8kernels::Page).
-using PageConvertFn = uint32_t (*)(const utf8kernels::Page& page, const unsigned char** cursor, unsigned char* output,
-                                   uint32_t* remaining, uint32_t capacity);
 
 // The kernels of one level.
 struct Table {
@@ -58,9 +50,10 @@ struct Table {
     // The same, dropping every CR (paired or alone), none left pending.
     TextModeStop (*m_translateTextModeDroppingCR)(const unsigned char* in, const unsigned char* end,
                                                   unsigned char* out);
-    // A single-byte OEM page to UTF-8 and back.
-    PageConvertFn m_oemToUtf8;
-    PageConvertFn m_utf8ToOem;
+    // A single-byte OEM page to UTF-8 and back; the context is the page's
+    // tables (a utf8kernels::Page, which utf8.h's converters pass).
+    ContextConvertFn m_oemToUtf8;
+    ContextConvertFn m_utf8ToOem;
 };
 
 }  // namespace kernels

@@ -4,10 +4,11 @@
 #include <array>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 #include "convert/generated/codepage_tables.h"
-#include "convert/kernels/kernels.h"
 #include "convert/kernels/utf8_kernels.h"
 #include "convert/simd.h"
 
@@ -73,87 +74,53 @@ void Build(int index, codepages::Unmapped policy, Page& page)
 
 constexpr int kPolicyCount = 3;
 
-// Built on first use, each page under each policy apart (about 6 KiB): a
-// run builds the one it converts with.
-template <int kIndex, codepages::Unmapped kPolicy>
-const Page& PageAt()
-{
-    static const Page page = [] {
-        Page built;
-        Build(kIndex, kPolicy, built);
-        return built;
-    }();
-    return page;
-}
-
-// One ConvertFn per page, since a converter takes nothing but the text, and
-// per level: the public ones (kChosen) call the level chosen at start-up, as
-// every public converter does; those of a level's rank serve AtLevel.
-constexpr int kChosen = -1;
-
-template <int kRank>
-const kernels::Table& KernelsOf()
-{
-    return kRank == kChosen ? kernels::Chosen() : kernels::ForLevel(static_cast<simd::Level>(kRank));
-}
-
-template <int kIndex, int kRank>
-uint32_t OemToUtf8(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
-{
-    return KernelsOf<kRank>().m_oemToUtf8(PageAt<kIndex, codepages::Unmapped::kWindows>(), cursor, output, remaining,
-                                          capacity);
-}
-
-template <int kIndex, int kRank, codepages::Unmapped kPolicy>
-uint32_t Utf8ToOem(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
-{
-    return KernelsOf<kRank>().m_utf8ToOem(PageAt<kIndex, kPolicy>(), cursor, output, remaining, capacity);
-}
-
-struct PageConverters {
-    ConvertFn m_toUtf8[tables::kOemPageCount];
-    ConvertFn m_fromUtf8[kPolicyCount][tables::kOemPageCount];
-};
-
-using PageIndices = std::make_integer_sequence<int, tables::kOemPageCount>;
-
-template <int kRank, int... kIndex>
-constexpr PageConverters MakeConverters(std::integer_sequence<int, kIndex...>)
-{
-    using codepages::Unmapped;
-    return PageConverters{{OemToUtf8<kIndex, kRank>...},
-                          {{Utf8ToOem<kIndex, kRank, Unmapped::kWindows>...},
-                           {Utf8ToOem<kIndex, kRank, Unmapped::kReplace>...},
-                           {Utf8ToOem<kIndex, kRank, Unmapped::kFail>...}}};
-}
-
-template <int... kRank>
-constexpr std::array<PageConverters, sizeof...(kRank)> MakeLevels(std::integer_sequence<int, kRank...>)
-{
-    return {MakeConverters<kRank>(PageIndices())...};
-}
-
-constexpr PageConverters kConverters = MakeConverters<kChosen>(PageIndices());
-constexpr auto kConvertersAt = MakeLevels(std::make_integer_sequence<int, kernels::kLevelCount>());
-
-int IndexOf(uint16_t page)
+// Built on first use, each page under each policy apart (about 6 KiB): a run
+// builds the one it converts with, and glyphmill-files' workers may ask for
+// it at once.
+const Page* PageOf(uint16_t page, codepages::Unmapped policy)
 {
     const auto found = std::find(std::begin(tables::kOemPages), std::end(tables::kOemPages), page);
-    return found == std::end(tables::kOemPages) ? -1 : static_cast<int>(found - std::begin(tables::kOemPages));
+    if (found == std::end(tables::kOemPages)) {
+        return nullptr;
+    }
+    const auto index = static_cast<size_t>(found - std::begin(tables::kOemPages));
+    const auto rank = static_cast<size_t>(policy);
+    static std::unique_ptr<Page> pages[tables::kOemPageCount][kPolicyCount];
+    static std::once_flag built[tables::kOemPageCount][kPolicyCount];
+    std::call_once(built[index][rank], [index, rank, policy] {
+        auto made = std::make_unique<Page>();
+        Build(static_cast<int>(index), policy, *made);
+        pages[index][rank] = std::move(made);
+    });
+    return pages[index][rank].get();
+}
+
+Converter WithPage(ContextConvertFn kernel, const Page* page)
+{
+    return page == nullptr ? Converter() : Converter(kernel, page);
 }
 
 }  // namespace
 
-ConvertFn OemToUtf8Converter(uint16_t page)
+Converter OemToUtf8Converter(uint16_t page, simd::Level level)
 {
-    const int index = IndexOf(page);
-    return index < 0 ? nullptr : kConverters.m_toUtf8[index];
+    // The bytes' UTF-8 is the same under every policy.
+    return WithPage(kernels::ForLevel(level).m_oemToUtf8, PageOf(page, codepages::Unmapped::kWindows));
 }
 
-ConvertFn Utf8ToOemConverter(uint16_t page, codepages::Unmapped policy)
+Converter Utf8ToOemConverter(uint16_t page, codepages::Unmapped policy, simd::Level level)
 {
-    const int index = IndexOf(page);
-    return index < 0 ? nullptr : kConverters.m_fromUtf8[static_cast<int>(policy)][index];
+    return WithPage(kernels::ForLevel(level).m_utf8ToOem, PageOf(page, policy));
+}
+
+Converter OemToUtf8Converter(uint16_t page)
+{
+    return OemToUtf8Converter(page, simd::ChosenLevel());
+}
+
+Converter Utf8ToOemConverter(uint16_t page, codepages::Unmapped policy)
+{
+    return Utf8ToOemConverter(page, policy, simd::ChosenLevel());
 }
 
 bool HasNoHighByte(const unsigned char* text, uint32_t length)
@@ -199,23 +166,4 @@ uint32_t Utf8Holdback(const unsigned char* piece, uint32_t length)
         }
     }
     return 0;
-}
-
-ConvertFn kernels::PageConverterAtLevel(ConvertFn converter, simd::Level level)
-{
-    const int rank = static_cast<int>(level);
-    if (rank < 0 || rank >= kLevelCount) {
-        return nullptr;
-    }
-    for (int i = 0; i < tables::kOemPageCount; ++i) {
-        if (converter == kConverters.m_toUtf8[i]) {
-            return kConvertersAt[static_cast<size_t>(rank)].m_toUtf8[i];
-        }
-        for (int p = 0; p < kPolicyCount; ++p) {
-            if (converter == kConverters.m_fromUtf8[p][i]) {
-                return kConvertersAt[static_cast<size_t>(rank)].m_fromUtf8[p][i];
-            }
-        }
-    }
-    return nullptr;
 }

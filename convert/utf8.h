@@ -4,8 +4,9 @@
 
 #include "convert/codepages.h"
 #include "convert/convert.h"
+#include "convert/kerneltable.h"
 
-// Converters of the ConvertFn form between a single-byte OEM page and UTF-8,
+// Converters (convert.h) between a single-byte OEM page and UTF-8,
 // giving the bytes Windows gives.
 //
 // OemToUtf8Converter(page) writes each byte as the UTF-8 of the character
@@ -26,8 +27,14 @@
 // under kFail the converter stops in front of it, or of an invalid part,
 // and consumes nothing more: a call given a non-empty text and a free
 // buffer that consumes nothing has met one.
-ConvertFn OemToUtf8Converter(uint16_t page);
-ConvertFn Utf8ToOemConverter(uint16_t page, codepages::Unmapped policy = codepages::Unmapped::kWindows);
+//
+// Each is one kernel per direction and level, carrying the page's tables as
+// its context (kept for the life of the process): the level is the one
+// chosen at start-up, or `level`, which this build must have.
+Converter OemToUtf8Converter(uint16_t page);
+Converter Utf8ToOemConverter(uint16_t page, codepages::Unmapped policy = codepages::Unmapped::kWindows);
+Converter OemToUtf8Converter(uint16_t page, simd::Level level);
+Converter Utf8ToOemConverter(uint16_t page, codepages::Unmapped policy, simd::Level level);
 
 // Whether either direction would copy `text` unchanged: it is all ASCII.
 bool HasNoHighByte(const unsigned char* text, uint32_t length);

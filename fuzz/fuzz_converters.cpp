@@ -24,7 +24,7 @@ using Bytes = std::vector<unsigned char>;
 
 struct ConverterRow {
     const char* name;
-    ConvertFn convert;
+    Converter convert;
     // The smallest capacity with which a call can always make progress.
     uint32_t minCapacity;
 };
@@ -122,7 +122,7 @@ struct Stopped {
     bool operator==(const Stopped& other) const { return out == other.out && consumed == other.consumed; }
 };
 
-Stopped ConvertUntilStop(ConvertFn convert, const Bytes& line, CFuzzChoices* choices)
+Stopped ConvertUntilStop(const Converter& convert, const Bytes& line, CFuzzChoices* choices)
 {
     Stopped stopped;
     const unsigned char* cursor = line.data();
@@ -147,7 +147,7 @@ Stopped ConvertUntilStop(ConvertFn convert, const Bytes& line, CFuzzChoices* cho
 // the level, and those bytes are replace's for the text before it.
 void CheckStopsAlike(const Bytes& line, CFuzzChoices* choices)
 {
-    const ConvertFn fail = Utf8ToOemConverter(437, codepages::Unmapped::kFail);
+    const Converter fail = Utf8ToOemConverter(437, codepages::Unmapped::kFail);
     const Stopped whole = ConvertUntilStop(fail, line, nullptr);
     FUZZ_CHECK(ConvertUntilStop(fail, line, choices) == whole);
     FUZZ_CHECK(ConvertUntilStop(kernels::AtLevel(fail, simd::Level::kPortable), line, nullptr) == whole);

@@ -124,7 +124,7 @@ Conversion PairConversion(const Row& row, bool on)
         return on ? row.m_whenOn : row.m_whenOff;
     }
     Conversion conversion;
-    conversion.m_convert = on ? platform::tables::OemToAnsiUntilLoss : platform::tables::AnsiToOemUntilLoss;
+    conversion.m_convert = on ? platform::tables::OemToAnsiUntilLoss() : platform::tables::AnsiToOemUntilLoss();
     conversion.m_unchanged = HasNoHighByte;
     conversion.m_lossPage = on ? pair->m_ansi : pair->m_oem;
     return conversion;

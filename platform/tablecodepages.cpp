@@ -18,6 +18,32 @@ codepages::Unmapped g_unmapped = codepages::Unmapped::kWindows;
 
 using Fill = bool (*)(codepages::Pair, unsigned char*, codepages::Unmapped);
 
+// Whether a byte from 0x80 up became one below it: the default byte is
+// ASCII and ASCII maps to itself, so every loss is such a byte (where a
+// high byte's exact counterpart were ASCII, the caller's closer look finds
+// no loss). 64 lanes at a time, a loop compilers turn into vector code.
+bool MayHaveLost(const unsigned char* text, const unsigned char* mapped, uint32_t length)
+{
+    constexpr size_t kLanes = 64;
+    unsigned char lost[kLanes] = {};
+    const unsigned char* in = text;
+    const unsigned char* out = mapped;
+    const unsigned char* const end = text + length;
+    for (; static_cast<size_t>(end - in) >= kLanes; in += kLanes, out += kLanes) {
+        for (size_t lane = 0; lane < kLanes; ++lane) {
+            lost[lane] = static_cast<unsigned char>(lost[lane] | (in[lane] & ~out[lane]));
+        }
+    }
+    unsigned char any = 0;
+    for (const unsigned char lane : lost) {
+        any = static_cast<unsigned char>(any | lane);
+    }
+    for (; in < end; ++in, ++out) {
+        any = static_cast<unsigned char>(any | (*in & ~*out));
+    }
+    return (any & 0x80) != 0;
+}
+
 // One direction of one pair, built on first use: a run converts one way
 // through one pair, and the byte map costs 128 KiB to build.
 class CPairMap {
@@ -41,38 +67,17 @@ public:
 
     // Maps `length` bytes of `text` into `output`, and returns how many come
     // before the first without an exact counterpart: the first byte mapped to
-    // the default byte that was not that byte already. A block whose count of
-    // default bytes the map did not raise has none; the counts go 64
-    // lanes at a time, a loop compilers turn into vector compares.
+    // the default byte that was not that byte already. Only text that may
+    // hold one is looked at byte by byte.
     uint32_t MapUntilLoss(const unsigned char* text, unsigned char* output, uint32_t length) const
     {
         std::memcpy(output, text, length);
         Apply(output, length);
-        constexpr size_t kLanes = 64;
-        constexpr size_t kBlock = 255 * kLanes;
-        constexpr unsigned char kDefault = codepages::kDefaultByte;
-        size_t at = 0;
-        for (; length - at >= kBlock; at += kBlock) {
-            const unsigned char* const in = text + at;
-            const unsigned char* const out = output + at;
-            unsigned char raised[kLanes] = {};
-            for (size_t i = 0; i < kBlock; i += kLanes) {
-                for (size_t lane = 0; lane < kLanes; ++lane) {
-                    raised[lane] = static_cast<unsigned char>(raised[lane] + (out[i + lane] == kDefault) -
-                                                              (in[i + lane] == kDefault));
+        if (MayHaveLost(text, output, length)) {
+            for (uint32_t at = 0; at < length; ++at) {
+                if (output[at] == codepages::kDefaultByte && text[at] != codepages::kDefaultByte) {
+                    return at;
                 }
-            }
-            unsigned char any = 0;
-            for (const unsigned char lane : raised) {
-                any |= lane;
-            }
-            if (any != 0) {
-                break;
-            }
-        }
-        for (; at < length; ++at) {
-            if (output[at] == kDefault && text[at] != kDefault) {
-                return static_cast<uint32_t>(at);
             }
         }
         return length;
@@ -100,9 +105,11 @@ const CPairMap& MapOf(std::unique_ptr<CPairMap>& cached, codepages::Pair pair, F
 std::unique_ptr<CPairMap> g_oemToAnsi;
 std::unique_ptr<CPairMap> g_ansiToOem;
 
-uint32_t ConvertUntilLoss(const CPairMap& map, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+// A converter whose context is the CPairMap of its direction.
+uint32_t ConvertUntilLoss(const void* context, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                           uint32_t capacity)
 {
+    const auto& map = *static_cast<const CPairMap*>(context);
     const uint32_t length = map.MapUntilLoss(*cursor, output, std::min(*remaining, capacity));
     *cursor += length;
     *remaining -= length;
@@ -148,16 +155,14 @@ void MapAnsiToOem(codepages::Pair pair, unsigned char* buffer, uint32_t length)
     MapOf(g_ansiToOem, pair, codepages::FillAnsiToOem).Apply(buffer, length);
 }
 
-uint32_t OemToAnsiUntilLoss(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
+Converter OemToAnsiUntilLoss()
 {
-    return ConvertUntilLoss(MapOf(g_oemToAnsi, *g_chosenPair, codepages::FillOemToAnsi), cursor, output, remaining,
-                            capacity);
+    return Converter(ConvertUntilLoss, &MapOf(g_oemToAnsi, *g_chosenPair, codepages::FillOemToAnsi));
 }
 
-uint32_t AnsiToOemUntilLoss(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
+Converter AnsiToOemUntilLoss()
 {
-    return ConvertUntilLoss(MapOf(g_ansiToOem, *g_chosenPair, codepages::FillAnsiToOem), cursor, output, remaining,
-                            capacity);
+    return Converter(ConvertUntilLoss, &MapOf(g_ansiToOem, *g_chosenPair, codepages::FillAnsiToOem));
 }
 
 const codepages::Pair* ChosenPair()

@@ -10,7 +10,7 @@ namespace {
 // output failed.
 constexpr uint32_t kWriteFailed = UINT32_MAX;
 
-uint32_t ConvertRun(ConvertFn convert, const unsigned char* text, uint32_t length, COutputBuffer& output)
+uint32_t ConvertRun(const Converter& convert, const unsigned char* text, uint32_t length, COutputBuffer& output)
 {
     const unsigned char* cursor = text;
     uint32_t remaining = length;
@@ -101,7 +101,7 @@ uint32_t HeldBack(const Conversion& conversion, const ByteSpan& run, bool endsLi
 bool NeedsConverting(const Conversion& conversion, const CTextReader& reader, const unsigned char* text,
                      uint32_t length)
 {
-    return conversion.m_convert != nullptr && !(conversion.m_dropCRWhileReading && reader.DropsEveryCR()) &&
+    return static_cast<bool>(conversion.m_convert) && !(conversion.m_dropCRWhileReading && reader.DropsEveryCR()) &&
            (conversion.m_unchanged == nullptr || !conversion.m_unchanged(text, length));
 }
 
@@ -110,7 +110,7 @@ bool NeedsConverting(const Conversion& conversion, const CTextReader& reader, co
 DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutputBuffer& output, LossPlace* place)
 {
     CLinePlace line;
-    const bool mayStop = conversion.m_lossPage != 0 && conversion.m_convert != nullptr;
+    const bool mayStop = conversion.m_lossPage != 0 && static_cast<bool>(conversion.m_convert);
     for (;;) {
         if (reader.NeedsRead() && !output.Flush()) {
             return DriveResult::WriteFailed;

@@ -21,7 +21,7 @@ using UnchangedFn = bool (*)(const unsigned char* text, uint32_t length);
 // The one conversion a run applies.
 struct Conversion {
     RecodeFn m_recode = nullptr;        // null: no character-set step
-    ConvertFn m_convert = nullptr;      // null: text is copied unchanged
+    Converter m_convert;                // none: text is copied unchanged
     HoldbackFn m_holdback = nullptr;    // null: a cut inside a line cannot change the output
     UnchangedFn m_unchanged = nullptr;  // null: always convert
     // The converter only drops CR: a reader that drops every CR as it reads

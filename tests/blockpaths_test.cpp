@@ -236,11 +236,11 @@ namespace {
 
 struct ConverterCase {
     const char* name;
-    ConvertFn convert;
+    Converter convert;
     std::string special;  // the bytes its steps and vector paths care about
     // For a decoder, the encoder its texts go through first, so that they
     // hold a match every few bytes rather than by chance.
-    ConvertFn encodeFirst = nullptr;
+    Converter encodeFirst = nullptr;
 };
 
 const ConverterCase kConverters[] = {
@@ -293,7 +293,7 @@ std::vector<std::string> TextsFor(const ConverterCase& c)
             }
         }
     }
-    if (c.encodeFirst != nullptr) {
+    if (c.encodeFirst) {
         for (std::string& text : texts) {
             text = ConvertLine(c.encodeFirst, text);
         }
@@ -312,7 +312,7 @@ TEST_P(BlockPaths, EveryConverterMatchesThePortablePath)
         SCOPED_TRACE(c.name);
         for (const std::string& text : TextsFor(c)) {
             for (uint32_t capacity : {LINE_BUF_SIZE, uint32_t{300}, uint32_t{75}}) {
-                const ConvertFn portable = kernels::AtLevel(c.convert, simd::Level::kPortable);
+                const Converter portable = kernels::AtLevel(c.convert, simd::Level::kPortable);
                 const std::vector<Chunk> expected = ConvertChunks(portable, text, capacity);
                 ASSERT_EQ(ConvertChunks(At(c.convert), text, capacity), expected)
                     << "capacity " << capacity << ": " << text;

@@ -269,7 +269,7 @@ class CodePagesWithUtf8 : public CAtEveryLevel {};
 
 // The converter over the whole text, each character it stops in front of
 // (GLYPHMILL_UNMAPPED=fail) listed and stepped over as if it wrote nothing.
-std::string ConvertStepping(ConvertFn convert, const std::string& text, std::vector<size_t>* stops)
+std::string ConvertStepping(const Converter& convert, const std::string& text, std::vector<size_t>* stops)
 {
     std::string out;
     const auto* cursor = reinterpret_cast<const unsigned char*>(text.data());
@@ -318,7 +318,7 @@ TEST_P(CodePagesWithUtf8, EveryOemPageWithUtf8AsItsData)
     }
     int pages = 0;
     for (const auto& [page, pageToUnicode] : toUnicode) {
-        const ConvertFn toUtf8 = At(OemToUtf8Converter(static_cast<uint16_t>(page)));
+        const Converter toUtf8 = At(OemToUtf8Converter(static_cast<uint16_t>(page)));
         if (toUtf8 == nullptr) {
             continue;
         }

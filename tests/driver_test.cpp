@@ -52,7 +52,7 @@ Outcome Drive(simd::Level level, Conversion conversion, const std::string& input
     CMemorySink sink;
     CTextReader reader(source, 64, maxPiece, conversion.m_dropCRWhileReading, level);
     COutputBuffer output(sink, 2 * LINE_BUF_SIZE);
-    conversion.m_convert = conversion.m_convert != nullptr ? kernels::AtLevel(conversion.m_convert, level) : nullptr;
+    conversion.m_convert = kernels::AtLevel(conversion.m_convert, level);
     const DriveResult result = ConvertText(conversion, reader, output);
     return {result, sink.Text()};
 }

@@ -56,8 +56,10 @@ const Case kCases[] = {
 
 TEST_P(Utf8, ToOemAsWindows)
 {
-    const ConvertFn toOem = Utf8ToOemConverter(437);
-    ASSERT_NE(toOem, nullptr);
+    const Converter toOem = Utf8ToOemConverter(437, codepages::Unmapped::kWindows, GetParam());
+    ASSERT_TRUE(toOem);
+    EXPECT_EQ(At(Utf8ToOemConverter(437)), toOem) << "AtLevel gives the level's kernel, the page kept";
+    EXPECT_EQ(At(OemToUtf8Converter(866)), OemToUtf8Converter(866, GetParam()));
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         ExpectConverts(toOem, c.utf8, c.oem);
@@ -70,8 +72,8 @@ TEST_P(Utf8, ToOemAsWindows)
 // of the contract and the holdback's reach.
 TEST_P(Utf8, OnlyOemPagesAndEveryCallMakesRoom)
 {
-    EXPECT_EQ(OemToUtf8Converter(1252), nullptr) << "an ANSI page";
-    EXPECT_EQ(Utf8ToOemConverter(932), nullptr) << "a double-byte page";
+    EXPECT_FALSE(OemToUtf8Converter(1252)) << "an ANSI page";
+    EXPECT_FALSE(Utf8ToOemConverter(932)) << "a double-byte page";
     ExpectConverts(OemToUtf8Converter(866), "\x80\xef\xfc", "\xd0\x90\xd1\x8f\xe2\x84\x96");
     ExpectNoStepWithoutRoom(OemToUtf8Converter(437), "\xc4");
     ExpectNoStepWithoutRoom(Utf8ToOemConverter(437), "\xe2\x94\x80");

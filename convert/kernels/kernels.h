@@ -25,8 +25,4 @@ simd::Level LevelFor(const cpufeatures::Machine& machine);
 constexpr int kLevelCount = 0 GLYPHMILL_LEVEL_REGISTRY(GLYPHMILL_COUNT_LEVEL);
 #undef GLYPHMILL_COUNT_LEVEL
 
-// One of the code-page converters (utf8.h) as the converter of the same page
-// at `level`, for AtLevel; null for any other converter.
-ConvertFn PageConverterAtLevel(ConvertFn converter, simd::Level level);
-
 }  // namespace kernels

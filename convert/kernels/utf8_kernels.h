@@ -378,10 +378,12 @@ struct FastPath<isa::Avx512> {
 
 // The page's bytes to UTF-8: the chunks' ASCII runs copied, a step at every
 // byte from 0x80 up.
+// `context` is the page (a Page): one kernel serves every page.
 template <typename V>
-uint32_t ToUtf8(const Page& page, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+uint32_t ToUtf8(const void* context, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                 uint32_t capacity)
 {
+    const Page& page = *static_cast<const Page*>(context);
     const auto step = [&page](const unsigned char*& in, unsigned char*& out) {
         const unsigned char* const utf8 = page.m_utf8[*in++];
         std::memcpy(out, utf8, 4);
@@ -444,12 +446,13 @@ uint32_t FromUtf8Until(const Page& page, const unsigned char** cursor, unsigned 
     return bytescan::Finish(cursor, remaining, in, output, out);
 }
 
-// The page says once per call whether it stops at a loss: the steps of the
-// others pay nothing for it.
+// The page (`context`, a Page) says once per call whether it stops at a
+// loss: the steps of the others pay nothing for it.
 template <typename V>
-uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+uint32_t FromUtf8(const void* context, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
                   uint32_t capacity)
 {
+    const Page& page = *static_cast<const Page*>(context);
     return page.m_stopAtLoss ? FromUtf8Until<V, true>(page, cursor, output, remaining, capacity)
                              : FromUtf8Until<V, false>(page, cursor, output, remaining, capacity);
 }

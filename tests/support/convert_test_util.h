@@ -49,7 +49,7 @@ constexpr uint32_t FullChunkOf(uint32_t stepSize)
 // every level, with or without a sanitizer. While the rest is short, each call
 // gets a fresh copy of exactly the unconsumed bytes, so the rest ends at the
 // guard too.
-inline std::vector<Chunk> ConvertChunks(ConvertFn convert, const std::string& line, uint32_t capacity)
+inline std::vector<Chunk> ConvertChunks(const Converter& convert, const std::string& line, uint32_t capacity)
 {
     constexpr size_t kFreshCopyUpTo = 4096;
     std::vector<Chunk> chunks;
@@ -81,7 +81,7 @@ inline std::vector<Chunk> ConvertChunks(ConvertFn convert, const std::string& li
     return chunks;
 }
 
-inline std::string ConvertLine(ConvertFn convert, const std::string& line, uint32_t capacity = LINE_BUF_SIZE)
+inline std::string ConvertLine(const Converter& convert, const std::string& line, uint32_t capacity = LINE_BUF_SIZE)
 {
     std::string joined;
     for (const Chunk& chunk : ConvertChunks(convert, line, capacity)) {
@@ -93,7 +93,7 @@ inline std::string ConvertLine(ConvertFn convert, const std::string& line, uint3
 // Small and odd capacities, where a line needs many calls, and the driver's.
 constexpr uint32_t kSomeCapacities[] = {kSmallestCapacity, 12, 13, 18, 19, 26, 27, 33, 100, LINE_BUF_SIZE};
 
-inline void ExpectConverts(ConvertFn convert, const std::string& line, const std::string& expected)
+inline void ExpectConverts(const Converter& convert, const std::string& line, const std::string& expected)
 {
     for (uint32_t capacity : kSomeCapacities) {
         EXPECT_EQ(ConvertLine(convert, line, capacity), expected) << "capacity " << capacity;
@@ -102,7 +102,7 @@ inline void ExpectConverts(ConvertFn convert, const std::string& line, const std
 
 // At capacities up to the headroom no step can start: a call writes and
 // consumes nothing (the unsigned limit must not wrap).
-inline void ExpectNoStepWithoutRoom(ConvertFn convert, const std::string& line)
+inline void ExpectNoStepWithoutRoom(const Converter& convert, const std::string& line)
 {
     for (uint32_t capacity = 0; capacity <= CONVERT_HEADROOM; ++capacity) {
         const std::unique_ptr<unsigned char[]> output(new unsigned char[capacity]);
@@ -117,7 +117,7 @@ inline void ExpectNoStepWithoutRoom(ConvertFn convert, const std::string& line)
 // every capacity from the smallest up to `exhaustiveUpTo`, then at a stride up
 // to LINE_BUF_SIZE. Once the reference converts the line in one call, so does
 // it at every larger capacity, and its result is reused.
-inline void ExpectSameChunks(ConvertFn fast, ConvertFn reference, const std::string& line,
+inline void ExpectSameChunks(const Converter& fast, const Converter& reference, const std::string& line,
                              uint32_t exhaustiveUpTo = LINE_BUF_SIZE)
 {
     constexpr uint32_t kStride = 1009;
@@ -142,7 +142,7 @@ inline void ExpectSameChunks(ConvertFn fast, ConvertFn reference, const std::str
 // Cuts the line at every offset as the driver cuts a long line: the piece
 // before the cut loses its holdback bytes to the next piece. The two pieces
 // converted one after the other must give the output of the whole line.
-inline void ExpectHoldbackExact(ConvertFn convert, uint32_t (*holdback)(const unsigned char*, uint32_t),
+inline void ExpectHoldbackExact(const Converter& convert, uint32_t (*holdback)(const unsigned char*, uint32_t),
                                 const std::string& line)
 {
     const std::string whole = ConvertLine(convert, line);

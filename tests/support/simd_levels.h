@@ -43,6 +43,7 @@ protected:
 
     // A public converter as this level's kernel.
     ConvertFn At(ConvertFn converter) const { return kernels::AtLevel(converter, GetParam()); }
+    Converter At(const Converter& converter) const { return kernels::AtLevel(converter, GetParam()); }
     const kernels::Table& Kernels() const { return kernels::ForLevel(GetParam()); }
 };
 

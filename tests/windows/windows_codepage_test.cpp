@@ -178,7 +178,7 @@ TEST(WindowsCodePages, OemPagesWithUtf8AsTheSystemConvertsThem)
     const std::string sample = Utf8Sample();
     int pages = 0;
     for (unsigned page = 1; page <= 0xFFFF; ++page) {
-        const ConvertFn toUtf8 = OemToUtf8Converter(static_cast<uint16_t>(page));
+        const Converter toUtf8 = OemToUtf8Converter(static_cast<uint16_t>(page));
         if (toUtf8 == nullptr) {
             continue;
         }
