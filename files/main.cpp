@@ -138,5 +138,7 @@ int main(int argc, char** argv)
     }
     const int workers = WorkerCount(settings, items.size());
     platform::InstallInterruptCleanup(workers);
-    return CRun(settings, items).Run(workers);
+    const int status = CRun(settings, items).Run(workers);
+    platform::FinishInterruptCleanup();
+    return status;
 }

@@ -1,5 +1,6 @@
 #include "platform/inflight_posix.h"
 
+#include <atomic>
 #include <csignal>
 #include <mutex>
 #include <pthread.h>
@@ -23,6 +24,7 @@ int g_slotCount = 0;
 sigset_t g_waited;  // the ending signals that were not ignored at start
 pthread_t g_waiter;
 pthread_t g_reporter;  // the thread that installed the cleanup and writes standard output
+std::atomic<bool> g_signalTaken{false};
 
 // Ends the process as `signal` does, so the caller sees how the run ended.
 [[noreturn]] void EndBy(int signal)
@@ -44,6 +46,7 @@ extern "C" void* RemoveTemporariesOnSignal(void*)
     int signal = 0;
     while (sigwait(&g_waited, &signal) != 0) {
     }
+    g_signalTaken.store(true);
     for (int slot = 0; slot < g_slotCount; ++slot) {
         g_slots[slot].m_lock.lock();  // kept: this slot creates nothing more
         if (!g_slots[slot].m_path.empty()) {
@@ -144,6 +147,24 @@ void InstallInterruptCleanup(int slots)
         action.sa_handler = HandOnBrokenPipe;
         sigemptyset(&action.sa_mask);
         sigaction(SIGPIPE, &action, nullptr);
+    }
+}
+
+void FinishInterruptCleanup()
+{
+    if (g_slotCount == 0) {
+        return;
+    }
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    bool came = g_signalTaken.load();
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        came = came || (sigismember(&g_waited, signal) == 1 && sigismember(&pending, signal) == 1);
+    }
+    // The waiter takes it, if it has not yet, and ends the process.
+    while (came) {
+        pause();
     }
 }
 

@@ -47,6 +47,11 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // A replacement names its slot.
 void InstallInterruptCleanup(int slots);
 
+// As the run ends, once every worker is done: a signal that came before
+// still ends the run by that signal, though the run's work is done, as it
+// would have had it been taken at once (it is taken apart from the workers).
+void FinishInterruptCleanup();
+
 struct ReplaceOptions {
     bool m_keepTimes = false;   // the original's access and modification times
     bool m_sync = true;         // the file flushed to disk before the rename, the folder after it

@@ -514,6 +514,14 @@ void InstallInterruptCleanup(int slots)
     SetConsoleCtrlHandler(RemoveTemporaries, TRUE);
 }
 
+// The handler ends the process once it has cleaned up.
+void FinishInterruptCleanup()
+{
+    while (g_interrupted.load()) {
+        Sleep(INFINITE);
+    }
+}
+
 // Created exclusively (CREATE_NEW) under a name no other file has: a file
 // that has the name already is someone's, never ours to remove, and another
 // name is tried.
