@@ -5,6 +5,7 @@
 #include "cmdline/messagetext.h"
 #include "convert/codepages.h"
 #include "convert/simd.h"
+#include "platform/names.h"
 #include "platform/platform.h"
 #include "tool/tooloptions.h"
 
@@ -83,6 +84,7 @@ int main(int argc, char** argv)
     // Before anything opens a file: a closed standard error must not become
     // the output file's number, and so receive the messages.
     platform::ReserveStandardDescriptors();
+    ShowUtf8InMessages(platform::LocaleCharsetIsUtf8());
     if (!ApplySimdLevelFromEnvironment() || !ApplyCodePagesFromEnvironment()) {
         return kExitUsage;
     }
