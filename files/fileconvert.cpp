@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/filestream.h"
@@ -12,10 +13,15 @@ namespace {
 using platform::FileHandle;
 
 constexpr unsigned char kCtrlZ = 0x1A;
-constexpr uint64_t kNoCtrlZ = ~uint64_t{0};
+constexpr uint64_t kNone = ~uint64_t{0};
 
-// The file's bytes as read, with where its first Ctrl-Z is: the reader ends
-// the text there, and a byte after it would be lost in place.
+// The file's bytes as read, watched for what decides whether it is this
+// program's text: its first Ctrl-Z (the reader ends the text there, and a
+// byte after it would be lost in place), its first NUL byte and the
+// byte-order mark it begins with (a binary file, UTF-16 or UTF-32 text, which
+// a byte-wise conversion would damage). The reader may stop early (at a
+// Ctrl-Z, or --check at the first difference); ReadToEnd then reads the rest,
+// so that the decision is the whole file's and the same in both modes.
 class CWatchedSource : public CByteSource {
 public:
     explicit CWatchedSource(FileHandle file) : m_file(file) {}
@@ -23,22 +29,76 @@ public:
     long Read(unsigned char* buffer, size_t size) override
     {
         const long got = m_file.Read(buffer, size);
-        if (got > 0 && m_firstCtrlZ == kNoCtrlZ) {
-            if (const void* found = std::memchr(buffer, kCtrlZ, static_cast<size_t>(got))) {
-                m_firstCtrlZ = m_read + static_cast<uint64_t>(static_cast<const unsigned char*>(found) - buffer);
-            }
+        if (got > 0) {
+            Watch(buffer, static_cast<size_t>(got));
         }
-        m_read += got > 0 ? static_cast<uint64_t>(got) : 0;
         return got;
     }
     int LastError() const override { return m_file.LastError(); }
 
+    // Reads what the reader left; stops early once the file is known not to
+    // be text when `stopWhenNotText`. False on a read error.
+    bool ReadToEnd(bool stopWhenNotText)
+    {
+        unsigned char buffer[16 * 1024];
+        while (!(stopWhenNotText && NotText() != nullptr)) {
+            const long got = Read(buffer, sizeof buffer);
+            if (got <= 0) {
+                return got == 0;
+            }
+        }
+        return true;
+    }
+
     uint64_t FirstCtrlZ() const { return m_firstCtrlZ; }
+    uint64_t BytesRead() const { return m_read; }
+
+    // Why the file is not text to convert byte by byte, or null.
+    const char* NotText()
+    {
+        if (HeadIs("\x00\x00\xFE\xFF", 4) || HeadIs("\xFF\xFE\x00\x00", 4)) {
+            return "UTF-32 text: convert it to UTF-8 first";
+        }
+        if (HeadIs("\xFE\xFF", 2) || HeadIs("\xFF\xFE", 2)) {
+            return "UTF-16 text: convert it to UTF-8 first";
+        }
+        if (m_firstNul != kNone) {
+            m_why = "binary file (a NUL byte at offset " + std::to_string(m_firstNul) + ")";
+            return m_why.c_str();
+        }
+        return nullptr;
+    }
 
 private:
+    void Watch(const unsigned char* buffer, size_t size)
+    {
+        for (size_t i = 0; m_read + i < sizeof m_head && i < size; ++i) {
+            m_head[m_read + i] = buffer[i];
+        }
+        if (m_firstCtrlZ == kNone) {
+            if (const void* found = std::memchr(buffer, kCtrlZ, size)) {
+                m_firstCtrlZ = m_read + static_cast<uint64_t>(static_cast<const unsigned char*>(found) - buffer);
+            }
+        }
+        if (m_firstNul == kNone) {
+            if (const void* found = std::memchr(buffer, 0, size)) {
+                m_firstNul = m_read + static_cast<uint64_t>(static_cast<const unsigned char*>(found) - buffer);
+            }
+        }
+        m_read += size;
+    }
+
+    bool HeadIs(const char* mark, size_t length) const
+    {
+        return m_read >= length && std::memcmp(m_head, mark, length) == 0;
+    }
+
     CFileSource m_file;
     uint64_t m_read = 0;
-    uint64_t m_firstCtrlZ = kNoCtrlZ;
+    uint64_t m_firstCtrlZ = kNone;
+    uint64_t m_firstNul = kNone;
+    unsigned char m_head[4] = {};
+    std::string m_why;
 };
 
 // Where the converted text goes: compared with the original's bytes as long
@@ -167,6 +227,9 @@ public:
         }
     }
 
+    // One set of policies for both modes: --check stops writing at the first
+    // difference but decides as the conversion does, so that it passes
+    // exactly when a conversion run would change and refuse nothing.
     FileResult Run()
     {
         int error = 0;
@@ -186,20 +249,26 @@ public:
         if (result == DriveResult::ReadFailed) {
             return Failed(Outcome::kUnreadable, "reading", reader.LastError());
         }
+        // Whether it is text at all is decided before anything is renamed: a
+        // NUL byte met after a difference discards the temporary file.
+        if (!source.ReadToEnd(!m_settings.m_binary)) {
+            return Failed(Outcome::kUnreadable, "reading", source.LastError());
+        }
+        const char* notText = m_settings.m_binary ? nullptr : source.NotText();
+        if (notText != nullptr) {
+            return Result(Outcome::kSkipped, m_settings.m_quiet ? "" : "skipped " + Quoted() + ": " + notText);
+        }
         if (result == DriveResult::WriteFailed && !sink->Stopped()) {
             return Failed(Outcome::kFailed, sink->Step(), output.LastError());
         }
-        if (m_settings.m_check) {
-            return sink->Stopped() || sink->Differs() ? Result(Outcome::kWouldChange, Shown(m_item.m_name))
-                                                      : Result(Outcome::kDone, "");
-        }
-        if (LosesTextAfterCtrlZ(source)) {
-            return Result(Outcome::kNotConverted,
-                          "not converted " + Quoted() +
-                              ": text after a Ctrl-Z (0x1A) would be lost (--drop-after-ctrl-z drops it)");
-        }
-        if (!sink->Differs()) {
+        if (!sink->Stopped() && !sink->Differs()) {
             return Result(Outcome::kDone, "");
+        }
+        if (const char* refusal = Refusal(source)) {
+            return Result(Outcome::kNotConverted, "not converted " + Quoted() + ": " + refusal);
+        }
+        if (m_settings.m_check) {
+            return Result(Outcome::kWouldChange, m_item.m_name);
         }
         if (!sink->Finish()) {
             return Failed(Outcome::kFailed, sink->Step(), sink->LastError());
@@ -208,12 +277,24 @@ public:
     }
 
 private:
-    // The reader ends the text at the first Ctrl-Z; one at the very end is
-    // dropped as glyphmill drops it, but any byte after it would be lost.
-    bool LosesTextAfterCtrlZ(const CWatchedSource& source) const
+    // Why a file the conversion would change is not converted, or null. The
+    // reader ends the text at the first Ctrl-Z; one at the very end is dropped
+    // as glyphmill drops it, but any byte after it would be lost. A file that
+    // needs no change is never refused: it is not written.
+    const char* Refusal(const CWatchedSource& source) const
     {
-        return !m_settings.m_dropAfterCtrlZ && source.FirstCtrlZ() != kNoCtrlZ &&
-               source.FirstCtrlZ() + 1 < m_item.m_size;
+        if (!m_settings.m_dropAfterCtrlZ && source.FirstCtrlZ() != kNone &&
+            source.FirstCtrlZ() + 1 < source.BytesRead()) {
+            return "text after a Ctrl-Z (0x1A) would be lost (--drop-after-ctrl-z drops it)";
+        }
+        if (m_item.m_links > 1) {
+            m_refusal = "it has " + std::to_string(m_item.m_links) + " hard links, which a rename would split";
+            return m_refusal.c_str();
+        }
+        if (!m_item.m_writable) {
+            return "you may not write it";
+        }
+        return nullptr;
     }
 
     FileResult Replace(platform::CReplacement& replacement)
@@ -230,7 +311,7 @@ private:
         if (!replacement.Commit(input, options, &step, &error)) {
             return Failed(Outcome::kFailed, step, error);
         }
-        return Result(Outcome::kDone, m_settings.m_verbose ? Shown(m_item.m_name) : "");
+        return Result(Outcome::kDone, m_settings.m_verbose ? m_item.m_name : "");
     }
 
     std::string Quoted() const { return "'" + Shown(m_item.m_name) + "'"; }
@@ -253,6 +334,7 @@ private:
     int m_slot;
     FileHandle m_input = platform::kNoFile;
     FileHandle m_compared = platform::kNoFile;
+    mutable std::string m_refusal;
 };
 
 }  // namespace

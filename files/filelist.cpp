@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "cmdline/messagetext.h"
+#include "platform/names.h"
 #include "platform/replace.h"
+#include "platform/tempname.h"
 
 namespace {
 
@@ -18,26 +20,69 @@ std::string Quoted(const std::string& name)
     return "'" + Shown(name) + "'";
 }
 
+// The folders version-control systems keep their own files in: a walk that
+// entered them would rewrite their objects.
+bool IsVersionControlFolder(const std::string& base)
+{
+    static const char* const kNames[] = {".git", ".hg", ".svn", ".bzr", "_darcs", "CVS"};
+    for (const char* name : kNames) {
+        if (base == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool MatchesAny(const std::vector<std::string>& patterns, const std::string& base)
+{
+    for (const std::string& pattern : patterns) {
+        if (platform::MatchesGlob(pattern.c_str(), base.c_str())) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class CCollector {
 public:
     CCollector(const FilesSettings& settings, std::vector<FileItem>* items) : m_settings(settings), m_items(items) {}
 
-    void AddOperand(const std::string& name) { Add(name, false); }
+    // With -r a link named on the command line is followed, as grep -r and
+    // find -H follow it: `glyphmill-files -r src` where src is a link walks it.
+    void AddOperand(const std::string& name)
+    {
+        Add(name, platform::BaseName(name), m_settings.m_recurse ? kNamed : kListed);
+    }
+    void AddListed(const std::string& name) { Add(name, platform::BaseName(name), kListed); }
 
 private:
-    void Add(const std::string& name, bool fromWalk)
+    enum Origin { kNamed, kListed, kWalked };
+
+    void Add(const std::string& name, const std::string& base, Origin origin)
     {
         FileItem item;
         item.m_name = name;
         item.m_path = name;
-        item.m_fromWalk = fromWalk;
         FileFacts facts;
         int error = 0;
         if (!platform::Probe(name.c_str(), false, &facts, &error)) {
             Decide(item, Outcome::kUnreadable, "error reading " + Quoted(name) + ": " + platform::ErrorText(error));
             return;
         }
-        if (facts.m_kind == FileKind::kSymlink && !FollowLink(item, facts)) {
+        if (origin == kWalked && facts.m_kind == FileKind::kDirectory && IsVersionControlFolder(base)) {
+            Skip(item, "a version-control folder");
+            return;
+        }
+        if (origin == kWalked && LeftOutOfWalk(base, facts.m_kind)) {
+            return;
+        }
+        // --include and --exclude choose among the files (a link by its own
+        // name), never among folders; what they leave out gets no note.
+        const bool followed = facts.m_kind == FileKind::kSymlink && (origin == kNamed || m_settings.m_followSymlinks);
+        if (facts.m_kind != FileKind::kDirectory && !followed && !Chosen(base)) {
+            return;
+        }
+        if (facts.m_kind == FileKind::kSymlink && !FollowLink(item, facts, origin == kNamed)) {
             return;
         }
         switch (facts.m_kind) {
@@ -50,36 +95,54 @@ private:
         default:
             break;
         }
+        if (followed && !Chosen(base)) {
+            return;
+        }
         // The same file named twice (or by a link and its target) is converted once.
         if (!m_seen.insert({facts.m_device, facts.m_inode}).second) {
             return;
         }
-        if (!m_settings.m_check && facts.m_links > 1) {
-            NotConverted(item, "it has " + std::to_string(facts.m_links) + " hard links, which a rename would split");
-        } else if (!m_settings.m_check && !facts.m_writable) {
-            NotConverted(item, "you may not write it");
-        } else {
-            item.m_size = facts.m_size;
-            m_items->push_back(std::move(item));
-        }
+        item.m_links = facts.m_links;
+        item.m_writable = facts.m_writable;
+        m_items->push_back(std::move(item));
     }
 
-    // A symbolic link is skipped unless --follow-symlinks; then its target is
-    // replaced where it is. A link to a folder is never followed (no loops).
-    bool FollowLink(FileItem& item, FileFacts& facts)
+    bool Chosen(const std::string& base) const
     {
-        if (!m_settings.m_followSymlinks) {
+        return (m_settings.m_includes.empty() || MatchesAny(m_settings.m_includes, base)) &&
+               !MatchesAny(m_settings.m_excludes, base);
+    }
+
+    // What a walk passes over silently: a folder --exclude-dir names and a
+    // temporary file of ours, from this run or a killed one. A folder named on
+    // the command line is walked whatever its name.
+    bool LeftOutOfWalk(const std::string& base, FileKind kind)
+    {
+        if (kind == FileKind::kDirectory) {
+            return MatchesAny(m_settings.m_excludeDirs, base);
+        }
+        return platform::IsTemporaryName(base.c_str());
+    }
+
+    // A symbolic link is skipped unless --follow-symlinks or, under -r, named
+    // on the command line; then its target is replaced where it is, and a
+    // named link to a folder is walked. A link met in a walk is never walked
+    // (no loops).
+    bool FollowLink(FileItem& item, FileFacts& facts, bool named)
+    {
+        if (!m_settings.m_followSymlinks && !named) {
             Skip(item, "a symbolic link (--follow-symlinks converts its target)");
             return false;
         }
         int error = 0;
-        if (!platform::ResolveLink(item.m_name.c_str(), &item.m_path, &error) ||
-            !platform::Probe(item.m_path.c_str(), false, &facts, &error)) {
+        if (!platform::Probe(item.m_name.c_str(), true, &facts, &error) ||
+            (facts.m_kind != FileKind::kDirectory &&
+             !platform::ResolveLink(item.m_name.c_str(), &item.m_path, &error))) {
             Decide(item, Outcome::kUnreadable,
                    "error reading " + Quoted(item.m_name) + ": " + platform::ErrorText(error));
             return false;
         }
-        if (facts.m_kind == FileKind::kDirectory) {
+        if (facts.m_kind == FileKind::kDirectory && !named) {
             Skip(item, "a symbolic link to a folder");
             return false;
         }
@@ -101,25 +164,16 @@ private:
             return;
         }
         for (const std::string& name : names) {
-            Add(platform::JoinPath(item.m_name, name), true);
+            Add(platform::JoinPath(item.m_name, name), name, kWalked);
         }
     }
 
-    // A link or a file that is not a regular one: met in a walk, a note (that
-    // -q silences); named, the file counts as not converted.
+    // What is not this program's to convert (a link, a FIFO, a device), named
+    // or met in a walk: a note that -q silences and that leaves the status alone.
     void Skip(FileItem& item, const std::string& reason)
     {
-        if (item.m_fromWalk) {
-            Decide(item, Outcome::kWalkNote,
-                   m_settings.m_quiet ? std::string() : "skipped " + Quoted(item.m_name) + ": " + reason);
-        } else {
-            NotConverted(item, reason);
-        }
-    }
-
-    void NotConverted(FileItem& item, const std::string& reason)
-    {
-        Decide(item, Outcome::kNotConverted, "not converted " + Quoted(item.m_name) + ": " + reason);
+        Decide(item, Outcome::kSkipped,
+               m_settings.m_quiet ? std::string() : "skipped " + Quoted(item.m_name) + ": " + reason);
     }
 
     void Decide(FileItem& item, Outcome outcome, std::string message)
@@ -185,7 +239,7 @@ bool CollectFiles(const FilesSettings& settings, std::vector<FileItem>* items)
             return false;
         }
         for (const std::string& name : names) {
-            collector.AddOperand(name);
+            collector.AddListed(name);
         }
     }
     return true;

@@ -7,12 +7,14 @@
 #include <thread>
 #include <vector>
 
+#include "cmdline/messagetext.h"
 #include "convert/codepages.h"
 #include "convert/simd.h"
 #include "files/fileconvert.h"
 #include "files/filelist.h"
 #include "files/filesoptions.h"
 #include "platform/conversions.h"
+#include "platform/names.h"
 #include "platform/platform.h"
 #include "platform/replace.h"
 
@@ -91,13 +93,18 @@ private:
         return m_items[index].m_result;
     }
 
-    // The line of one file, and the status it asks for.
+    // The line of one file, and the status it asks for. Names listed on
+    // standard output (--check, -v) are shown as in messages, or with
+    // --print0 written as they are and ended by NUL, for xargs -0 and
+    // --files0-from.
     int Report(const FileResult& result) const
     {
         const bool toOutput = result.m_outcome == Outcome::kWouldChange || result.m_outcome == Outcome::kDone;
         if (!result.m_message.empty()) {
-            if (toOutput) {
-                std::printf("%s\n", result.m_message.c_str());
+            if (toOutput && m_settings.m_print0) {
+                std::fwrite(result.m_message.c_str(), 1, result.m_message.size() + 1, stdout);
+            } else if (toOutput) {
+                std::printf("%s\n", Shown(result.m_message).c_str());
             } else {
                 std::fflush(stdout);
                 std::fprintf(stderr, "glyphmill-files: %s.\n", result.m_message.c_str());
@@ -105,10 +112,9 @@ private:
         }
         switch (result.m_outcome) {
         case Outcome::kWouldChange:
-            return kFilesFailure;
         case Outcome::kNotConverted:
+            return kFilesFailure;
         case Outcome::kFailed:
-            return m_settings.m_check ? kFilesUsage : kFilesFailure;
         case Outcome::kUnreadable:
             return m_settings.m_check ? kFilesUsage : kFilesFailure;
         default:
@@ -137,6 +143,7 @@ int WorkerCount(const FilesSettings& settings, size_t files)
 int main(int argc, char** argv)
 {
     platform::ReserveStandardDescriptors();
+    ShowUtf8InMessages(platform::LocaleCharsetIsUtf8());
     FilesSettings settings;
     switch (ParseFilesCommandLine(argc, argv, &settings)) {
     case ParseOutcome::kHelp:
