@@ -58,7 +58,11 @@ std::string EscapedForMessage(const char* text, std::size_t limit)
         const unsigned char byte = static_cast<unsigned char>(*p);
         const std::size_t utf8 =
             showUtf8 && byte >= 0x80 ? PrintableUtf8Length(reinterpret_cast<const unsigned char*>(p)) : 0;
-        if (utf8 != 0 && utf8 <= limit - taken) {
+        if (utf8 > limit - taken) {
+            shown += "...";  // a character is never cut
+            break;
+        }
+        if (utf8 != 0) {
             shown.append(p, utf8);
             p += utf8 - 1;
             taken += utf8 - 1;

@@ -36,7 +36,7 @@ std::string BaseName(const std::string& path)
     while (start > 0 && !separator(path[start - 1])) {
         --start;
     }
-    return path.substr(start, end - start);
+    return start == end ? path.substr(0, end) : path.substr(start, end - start);
 }
 
 }  // namespace platform
