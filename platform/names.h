@@ -21,4 +21,7 @@ bool MatchesGlob(const char* pattern, const char* name);
 // The last component of `path` (trailing separators ignored): "b" for "a/b/".
 std::string BaseName(const std::string& path);
 
+// The folder that holds what `path` names: "a" for "a/b", "." for "b".
+std::string FolderOf(const std::string& path);
+
 }  // namespace platform

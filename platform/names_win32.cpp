@@ -104,4 +104,17 @@ std::string BaseName(const std::string& path)
     return start == end ? path.substr(0, end) : path.substr(start, end - start);
 }
 
+std::string FolderOf(const std::string& path)
+{
+    const auto separator = [](char c) { return c == '/' || c == '\\' || c == ':'; };
+    size_t end = path.size();
+    while (end > 0 && !separator(path[end - 1])) {
+        --end;
+    }
+    while (end > 1 && separator(path[end - 1])) {
+        --end;
+    }
+    return end == 0 ? std::string(".") : path.substr(0, end);
+}
+
 }  // namespace platform

@@ -22,6 +22,8 @@ struct FileFacts {
     uint64_t m_size = 0;
     uint64_t m_links = 0;     // names the file has (a rename would split them)
     bool m_writable = false;  // the user may write the file itself
+    int64_t m_modified = 0;   // modification and change times, in nanoseconds: a file that is
+    int64_t m_changed = 0;    // written while it is converted moves one of them
 };
 
 // What `path` is, without opening it: the link itself unless `follow`. False
