@@ -1,12 +1,15 @@
 #include "files/fileconvert.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/filestream.h"
 #include "platform/replace.h"
+#include "platform/walk.h"
 
 namespace {
 
@@ -105,11 +108,13 @@ private:
 // as they are the same, so that a file the conversion leaves as it is never
 // gets a temporary file; at the first difference (with --check: the end) the
 // temporary file is made, given the equal part from the original, and
-// written from then on. One pass over the file, in constant memory.
+// written from then on. One pass over the file, in constant memory. The
+// original is read at offsets of the one descriptor the reader reads, so
+// both see the same file.
 class CComparingSink : public CByteSink {
 public:
-    CComparingSink(FileHandle original, const std::string& path, bool checkOnly, int slot)
-        : m_original(original), m_path(path), m_checkOnly(checkOnly), m_replacement(slot)
+    CComparingSink(FileHandle original, std::string path, bool checkOnly, int slot)
+        : m_original(original), m_path(std::move(path)), m_checkOnly(checkOnly), m_replacement(slot)
     {
     }
 
@@ -134,13 +139,15 @@ public:
     {
         if (!m_differs) {
             unsigned char byte = 0;
-            m_differs = platform::ReadSome(m_original, &byte, 1, &m_error) != 0;
+            m_differs = platform::ReadAt(m_original, &byte, 1, m_equal, &m_error) != 0;
         }
         return m_differs;
     }
     bool Finish() { return m_checkOnly || m_replacement.Handle() != platform::kNoFile || StartReplacement(); }
 
     bool Stopped() const { return m_checkOnly && m_differs; }
+    // The equal start could not be copied whole: the file shrank meanwhile.
+    bool Shrank() const { return m_shrank; }
     // The step that failed: writing, or making the temporary file.
     const char* Step() const { return m_step; }
     platform::CReplacement& Replacement() { return m_replacement; }
@@ -148,13 +155,13 @@ public:
 private:
     bool Matches(const unsigned char* buffer, size_t size)
     {
-        while (size > 0) {
+        for (uint64_t offset = m_equal; size > 0;) {
             const size_t want = size < sizeof m_compare ? size : sizeof m_compare;
             size_t got = 0;
             while (got < want) {
-                const long read = platform::ReadSome(m_original, m_compare + got, want - got, &m_error);
+                const long read = platform::ReadAt(m_original, m_compare + got, want - got, offset + got, &m_error);
                 if (read <= 0) {
-                    return false;  // the file is shorter (or unreadable: the rewrite reads it again)
+                    return false;  // the file is shorter (or unreadable: the reader says so)
                 }
                 got += static_cast<size_t>(read);
             }
@@ -163,6 +170,7 @@ private:
             }
             buffer += want;
             size -= want;
+            offset += want;
         }
         return true;
     }
@@ -176,33 +184,29 @@ private:
             m_step = "creating a temporary file for";
             return false;
         }
-        if (m_equal == 0) {
-            return true;
-        }
-        int error = 0;
-        const FileHandle again = platform::OpenForReading(m_path.c_str(), &error);
-        if (again == platform::kNoFile) {
-            m_step = "reading";
-            m_error = error;
-            return false;
-        }
-        bool copied = true;
-        for (uint64_t left = m_equal; left > 0 && copied;) {
+        for (uint64_t done = 0; done < m_equal;) {
+            const uint64_t left = m_equal - done;
             const size_t want = left < sizeof m_compare ? static_cast<size_t>(left) : sizeof m_compare;
-            const long got = platform::ReadSome(again, m_compare, want, &m_error);
-            copied =
-                got > 0 && platform::WriteAll(m_replacement.Handle(), m_compare, static_cast<size_t>(got), &m_error);
-            left -= got > 0 ? static_cast<uint64_t>(got) : 0;
+            const long got = platform::ReadAt(m_original, m_compare, want, done, &m_error);
+            if (got <= 0) {
+                m_shrank = got == 0;
+                m_step = "reading";
+                return false;
+            }
+            if (!platform::WriteAll(m_replacement.Handle(), m_compare, static_cast<size_t>(got), &m_error)) {
+                return false;
+            }
+            done += static_cast<uint64_t>(got);
         }
-        platform::Close(again, &error);
-        return copied;
+        return true;
     }
 
     FileHandle m_original;
-    const std::string& m_path;
+    std::string m_path;
     bool m_checkOnly;
     platform::CReplacement m_replacement;
     bool m_differs = false;
+    bool m_shrank = false;
     uint64_t m_equal = 0;
     int m_error = 0;
     const char* m_step = "writing";
@@ -211,8 +215,8 @@ private:
 
 class CFileConversion {
 public:
-    CFileConversion(const FileItem& item, const FilesSettings& settings, int slot)
-        : m_item(item), m_settings(settings), m_slot(slot)
+    CFileConversion(const FileItem& item, const FilesSettings& settings, int slot, const ConversionHooks* hooks)
+        : m_item(item), m_settings(settings), m_slot(slot), m_hooks(hooks)
     {
     }
 
@@ -222,9 +226,6 @@ public:
         if (m_input != platform::kNoFile) {
             platform::Close(m_input, &ignored);
         }
-        if (m_compared != platform::kNoFile) {
-            platform::Close(m_compared, &ignored);
-        }
     }
 
     // One set of policies for both modes: --check stops writing at the first
@@ -232,18 +233,18 @@ public:
     // exactly when a conversion run would change and refuse nothing.
     FileResult Run()
     {
-        int error = 0;
-        m_input = platform::OpenForReading(m_item.m_path.c_str(), &error);
-        m_compared =
-            m_input == platform::kNoFile ? platform::kNoFile : platform::OpenForReading(m_item.m_path.c_str(), &error);
-        if (m_compared == platform::kNoFile) {
-            return Failed(Outcome::kUnreadable, "reading", error);
+        if (m_hooks != nullptr && m_hooks->m_beforeOpen) {
+            m_hooks->m_beforeOpen(m_item);
+        }
+        if (const FileResult* notTheFile = Open()) {
+            return *notTheFile;
         }
         CWatchedSource source(m_input);
         CTextReader reader(source, CTextReader::kDefaultReadSize, CTextReader::kMaxPiece,
                            m_settings.m_conversion.m_dropCRWhileReading);
         // On the heap: the comparison's buffer is too large for a worker's stack.
-        auto sink = std::make_unique<CComparingSink>(m_compared, m_item.m_path, m_settings.m_check, m_slot);
+        auto sink = std::make_unique<CComparingSink>(m_input, m_item.m_folder->PathTo(m_item.m_base),
+                                                     m_settings.m_check, m_slot);
         COutputBuffer output(*sink);
         const DriveResult result = ConvertText(m_settings.m_conversion, reader, output);
         if (result == DriveResult::ReadFailed) {
@@ -256,7 +257,10 @@ public:
         }
         const char* notText = m_settings.m_binary ? nullptr : source.NotText();
         if (notText != nullptr) {
-            return Result(Outcome::kSkipped, m_settings.m_quiet ? "" : "skipped " + Quoted() + ": " + notText);
+            return Skipped(notText);
+        }
+        if (sink->Shrank()) {
+            return Changed();
         }
         if (result == DriveResult::WriteFailed && !sink->Stopped()) {
             return Failed(Outcome::kFailed, sink->Step(), output.LastError());
@@ -271,12 +275,60 @@ public:
             return Result(Outcome::kWouldChange, m_item.m_name);
         }
         if (!sink->Finish()) {
-            return Failed(Outcome::kFailed, sink->Step(), sink->LastError());
+            return sink->Shrank() ? Changed() : Failed(Outcome::kFailed, sink->Step(), sink->LastError());
+        }
+        if (m_hooks != nullptr && m_hooks->m_beforeRename) {
+            m_hooks->m_beforeRename(m_item);
+        }
+        if (!Unchanged()) {
+            return Changed();  // the temporary file goes with the sink
         }
         return Replace(sink->Replacement());
     }
 
 private:
+    // Opens the file once, by its name in its folder and never through a
+    // link, and holds it to what the walk saw: the same file (device and
+    // inode), still a regular file. Its size, links and times are taken now,
+    // before the first read. Null when it is the file to convert.
+    const FileResult* Open()
+    {
+        int error = 0;
+        m_input = m_item.m_folder->OpenFile(m_item.m_base, &error);
+        if (m_input == platform::kNoFile) {
+            m_early = error == ELOOP ? Skipped("a symbolic link (--follow-symlinks converts its target)")
+                                     : Failed(Outcome::kUnreadable, "reading", error);
+            return &m_early;
+        }
+        if (!platform::LookAtOpen(m_input, &m_opened, &error)) {
+            m_early = Failed(Outcome::kUnreadable, "reading", error);
+            return &m_early;
+        }
+        if (m_opened.m_kind != platform::FileKind::kRegular) {
+            m_early = Skipped("not a regular file (a FIFO, device or socket)");
+        } else if (m_opened.m_device != m_item.m_device || m_opened.m_inode != m_item.m_inode) {
+            m_early = Changed();
+        } else {
+            m_writable = m_item.m_folder->MayWrite(m_item.m_base);
+            return nullptr;
+        }
+        return &m_early;
+    }
+
+    // Just before the rename: the name still names the file read, and the
+    // file's size, modification and change times are those it had when
+    // opened, so that nothing written meanwhile is lost.
+    bool Unchanged() const
+    {
+        platform::FileFacts named;
+        platform::FileFacts now;
+        int error = 0;
+        return m_item.m_folder->Look(m_item.m_base, &named, &error) && platform::LookAtOpen(m_input, &now, &error) &&
+               named.m_kind == platform::FileKind::kRegular && named.m_device == m_opened.m_device &&
+               named.m_inode == m_opened.m_inode && now.m_size == m_opened.m_size &&
+               now.m_modified == m_opened.m_modified && now.m_changed == m_opened.m_changed;
+    }
+
     // Why a file the conversion would change is not converted, or null. The
     // reader ends the text at the first Ctrl-Z; one at the very end is dropped
     // as glyphmill drops it, but any byte after it would be lost. A file that
@@ -287,14 +339,24 @@ private:
             source.FirstCtrlZ() + 1 < source.BytesRead()) {
             return "text after a Ctrl-Z (0x1A) would be lost (--drop-after-ctrl-z drops it)";
         }
-        if (m_item.m_links > 1) {
-            m_refusal = "it has " + std::to_string(m_item.m_links) + " hard links, which a rename would split";
+        if (m_opened.m_links > 1) {
+            m_refusal = "it has " + std::to_string(m_opened.m_links) + " hard links, which a rename would split";
             return m_refusal.c_str();
         }
-        if (!m_item.m_writable) {
+        if (!m_writable) {
             return "you may not write it";
         }
         return nullptr;
+    }
+
+    FileResult Skipped(const char* reason) const
+    {
+        return Result(Outcome::kSkipped, m_settings.m_quiet ? "" : "skipped " + Quoted() + ": " + reason);
+    }
+
+    FileResult Changed() const
+    {
+        return Result(Outcome::kNotConverted, "not converted " + Quoted() + ": changed while being converted");
     }
 
     FileResult Replace(platform::CReplacement& replacement)
@@ -303,8 +365,6 @@ private:
         options.m_keepTimes = m_settings.m_keepTimes;
         options.m_sync = m_settings.m_sync;
         int error = 0;
-        platform::Close(m_compared, &error);
-        m_compared = platform::kNoFile;
         const char* step = "writing";
         const FileHandle input = m_input;
         m_input = platform::kNoFile;
@@ -332,14 +392,17 @@ private:
     const FileItem& m_item;
     const FilesSettings& m_settings;
     int m_slot;
+    const ConversionHooks* m_hooks;
     FileHandle m_input = platform::kNoFile;
-    FileHandle m_compared = platform::kNoFile;
+    platform::FileFacts m_opened;
+    bool m_writable = false;
+    FileResult m_early;
     mutable std::string m_refusal;
 };
 
 }  // namespace
 
-FileResult ConvertFile(const FileItem& item, const FilesSettings& settings, int slot)
+FileResult ConvertFile(const FileItem& item, const FilesSettings& settings, int slot, const ConversionHooks* hooks)
 {
-    return CFileConversion(item, settings, slot).Run();
+    return CFileConversion(item, settings, slot, hooks).Run();
 }

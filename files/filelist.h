@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "files/filesoptions.h"
+#include "platform/walk.h"
 
 // What became of one file, and the one line that says so.
 enum class Outcome {
@@ -22,22 +24,25 @@ struct FileResult {
     std::string m_message;  // a line for standard error (or, for kDone and kWouldChange, the name to list)
 };
 
-// One name to convert: as the user gave it (or the walk met it), and the
-// file to replace (a link's target with --follow-symlinks).
+// One file to convert: its name as the user gave it (or the walk met it),
+// and the file to replace, reached by its name in the folder that holds it
+// (a link's target with --follow-symlinks), with what the walk saw of it.
 struct FileItem {
     std::string m_name;
-    std::string m_path;
-    uint64_t m_links = 0;     // when looked at: a rename would split several
-    bool m_writable = false;  // when looked at: the user may write the file
-    FileResult m_result;      // decided already (a skip, an error) unless kPending
+    std::shared_ptr<const platform::CFolder> m_folder;
+    std::string m_base;
+    uint64_t m_device = 0;  // the identity the walk saw: the file opened must be that one
+    uint64_t m_inode = 0;
+    FileResult m_result;  // decided already (a skip, an error) unless kPending
 };
 
-// The files named by the operands, --files0-from and the folder walks, in
-// that order, each file once; those a policy skips come with their result.
-// Walks pass over version-control folders, our own temporary files and what
-// --exclude-dir leaves out; --include and --exclude choose among all files.
-// False when the --files0-from file cannot be read (reported).
-bool CollectFiles(const FilesSettings& settings, std::vector<FileItem>* items);
+// Hands `take` each file named by the operands, --files0-from and the folder
+// walks, in that order, as it is met, each file once; those a policy skips
+// come with their result. Walks pass over version-control folders, our own
+// temporary files, what --exclude-dir leaves out and a folder met before;
+// --include and --exclude choose among all files. False when the
+// --files0-from file cannot be read (an item says why).
+bool CollectFiles(const FilesSettings& settings, const std::function<void(FileItem&&)>& take);
 
 // `name` as messages (and the names --check and -v print) show it: a
 // backslash, control bytes and bytes above 0x7E escaped (but valid UTF-8 when

@@ -298,6 +298,23 @@ TEST(Files, FollowedLinkStaysALinkAndKeepDateKeepsTimes)
     EXPECT_EQ(Stat(dir, "dos.txt").st_mtime, before);
 }
 
+// A tree deeper than PATH_MAX: each folder is reached from its parent, so
+// the file at the bottom is converted like any other.
+TEST(Files, TreeDeeperThanPathMax)
+{
+    CScratchDir dir;
+    // perl changes folder by relative names (a shell's cd keeps the whole path).
+    const std::string down =
+        "perl -e 'for (1..250) { mkdir \"01234567890123456789\"; chdir \"01234567890123456789\" or die }";
+    ASSERT_EQ(std::system(("mkdir " + Quote(dir.Path("tree")) + " && cd " + Quote(dir.Path("tree")) + " && " + down +
+                           " open(F, \">f.txt\") or die; print F \"a\\r\\n\"; close F'")
+                              .c_str()),
+              0);
+    const ToolRun run = Shell(dir, Files() + " -u -r .");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Shell(dir, down + " open(F, \"<f.txt\") or die; print <F>'").out, "a\n");
+}
+
 TEST(Files, MessagesKeepTheirOrderWhateverTheWorkers)
 {
     CScratchDir dir;
