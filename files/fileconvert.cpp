@@ -364,6 +364,8 @@ private:
         platform::ReplaceOptions options;
         options.m_keepTimes = m_settings.m_keepTimes;
         options.m_sync = m_settings.m_sync;
+        options.m_accessed = m_opened.m_accessed;  // before this run read it
+        options.m_modified = m_opened.m_modified;
         int error = 0;
         const char* step = "writing";
         const FileHandle input = m_input;

@@ -24,6 +24,7 @@ struct FileFacts {
     bool m_writable = false;  // the user may write the file itself
     int64_t m_modified = 0;   // modification and change times, in nanoseconds: a file that is
     int64_t m_changed = 0;    // written while it is converted moves one of them
+    int64_t m_accessed = 0;   // access time, in nanoseconds
 };
 
 // What `path` is, without opening it: the link itself unless `follow`. False
@@ -49,6 +50,11 @@ void InstallInterruptCleanup(int slots);
 struct ReplaceOptions {
     bool m_keepTimes = false;  // the original's access and modification times
     bool m_sync = true;        // the file flushed to disk before the rename, the folder after it
+    // The times to keep as the file had them before it was read (nanoseconds;
+    // -1: as the original has them when committed). Reading it moves its
+    // access time.
+    int64_t m_accessed = -1;
+    int64_t m_modified = -1;
 };
 
 // A new version of a file, written to a temporary file in the file's own

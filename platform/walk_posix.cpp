@@ -29,6 +29,7 @@ void FactsOf(const struct stat& info, FileFacts* facts)
     facts->m_links = static_cast<uint64_t>(info.st_nlink);
     facts->m_modified = Nanoseconds(info.st_mtim);
     facts->m_changed = Nanoseconds(info.st_ctim);
+    facts->m_accessed = Nanoseconds(info.st_atim);
 }
 
 // Whether /proc/self/fd/N reaches the folder a descriptor holds (Linux with

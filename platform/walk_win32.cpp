@@ -100,6 +100,7 @@ bool LookAtOpen(FileHandle file, FileFacts* facts, int* error)
     facts->m_links = info.nNumberOfLinks;
     facts->m_modified = Ticks(info.ftLastWriteTime);
     facts->m_changed = facts->m_modified;  // Windows keeps no change time apart
+    facts->m_accessed = Ticks(info.ftLastAccessTime);
     return true;
 }
 
