@@ -236,6 +236,10 @@ TEST(Files, OptionsAndOperands)
         {"operands after --", "-u -v -- -dash.txt", 0, "-dash.txt\n", ""},
         {"options after operands, GNU order", "-u dos.txt -q --check -- -dash.txt", 1, "dos.txt\n-dash.txt\n", ""},
         {"names from standard input", "-v -u --files0-from=- <names", 0, "dos.txt\nsp ace.txt\n", ""},
+        {"a folder met twice is walked once", "-u --check -r sub ./sub", 1, "sub/deep.txt\n",
+         "glyphmill-files: skipped './sub': a folder met before.\n"},
+        {"--files0-from that cannot be read", "-u --files0-from=missing unix.txt", 2, "",
+         "glyphmill-files: error reading 'missing': No such file or directory.\n"},
         {"off form of a letter, attached", "-v -h- unix.txt dos.txt", 0, "dos.txt\n", ""},  // text mode drops the CRs
         {"two conversions", "-u -w dos.txt", 2, "",
          "glyphmill-files: give exactly one conversion\nTry 'glyphmill-files --help'.\n"},
