@@ -355,7 +355,8 @@ TEST(Files, EachFileConvertsAsGlyphmillConvertsIt)
                                Quote(dir.Path("tree")))
                                   .c_str()),
                   0);
-        EXPECT_EQ(Shell(dir, Files() + " --no-sync --binary --drop-after-ctrl-z " + conversion + " in*").status, 0);
+        const ToolRun run = Shell(dir, Files() + " --no-sync --binary --drop-after-ctrl-z " + conversion + " in*");
+        EXPECT_EQ(run.status, 0) << run.err;
         for (size_t i = 0; i < std::size(kTexts); ++i) {
             const std::string in = "in" + std::to_string(i);
             ASSERT_EQ(RunTool("-q " + std::string(conversion) + " -f=" + Quote(dir.Path(in)) +
