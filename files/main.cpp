@@ -42,10 +42,13 @@ bool ApplyEnvironment()
         }
         platform::UseCodePages(pair);
     }
-    // The level detected and the locale's code pages looked up now, once.
+    // The level detected and the locale's code pages looked up now, once, and
+    // both directions' tables built: a table built on first use by two
+    // workers at once would be built twice, one freed under the other.
     simd::UseLevel(simd::ChosenLevel());
     unsigned char none = 0;
     platform::OemToAnsi(&none, 0);
+    platform::AnsiToOem(&none, 0);
     return true;
 }
 
