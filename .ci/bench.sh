@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 source .ci/lib.sh
 
-ensure_packages cmake g++ make libbenchmark-dev
+ensure_packages cmake g++ ninja-build libbenchmark-dev
 
 cmake --preset bench
 cmake --build --preset bench

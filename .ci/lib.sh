@@ -1,5 +1,9 @@
 # Shared by the CI scripts: source it, do not run it.
 
+# The presets build on every core (Ninja); CTest 3.25 cannot ask for them, so
+# the scripts say how many tests run at once.
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
+
 step() { printf '\n==== %s\n' "$*"; }
 
 # Installs the Debian packages that are not installed yet.

@@ -10,7 +10,7 @@ source .ci/lib.sh
 fail() { echo "package check failed: $*" >&2; exit 1; }
 
 # dpkg-dev brings dpkg-shlibdeps; CPack's dependency step also calls file.
-ensure_packages cmake g++ make dpkg-dev file groff-base mandoc lintian
+ensure_packages cmake g++ ninja-build dpkg-dev file groff-base mandoc lintian
 
 echo "manual pages: groff and mandoc lint"
 for page in docs/glyphmill.1 docs/glyphmill-files.1; do

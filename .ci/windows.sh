@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 source .ci/lib.sh
 step "Windows executable (mingw-w64) and its tests under wine, and the zip"
-ensure_packages cmake make googletest libgtest-dev g++ g++-mingw-w64-x86-64 wine wine64 mandoc unzip file
+ensure_packages cmake ninja-build googletest libgtest-dev g++ g++-mingw-w64-x86-64 wine wine64 mandoc unzip file
 
 fail() { echo "Windows zip check failed: $*" >&2; exit 1; }
 
@@ -56,4 +56,10 @@ sed 's/\r$//' "$unpack/stdout.html" | cmp - samples/sample.html.expected || fail
 cp samples/sample.txt "$dir/in-place.txt"
 (cd "$dir" && "$wine_run" "$prefix" "$dir/glyphmill-files.exe" -h in-place.txt) || fail "glyphmill-files.exe -h"
 cmp "$dir/in-place.txt" samples/sample.html.expected || fail "glyphmill-files.exe -h output differs"
+# A name outside the ANSI code page reaches its own file, not a.txt beside it.
+cp samples/sample.txt "$dir/ā.txt"
+printf 'a\r\n' > "$dir/a.txt"
+(cd "$dir" && "$wine_run" "$prefix" "$dir/glyphmill-files.exe" -h "ā.txt") || fail "glyphmill-files.exe -h ā.txt"
+cmp "$dir/ā.txt" samples/sample.html.expected || fail "glyphmill-files.exe -h ā.txt output differs"
+[ "$(cat "$dir/a.txt")" = $'a\r' ] || fail "glyphmill-files.exe -h ā.txt changed a.txt"
 echo "Windows zip checks passed: $zip"

@@ -21,9 +21,11 @@ else
 fi
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
 export WINEARCH=win64
-# The C locale gives the prefix the OEM and ANSI code pages 437 and 1252;
-# GLYPHMILL_WINE_LOCALE names another (wine takes the pages from LC_ALL).
-export LC_ALL="${GLYPHMILL_WINE_LOCALE:-C}"
+# C.UTF-8 gives the prefix the OEM and ANSI code pages 437 and 1252, as C
+# does, and lets wine carry non-ASCII file names to and from the Linux file
+# system (under C it garbles them); GLYPHMILL_WINE_LOCALE names another
+# locale (wine takes the pages from LC_ALL).
+export LC_ALL="${GLYPHMILL_WINE_LOCALE:-C.UTF-8}"
 
 # Wine maps Windows' shared user data at a fixed address. With the address
 # space randomised, something of the process's own now and then lies there

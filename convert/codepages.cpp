@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "convert/codepage_tables.h"
+#include "convert/generated/codepage_tables.h"
 
 namespace codepages {
 
@@ -31,12 +31,16 @@ bool IsTextPage(uint16_t page)
     return IndexOf(kTextPages, page) >= 0;
 }
 
-bool IsKnown(Pair pair)
+}  // namespace
+
+bool IsKnownPair(Pair pair)
 {
     return (IndexOf(tables::kOemPages, pair.m_oem) >= 0 &&
             (IndexOf(tables::kAnsiPages, pair.m_ansi) >= 0 || pair.m_ansi == kUtf8)) ||
            (IsTextPage(pair.m_oem) && pair.m_oem == pair.m_ansi);
 }
+
+namespace {
 
 char LowerAscii(char c)
 {
@@ -96,15 +100,32 @@ bool IsPosixDefault(const char* name)
 // the generated tables cannot say otherwise, as they hold the upper half alone.
 static_assert(sizeof tables::kOemToAnsi[0][0] == 128 && sizeof tables::kAnsiToOem[0][0] == 128,
               "the pair tables hold bytes 0x80 to 0xFF only");
+static_assert(tables::kDefaultByte == kDefaultByte, "every page's default character is '?'");
+
+uint32_t CharacterOf(const uint16_t (&upperHalf)[128], unsigned char byte)
+{
+    return byte < 0x80 ? byte : upperHalf[byte - 0x80];
+}
 
 // Windows' composition of the two pages, kept per pair: bytes from 0x80 up
-// from the pair's table, those below unchanged.
-bool Fill(const unsigned char* upperHalf, unsigned char table[256])
+// from the pair's table, those below unchanged. Under any policy but
+// kWindows a byte whose character the target page lacks (whose byte there
+// gives another character back: a best fit, a screen glyph's control byte)
+// becomes the default byte.
+bool Fill(const unsigned char* upperHalf, const uint16_t (&from)[128], const uint16_t (&to)[128], Unmapped policy,
+          unsigned char table[256])
 {
     for (int b = 0; b < 128; ++b) {
         table[b] = static_cast<unsigned char>(b);
     }
     std::memcpy(table + 128, upperHalf, 128);
+    if (policy != Unmapped::kWindows) {
+        for (int b = 128; b < 256; ++b) {
+            if (CharacterOf(to, table[b]) != from[b - 128]) {
+                table[b] = kDefaultByte;
+            }
+        }
+    }
     return true;
 }
 
@@ -190,25 +211,50 @@ bool ParsePair(const char* text, Pair* pair, uint16_t localeOem)
     } else if (!ReadPage(text, colon, &read.m_oem) || !ReadAnsiPage(colon + 1, &read.m_ansi)) {
         return false;
     }
-    if (!IsKnown(read)) {
+    if (!IsKnownPair(read)) {
         return false;
     }
     *pair = read;
     return true;
 }
 
-bool FillOemToAnsi(Pair pair, unsigned char table[256])
+bool FillOemToAnsi(Pair pair, unsigned char table[256], Unmapped policy)
 {
     const int oem = IndexOf(tables::kOemPages, pair.m_oem);
     const int ansi = IndexOf(tables::kAnsiPages, pair.m_ansi);
-    return oem >= 0 && ansi >= 0 && Fill(tables::kOemToAnsi[oem][ansi], table);
+    return oem >= 0 && ansi >= 0 &&
+           Fill(tables::kOemToAnsi[oem][ansi], tables::kOemToUnicode[oem], tables::kAnsiToUnicode[ansi], policy, table);
 }
 
-bool FillAnsiToOem(Pair pair, unsigned char table[256])
+bool FillAnsiToOem(Pair pair, unsigned char table[256], Unmapped policy)
 {
     const int oem = IndexOf(tables::kOemPages, pair.m_oem);
     const int ansi = IndexOf(tables::kAnsiPages, pair.m_ansi);
-    return oem >= 0 && ansi >= 0 && Fill(tables::kAnsiToOem[ansi][oem], table);
+    return oem >= 0 && ansi >= 0 &&
+           Fill(tables::kAnsiToOem[ansi][oem], tables::kAnsiToUnicode[ansi], tables::kOemToUnicode[oem], policy, table);
+}
+
+const char kAcceptedUnmapped[] = "windows, replace or fail";
+
+bool ParseUnmapped(const char* text, Unmapped* policy)
+{
+    static const struct {
+        const char* m_name;
+        Unmapped m_policy;
+    } kPolicies[] = {{"windows", Unmapped::kWindows}, {"replace", Unmapped::kReplace}, {"fail", Unmapped::kFail}};
+    for (const auto& known : kPolicies) {
+        if (std::strcmp(text, known.m_name) == 0) {
+            *policy = known.m_policy;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsExactOemByte(uint16_t page, uint32_t character, unsigned char byte)
+{
+    const int oem = IndexOf(tables::kOemPages, page);
+    return oem >= 0 && CharacterOf(tables::kOemToUnicode[oem], byte) == character;
 }
 
 }  // namespace codepages

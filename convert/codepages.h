@@ -32,6 +32,9 @@ Pair ForLocaleName(const char* name);
 // LANG that is set and not empty (any may be null), and its pages.
 Pair ForLocaleVariables(const char* lcAll, const char* lcCtype, const char* lang);
 
+// The byte every page writes for a character it lacks.
+constexpr unsigned char kDefaultByte = '?';
+
 // UTF-8, as Windows numbers it.
 constexpr uint16_t kUtf8 = 65001;
 
@@ -44,12 +47,45 @@ bool ParsePair(const char* text, Pair* pair, uint16_t localeOem = kDefaultPair.m
 // The pages ParsePair accepts, as a message lists them.
 extern const char kAcceptedPairs[];
 
+// Whether ParsePair would accept the pair.
+bool IsKnownPair(Pair pair);
+
+// What -a and -a- do with a character the target page has no exact
+// counterpart for (one that would not convert back to itself), as
+// GLYPHMILL_UNMAPPED names it: kWindows writes what Windows writes (its best
+// fit, or '?'), except that text from UTF-8 never gets a control byte for a
+// character that is not that control (the page's screen glyphs become '?');
+// kReplace writes the page's default character '?' for every such character;
+// kFail converts nothing from the first such character (or invalid UTF-8)
+// on, and the run stops there.
+enum class Unmapped { kWindows, kReplace, kFail };
+
+// "windows", "replace" or "fail", in lower case. False for anything else.
+bool ParseUnmapped(const char* text, Unmapped* policy);
+
+// The values ParseUnmapped accepts, as a message lists them.
+extern const char kAcceptedUnmapped[];
+
+// Whether `character` (from U+0080 up, U+FFFF at most) converts to `byte` of
+// OEM page `page` and back: the byte's character is that one. False for a
+// page the tables do not have.
+bool IsExactOemByte(uint16_t page, uint32_t character, unsigned char byte);
+
 // Fills `table` with the conversion of each of the 256 byte values from the
-// OEM to the ANSI page of `pair`, or back. False, and `table` untouched, when
+// OEM to the ANSI page of `pair`, or back, under `policy` (kFail's table is
+// kReplace's: from 0x80 up, the default byte there marks a loss). False, and `table` untouched, when
 // the pair has one double-byte or UTF-8 page for both: its text is left as
 // it is (Windows alters only invalid sequences there); false as well for a
 // pair whose ANSI side is UTF-8, which no byte table converts (utf8.h).
-bool FillOemToAnsi(Pair pair, unsigned char table[256]);
-bool FillAnsiToOem(Pair pair, unsigned char table[256]);
+bool FillOemToAnsi(Pair pair, unsigned char table[256], Unmapped policy);
+bool FillAnsiToOem(Pair pair, unsigned char table[256], Unmapped policy);
+inline bool FillOemToAnsi(Pair pair, unsigned char table[256])
+{
+    return FillOemToAnsi(pair, table, Unmapped::kWindows);
+}
+inline bool FillAnsiToOem(Pair pair, unsigned char table[256])
+{
+    return FillAnsiToOem(pair, table, Unmapped::kWindows);
+}
 
 }  // namespace codepages

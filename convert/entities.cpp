@@ -5,6 +5,7 @@
 #include "convert/kernels/entity_kernels.h"
 #include "convert/kernels/kernels.h"
 #include "convert/kernels/steploop.h"
+#include "convert/simd.h"
 
 uint32_t EncodeHtmlEntities(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {

@@ -6,6 +6,7 @@
 #include "convert/bytescan.h"
 #include "convert/kernels/kernels.h"
 #include "convert/kernels/lineends_kernels.h"
+#include "convert/simd.h"
 
 using bytescan::kCR;
 using lineendkernels::Find;

@@ -8,21 +8,15 @@
 // state. The public converters (uri.h, entities.h, ...) are a convenience
 // over the level chosen at start-up: the highest this processor runs, or the
 // one UseLevel chose, which a program calls once, before any thread exists.
+// kernels::AtLevel (atlevel.h) gives a public converter at another level.
 //
 // A build has its own levels, in order (cmake/Levels.cmake): portable, sse2,
 // avx2, avx512 on x86-64; portable, neon on arm64; portable elsewhere. A level
 // is its rank in that order; "lower" means earlier.
 
-#include <cstdint>
-
-#include "convert/convert.h"
-#include "convert/textmode.h"
+#include "convert/kerneltable.h"
 
 namespace simd {
-
-enum class Level : int {
-    kPortable = 0,  // plain C++: every host; the others follow in the build's order
-};
 
 // The number of levels this build has, and the one of rank `rank` (0, the
 // portable level, to BuildLevelCount() - 1, the highest).
@@ -55,41 +49,7 @@ bool ParseLevel(const char* name, Level* level);
 
 }  // namespace simd
 
-namespace utf8kernels {
-struct Page;
-}
-
 namespace kernels {
-
-// A converter of one code page's text (the page's tables: utf8kernels::Page).
-using PageConvertFn = uint32_t (*)(const utf8kernels::Page& page, const unsigned char** cursor, unsigned char* output,
-                                   uint32_t* remaining, uint32_t capacity);
-
-// The kernels of one level.
-struct Table {
-    ConvertFn m_toWindows;
-    ConvertFn m_toMac;
-    ConvertFn m_encodeHtml;
-    ConvertFn m_decodeHtml;
-    ConvertFn m_encodeXml;
-    ConvertFn m_decodeXml;
-    ConvertFn m_uriEncode;
-    ConvertFn m_uriDecode;
-    // Maps every byte in place through `table` (lower half the identity);
-    // `pairs` maps two bytes at once, as they sit in memory.
-    void (*m_mapBytes)(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length);
-    // Applies the text-mode rules to [in, end), writing from `out` (out <= in:
-    // the text may be translated in place). A CR LF pair becomes LF; the
-    // first Ctrl-Z ends the text; a CR that is the last byte is left for the
-    // caller, who knows the next byte.
-    TextModeStop (*m_translateTextMode)(const unsigned char* in, const unsigned char* end, unsigned char* out);
-    // The same, dropping every CR (paired or alone), none left pending.
-    TextModeStop (*m_translateTextModeDroppingCR)(const unsigned char* in, const unsigned char* end,
-                                                  unsigned char* out);
-    // A single-byte OEM page to UTF-8 and back.
-    PageConvertFn m_oemToUtf8;
-    PageConvertFn m_utf8ToOem;
-};
 
 // The kernels of `level`, which this build has (the portable ones otherwise).
 // The processor is not asked: a caller runs a level only up to
@@ -98,10 +58,5 @@ const Table& ForLevel(simd::Level level);
 
 // The kernels of simd::ChosenLevel().
 const Table& Chosen();
-
-// `converter` (one of the public converters, which call the chosen level's
-// kernel) as the kernel of `level` itself; a converter without kernels per
-// level (ToUnixLineEnds) is returned as it is.
-ConvertFn AtLevel(ConvertFn converter, simd::Level level);
 
 }  // namespace kernels

@@ -1,6 +1,6 @@
 #include "convert/textmode.h"
 
-#include "convert/kernels/kernels.h"
+#include "convert/simd.h"
 
 TextModeStop TranslateTextMode(const unsigned char* in, const unsigned char* end, unsigned char* out)
 {

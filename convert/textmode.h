@@ -4,13 +4,7 @@
 // pair becomes LF and the first Ctrl-Z ends the text, as Windows reads a
 // text file.
 
-// Where a pass of the text-mode rules stopped.
-struct TextModeStop {
-    const unsigned char* m_in;  // the first byte not consumed
-    unsigned char* m_out;       // the end of the translated text
-    bool m_ctrlZ;               // a Ctrl-Z ended the text (it and what follows are dropped)
-    bool m_pendingCR;           // a CR was the last byte: whether it pairs with an LF is not known yet
-};
+#include "convert/kerneltable.h"
 
 // Translates [in, end), writing from `out` (out <= in: the text may be
 // translated in place). A CR that is the last byte is consumed but not

@@ -3,6 +3,7 @@
 #include "convert/kernels/kernels.h"
 #include "convert/kernels/steploop.h"
 #include "convert/kernels/uri_kernels.h"
+#include "convert/simd.h"
 
 uint32_t UriEncode(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <iterator>
 #include <utility>
-#include <vector>
 
-#include "convert/codepage_tables.h"
+#include "convert/generated/codepage_tables.h"
 #include "convert/kernels/kernels.h"
 #include "convert/kernels/utf8_kernels.h"
+#include "convert/simd.h"
 
 namespace {
 
@@ -33,8 +33,20 @@ void SetUtf8(unsigned char (&slot)[4], uint32_t character)
     }
 }
 
-void Build(int index, Page& page)
+// Whether -a- writes `byte` for `character` (from U+0080 up) under
+// `policy`: kWindows takes every entry but a control byte (a screen glyph's:
+// it would end a line or the text), the others exact counterparts alone.
+bool Writes(int index, codepages::Unmapped policy, uint32_t character, unsigned char byte)
 {
+    if (policy == codepages::Unmapped::kWindows) {
+        return byte >= 0x20 && byte != 0x7F;
+    }
+    return codepages::IsExactOemByte(tables::kOemPages[index], character, byte);
+}
+
+void Build(int index, codepages::Unmapped policy, Page& page)
+{
+    page.m_stopAtLoss = policy == codepages::Unmapped::kFail;
     for (uint32_t byte = 0; byte < 256; ++byte) {
         SetUtf8(page.m_utf8[byte], byte < 0x80 ? byte : tables::kOemToUnicode[index][byte - 0x80]);
     }
@@ -48,6 +60,9 @@ void Build(int index, Page& page)
     int rows = 1;
     for (int i = tables::kFromUnicodeStart[index]; i < tables::kFromUnicodeStart[index + 1]; ++i) {
         const tables::FromUnicode entry = tables::kFromUnicode[i];
+        if (!Writes(index, policy, entry.m_character, entry.m_byte)) {
+            continue;
+        }
         unsigned char& row = page.m_rowOf[entry.m_character >> 8];
         if (row == 0) {
             row = static_cast<unsigned char>(rows++);  // the generator counted them: kFromUnicodeRows
@@ -56,17 +71,19 @@ void Build(int index, Page& page)
     }
 }
 
-// Built on first use, once for every page: about 6 KiB each.
-const Page& PageAt(int index)
+constexpr int kPolicyCount = 3;
+
+// Built on first use, each page under each policy apart (about 6 KiB): a
+// run builds the one it converts with.
+template <int kIndex, codepages::Unmapped kPolicy>
+const Page& PageAt()
 {
-    static const std::vector<Page> pages = [] {
-        std::vector<Page> built(tables::kOemPageCount);
-        for (int i = 0; i < tables::kOemPageCount; ++i) {
-            Build(i, built[static_cast<size_t>(i)]);
-        }
+    static const Page page = [] {
+        Page built;
+        Build(kIndex, kPolicy, built);
         return built;
     }();
-    return pages[static_cast<size_t>(index)];
+    return page;
 }
 
 // One ConvertFn per page, since a converter takes nothing but the text, and
@@ -83,18 +100,19 @@ const kernels::Table& KernelsOf()
 template <int kIndex, int kRank>
 uint32_t OemToUtf8(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return KernelsOf<kRank>().m_oemToUtf8(PageAt(kIndex), cursor, output, remaining, capacity);
+    return KernelsOf<kRank>().m_oemToUtf8(PageAt<kIndex, codepages::Unmapped::kWindows>(), cursor, output, remaining,
+                                          capacity);
 }
 
-template <int kIndex, int kRank>
+template <int kIndex, int kRank, codepages::Unmapped kPolicy>
 uint32_t Utf8ToOem(const unsigned char** cursor, unsigned char* output, uint32_t* remaining, uint32_t capacity)
 {
-    return KernelsOf<kRank>().m_utf8ToOem(PageAt(kIndex), cursor, output, remaining, capacity);
+    return KernelsOf<kRank>().m_utf8ToOem(PageAt<kIndex, kPolicy>(), cursor, output, remaining, capacity);
 }
 
 struct PageConverters {
     ConvertFn m_toUtf8[tables::kOemPageCount];
-    ConvertFn m_fromUtf8[tables::kOemPageCount];
+    ConvertFn m_fromUtf8[kPolicyCount][tables::kOemPageCount];
 };
 
 using PageIndices = std::make_integer_sequence<int, tables::kOemPageCount>;
@@ -102,7 +120,11 @@ using PageIndices = std::make_integer_sequence<int, tables::kOemPageCount>;
 template <int kRank, int... kIndex>
 constexpr PageConverters MakeConverters(std::integer_sequence<int, kIndex...>)
 {
-    return PageConverters{{OemToUtf8<kIndex, kRank>...}, {Utf8ToOem<kIndex, kRank>...}};
+    using codepages::Unmapped;
+    return PageConverters{{OemToUtf8<kIndex, kRank>...},
+                          {{Utf8ToOem<kIndex, kRank, Unmapped::kWindows>...},
+                           {Utf8ToOem<kIndex, kRank, Unmapped::kReplace>...},
+                           {Utf8ToOem<kIndex, kRank, Unmapped::kFail>...}}};
 }
 
 template <int... kRank>
@@ -128,10 +150,10 @@ ConvertFn OemToUtf8Converter(uint16_t page)
     return index < 0 ? nullptr : kConverters.m_toUtf8[index];
 }
 
-ConvertFn Utf8ToOemConverter(uint16_t page)
+ConvertFn Utf8ToOemConverter(uint16_t page, codepages::Unmapped policy)
 {
     const int index = IndexOf(page);
-    return index < 0 ? nullptr : kConverters.m_fromUtf8[index];
+    return index < 0 ? nullptr : kConverters.m_fromUtf8[static_cast<int>(policy)][index];
 }
 
 bool HasNoHighByte(const unsigned char* text, uint32_t length)
@@ -189,8 +211,10 @@ ConvertFn kernels::PageConverterAtLevel(ConvertFn converter, simd::Level level)
         if (converter == kConverters.m_toUtf8[i]) {
             return kConvertersAt[static_cast<size_t>(rank)].m_toUtf8[i];
         }
-        if (converter == kConverters.m_fromUtf8[i]) {
-            return kConvertersAt[static_cast<size_t>(rank)].m_fromUtf8[i];
+        for (int p = 0; p < kPolicyCount; ++p) {
+            if (converter == kConverters.m_fromUtf8[p][i]) {
+                return kConvertersAt[static_cast<size_t>(rank)].m_fromUtf8[p][i];
+            }
         }
     }
     return nullptr;

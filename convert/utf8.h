@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "convert/codepages.h"
 #include "convert/convert.h"
 
 // Converters of the ConvertFn form between a single-byte OEM page and UTF-8,
@@ -18,8 +19,15 @@
 // becomes one '?', as Windows reads it; a character above U+FFFF is two,
 // since Windows converts each of its UTF-16 halves. Both are null for a page
 // that is not a single-byte OEM page of the tables.
+//
+// Utf8ToOemConverter's `policy` changes what a character without an exact
+// counterpart becomes: under kWindows a screen glyph the page would write as
+// a control byte becomes '?'; under kReplace every such character does;
+// under kFail the converter stops in front of it, or of an invalid part,
+// and consumes nothing more: a call given a non-empty text and a free
+// buffer that consumes nothing has met one.
 ConvertFn OemToUtf8Converter(uint16_t page);
-ConvertFn Utf8ToOemConverter(uint16_t page);
+ConvertFn Utf8ToOemConverter(uint16_t page, codepages::Unmapped policy = codepages::Unmapped::kWindows);
 
 // Whether either direction would copy `text` unchanged: it is all ASCII.
 bool HasNoHighByte(const unsigned char* text, uint32_t length);

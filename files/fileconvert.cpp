@@ -126,7 +126,9 @@ public:
         }
         m_differs = true;
         if (m_checkOnly) {
-            return false;  // the answer is known: stop reading
+            // The answer is known: stop reading, unless the text may yet
+            // stop at a loss, which --check reports as the conversion does.
+            return m_readToEnd;
         }
         return (m_replacement.Handle() != platform::kNoFile || StartReplacement()) &&
                platform::WriteAll(m_replacement.Handle(), buffer, size, &m_error);
@@ -146,8 +148,10 @@ public:
     bool Finish() { return m_checkOnly || m_replacement.Handle() != platform::kNoFile || StartReplacement(); }
 
     bool Stopped() const { return m_checkOnly && m_differs; }
-    // The equal start could not be copied whole: the file shrank meanwhile.
-    bool Shrank() const { return m_shrank; }
+    // The copy of the equal start found the file shorter than the text that
+    // matched it: it changed while being converted.
+    bool CutShort() const { return m_cutShort; }
+    void ReadToEnd() { m_readToEnd = true; }
     // The step that failed: writing, or making the temporary file.
     const char* Step() const { return m_step; }
     platform::CReplacement& Replacement() { return m_replacement; }
@@ -189,7 +193,7 @@ private:
             const size_t want = left < sizeof m_compare ? static_cast<size_t>(left) : sizeof m_compare;
             const long got = platform::ReadAt(m_original, m_compare, want, done, &m_error);
             if (got <= 0) {
-                m_shrank = got == 0;
+                m_cutShort = got == 0;
                 m_step = "reading";
                 return false;
             }
@@ -204,9 +208,10 @@ private:
     FileHandle m_original;
     std::string m_path;
     bool m_checkOnly;
+    bool m_readToEnd = false;
     platform::CReplacement m_replacement;
     bool m_differs = false;
-    bool m_shrank = false;
+    bool m_cutShort = false;
     uint64_t m_equal = 0;
     int m_error = 0;
     const char* m_step = "writing";
@@ -245,8 +250,12 @@ public:
         // On the heap: the comparison's buffer is too large for a worker's stack.
         auto sink = std::make_unique<CComparingSink>(m_input, m_item.m_folder->PathTo(m_item.m_base),
                                                      m_settings.m_check, m_slot);
+        if (m_settings.m_conversion.m_lossPage != 0) {
+            sink->ReadToEnd();
+        }
         COutputBuffer output(*sink);
-        const DriveResult result = ConvertText(m_settings.m_conversion, reader, output);
+        LossPlace place;
+        const DriveResult result = ConvertText(m_settings.m_conversion, reader, output, &place);
         if (result == DriveResult::ReadFailed) {
             return Failed(Outcome::kUnreadable, "reading", reader.LastError());
         }
@@ -259,11 +268,11 @@ public:
         if (notText != nullptr) {
             return Skipped(notText);
         }
-        if (sink->Shrank()) {
-            return Changed();
+        if (result == DriveResult::Lost) {
+            return Result(Outcome::kNotConverted, "not converted " + Quoted() + ": " + LossText(place));
         }
         if (result == DriveResult::WriteFailed && !sink->Stopped()) {
-            return Failed(Outcome::kFailed, sink->Step(), output.LastError());
+            return SinkFailed(*sink, output.LastError());
         }
         if (!sink->Stopped() && !sink->Differs()) {
             return Result(Outcome::kDone, "");
@@ -275,7 +284,7 @@ public:
             return Result(Outcome::kWouldChange, m_item.m_name);
         }
         if (!sink->Finish()) {
-            return sink->Shrank() ? Changed() : Failed(Outcome::kFailed, sink->Step(), sink->LastError());
+            return SinkFailed(*sink, sink->LastError());
         }
         if (m_hooks != nullptr && m_hooks->m_beforeRename) {
             m_hooks->m_beforeRename(m_item);
@@ -356,7 +365,7 @@ private:
 
     FileResult Changed() const
     {
-        return Result(Outcome::kNotConverted, "not converted " + Quoted() + ": changed while being converted");
+        return Result(Outcome::kNotConverted, "not converted " + Quoted() + ": it changed while being converted");
     }
 
     FileResult Replace(platform::CReplacement& replacement)
@@ -370,10 +379,29 @@ private:
         const char* step = "writing";
         const FileHandle input = m_input;
         m_input = platform::kNoFile;
+        options.m_allowChown = m_settings.m_allowChown;
         if (!replacement.Commit(input, options, &step, &error)) {
-            return Failed(Outcome::kFailed, step, error);
+            return CommitFailed(step, error);
         }
         return Result(Outcome::kDone, m_settings.m_verbose ? m_item.m_name : "");
+    }
+
+    // A failure that is no error of the system's has its own words: a
+    // message never ends in the text of error 0 ("Success").
+    FileResult SinkFailed(const CComparingSink& sink, int error) const
+    {
+        return sink.CutShort() ? Changed() : Failed(Outcome::kFailed, sink.Step(), error);
+    }
+
+    // An owner or group the user may not give is a policy, not an error.
+    FileResult CommitFailed(const char* step, int error) const
+    {
+        if (std::strcmp(step, platform::kKeepingOwnerStep) == 0 && (error == EPERM || error == EINVAL)) {
+            return Result(Outcome::kNotConverted,
+                          "not converted " + Quoted() + ": its owner and group cannot be kept (" +
+                              platform::ErrorText(error) + "); --allow-chown converts it as yours");
+        }
+        return Failed(Outcome::kFailed, step, error);
     }
 
     std::string Quoted() const { return "'" + Shown(m_item.m_name) + "'"; }

@@ -287,13 +287,17 @@ private:
 bool ReadNames(const char* from, CCollector& collector)
 {
     const bool standardInput = std::string(from) == "-";
-    std::FILE* file = standardInput ? stdin : std::fopen(from, "rb");
+    if (standardInput) {
+        platform::StandardInput();  // now in binary mode, as a list file is read (Windows starts it in text mode)
+    }
+    std::FILE* file = standardInput ? stdin : platform::OpenStreamForReading(from);
     if (file == nullptr) {
         collector.Report(from, Outcome::kUnreadable,
                          "error reading " + Quoted(from) + ": " + platform::ErrorText(errno));
         return false;
     }
     std::string name;
+    errno = 0;
     for (int byte = std::getc(file); byte != EOF; byte = std::getc(file)) {
         if (byte != '\0') {
             name += static_cast<char>(byte);

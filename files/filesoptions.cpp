@@ -20,6 +20,7 @@ enum LongOnly {
     kInclude,
     kExclude,
     kExcludeDir,
+    kAllowChown,
     kHelp,
     kVersion,
 };
@@ -43,6 +44,7 @@ const option kLongOptions[] = {
     {"include", required_argument, nullptr, kInclude},
     {"exclude", required_argument, nullptr, kExclude},
     {"exclude-dir", required_argument, nullptr, kExcludeDir},
+    {"allow-chown", no_argument, nullptr, kAllowChown},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
     {"recursive", no_argument, nullptr, 'r'},
@@ -137,6 +139,9 @@ bool TakeOption(int option, FilesSettings* settings)
     case kExcludeDir:
         settings->m_excludeDirs.emplace_back(optarg);
         return true;
+    case kAllowChown:
+        settings->m_allowChown = true;
+        return true;
     default:  // getopt_long has said what is wrong
         std::fprintf(stderr, "Try 'glyphmill-files --help'.\n");
         return false;
@@ -205,6 +210,7 @@ void PrintFilesHelp()
         "      --no-sync         do not flush files and folders to disk before going on\n"
         "      --drop-after-ctrl-z  convert a file even when text after a Ctrl-Z is lost\n"
         "      --binary          convert files holding a NUL byte, UTF-16 or UTF-32 text\n"
+        "      --allow-chown     convert a file even when its owner or group cannot be kept\n"
         "  -q, --quiet           no notes for what is skipped (links, binary files...)\n"
         "  -v, --verbose         name each file converted\n"
         "      --help            this text\n"

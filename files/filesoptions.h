@@ -21,6 +21,7 @@ struct FilesSettings {
     bool m_followSymlinks = false;
     bool m_sync = true;
     bool m_dropAfterCtrlZ = false;
+    bool m_allowChown = false;  // a file whose owner or group cannot be kept becomes the user's
     bool m_quiet = false;
     bool m_verbose = false;
     bool m_binary = false;  // convert files that hold a NUL byte or begin with a UTF-16/UTF-32 byte-order mark

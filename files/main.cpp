@@ -2,55 +2,21 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "cmdline/messagetext.h"
-#include "convert/codepages.h"
-#include "convert/simd.h"
+#include "files/closeout.h"
 #include "files/fileconvert.h"
 #include "files/filelist.h"
 #include "files/filesoptions.h"
 #include "platform/conversions.h"
-#include "platform/names.h"
 #include "platform/platform.h"
 #include "platform/replace.h"
+#include "platform/startup.h"
 
 namespace {
-
-// GLYPHMILL_SIMD and GLYPHMILL_CODEPAGES as glyphmill reads them, so that a
-// file converts here exactly as it does there. Both are applied before any
-// worker starts: the workers share no mutable state.
-bool ApplyEnvironment()
-{
-    if (const char* name = std::getenv("GLYPHMILL_SIMD")) {
-        simd::Level level = simd::Level::kPortable;
-        if (!simd::ParseLevel(name, &level)) {
-            std::fprintf(stderr, "glyphmill-files: GLYPHMILL_SIMD names no level of this build.\n");
-            return false;
-        }
-        simd::UseLevel(level);
-    }
-    if (const char* text = std::getenv("GLYPHMILL_CODEPAGES")) {
-        codepages::Pair pair;
-        if (!codepages::ParsePair(text, &pair, platform::LocaleOemPage())) {
-            std::fprintf(stderr, "glyphmill-files: GLYPHMILL_CODEPAGES must be %s.\n", codepages::kAcceptedPairs);
-            return false;
-        }
-        platform::UseCodePages(pair);
-    }
-    // The level detected and the locale's code pages looked up now, once, and
-    // both directions' tables built: a table built on first use by two
-    // workers at once would be built twice, one freed under the other.
-    simd::UseLevel(simd::ChosenLevel());
-    unsigned char none = 0;
-    platform::OemToAnsi(&none, 0);
-    platform::AnsiToOem(&none, 0);
-    return true;
-}
 
 // The walk (on a thread of its own) hands files on as it meets them; workers
 // take the next one waiting and fill its result; the main thread prints the
@@ -154,11 +120,11 @@ private:
         const bool toOutput = result.m_outcome == Outcome::kWouldChange || result.m_outcome == Outcome::kDone;
         if (!result.m_message.empty()) {
             if (toOutput && m_settings.m_print0) {
-                std::fwrite(result.m_message.c_str(), 1, result.m_message.size() + 1, stdout);
+                PrintOutputName0(result.m_message);
             } else if (toOutput) {
-                std::printf("%s\n", Shown(result.m_message).c_str());
+                PrintOutputLine(Shown(result.m_message));
             } else {
-                std::fflush(stdout);
+                FlushStandardOutput();
                 std::fprintf(stderr, "glyphmill-files: %s.\n", result.m_message.c_str());
             }
         }
@@ -197,7 +163,8 @@ int WorkerCount(const FilesSettings& settings)
 int main(int argc, char** argv)
 {
     platform::ReserveStandardDescriptors();
-    ShowUtf8InMessages(platform::LocaleCharsetIsUtf8());
+    platform::UseUtf8CommandLine(&argc, &argv);
+    CheckStandardOutputAtExit(kFilesFailure);
     FilesSettings settings;
     switch (ParseFilesCommandLine(argc, argv, &settings)) {
     case ParseOutcome::kHelp:
@@ -211,7 +178,10 @@ int main(int argc, char** argv)
     case ParseOutcome::kRun:
         break;
     }
-    if (!ApplyEnvironment()) {
+    CheckStandardOutputAtExit(settings.m_check ? kFilesUsage : kFilesFailure);
+    // As glyphmill reads them, before any worker starts: the workers share
+    // no mutable state.
+    if (!platform::ApplyEnvironment("glyphmill-files")) {
         return kFilesUsage;
     }
     // Chosen again now that the pages are known: -a with an OEM page and

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "convert/atlevel.h"
 #include "convert/convert.h"
 #include "convert/entities.h"
 #include "convert/lineends.h"
@@ -45,6 +46,7 @@ const ConverterRow kConverters[] = {
     {"uri decode", UriDecode, kUriMin},
     {"dos to utf-8", OemToUtf8Converter(437), kUtf8Min},
     {"utf-8 to dos", Utf8ToOemConverter(437), kUtf8Min},
+    {"utf-8 to dos, replace", Utf8ToOemConverter(437, codepages::Unmapped::kReplace), kUtf8Min},
 };
 
 // One call into an exact-size heap buffer, so that AddressSanitizer sees any
@@ -112,6 +114,47 @@ Bytes LineEndReference(const Bytes& line, const char* name)
     return out;
 }
 
+// GLYPHMILL_UNMAPPED=fail: calls of random capacities until one consumes
+// nothing; the bytes written and how far it got.
+struct Stopped {
+    Bytes out;
+    size_t consumed = 0;
+    bool operator==(const Stopped& other) const { return out == other.out && consumed == other.consumed; }
+};
+
+Stopped ConvertUntilStop(ConvertFn convert, const Bytes& line, CFuzzChoices* choices)
+{
+    Stopped stopped;
+    const unsigned char* cursor = line.data();
+    uint32_t remaining = static_cast<uint32_t>(line.size());
+    while (remaining > 0) {
+        const uint32_t capacity = choices != nullptr ? choices->Between(kUtf8Min, kUtf8Min + 40) : LINE_BUF_SIZE;
+        const std::unique_ptr<unsigned char[]> chunk(new unsigned char[capacity]);
+        const uint32_t before = remaining;
+        const uint32_t written = convert(&cursor, chunk.get(), &remaining, capacity);
+        FUZZ_CHECK(written <= capacity && remaining <= before);
+        stopped.out.insert(stopped.out.end(), chunk.get(), chunk.get() + written);
+        if (remaining == before) {
+            FUZZ_CHECK(written == 0);
+            break;
+        }
+    }
+    stopped.consumed = line.size() - remaining;
+    return stopped;
+}
+
+// It stops at the same place with the same bytes whatever the capacities and
+// the level, and those bytes are replace's for the text before it.
+void CheckStopsAlike(const Bytes& line, CFuzzChoices* choices)
+{
+    const ConvertFn fail = Utf8ToOemConverter(437, codepages::Unmapped::kFail);
+    const Stopped whole = ConvertUntilStop(fail, line, nullptr);
+    FUZZ_CHECK(ConvertUntilStop(fail, line, choices) == whole);
+    FUZZ_CHECK(ConvertUntilStop(kernels::AtLevel(fail, simd::Level::kPortable), line, nullptr) == whole);
+    const Bytes before(line.begin(), line.begin() + static_cast<ptrdiff_t>(whole.consumed));
+    FUZZ_CHECK(Whole(Find("utf-8 to dos, replace"), before) == whole.out);
+}
+
 void CheckRoundTrip(const char* encoder, const char* decoder, const Bytes& line)
 {
     FUZZ_CHECK(Whole(Find(decoder), Whole(Find(encoder), line)) == line);
@@ -137,5 +180,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckRoundTrip("xml encode", "xml decode", line);
     CheckRoundTrip("uri encode", "uri decode", line);
     CheckRoundTrip("dos to utf-8", "utf-8 to dos", line);  // 437 has a character for every byte
+    CheckStopsAlike(line, &choices);
     return 0;
 }

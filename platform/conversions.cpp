@@ -1,42 +1,88 @@
 #include "platform/conversions.h"
 
+#include <array>
+#include <cstddef>
+
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
 #include "convert/utf8.h"
 #include "platform/platform.h"
+#include "platform/tablecodepages.h"
 
 namespace conversions {
 
 namespace {
 
-// -a and -a-: the code-page step alone, in place, before no converter; or,
-// where an OEM page was chosen with UTF-8 (Utf8Conversion), the expanding
-// converters of that page. The one place that chooses how -a converts.
-constexpr Conversion kOemToAnsi{platform::OemToAnsi, nullptr, nullptr};
-constexpr Conversion kAnsiToOem{platform::AnsiToOem, nullptr, nullptr};
+struct Row {
+    char m_letter = 0;
+    Conversion m_whenOn;
+    Conversion m_whenOff;
+    // Windows text mode on standard output would turn the LF that the
+    // conversion writes back into CR LF.
+    bool m_binaryOutputWhenOn = false;
+};
 
+constexpr size_t kRowCount = 7;
+
+// Each part of a row is set by name, so that parts of the same type (a row's
+// two conversions, a converter and its neighbour's) cannot trade places.
 // -u, -w and -m on select their converter and off copy the text unchanged;
 // -h, -x, -i and -a select a direction either way. A decoder holds back the
 // start of a match that a cut inside a line may split, and skips text without
 // its special byte; -u's CRs are dropped by the reader while it reads.
-const Row kRows[] = {
-    {'a', kOemToAnsi, kAnsiToOem, false},
-    {'u', {nullptr, ToUnixLineEnds, nullptr, HasNoCR, true}, {}, true},
-    {'w', {nullptr, ToWindowsLineEnds, nullptr}, {}, true},
-    {'m', {nullptr, ToMacLineEnds, nullptr}, {}, true},
-    {'h',
-     {nullptr, EncodeHtmlEntities, nullptr},
-     {nullptr, DecodeHtmlEntities, EntityDecodeHoldback, HasNoAmpersand},
-     false},
-    {'x',
-     {nullptr, EncodeXmlEntities, nullptr},
-     {nullptr, DecodeXmlEntities, EntityDecodeHoldback, HasNoAmpersand},
-     false},
-    {'i', {nullptr, UriEncode, nullptr}, {nullptr, UriDecode, UriDecodeHoldback, HasNoPercent}, false},
-};
+constexpr std::array<Row, kRowCount> BuildRows()
+{
+    std::array<Row, kRowCount> rows{};
+    size_t next = 0;
+    auto add = [&rows, &next](char letter) -> Row& {
+        Row& row = rows[next++];
+        row.m_letter = letter;
+        return row;
+    };
 
-}  // namespace
+    // -a and -a-: the code-page step alone, in place, before no converter;
+    // Select puts an OEM page's converters to and from UTF-8 in its place.
+    Row& a = add('a');
+    a.m_whenOn.m_recode = platform::OemToAnsi;
+    a.m_whenOff.m_recode = platform::AnsiToOem;
+
+    Row& u = add('u');
+    u.m_whenOn.m_convert = ToUnixLineEnds;
+    u.m_whenOn.m_unchanged = HasNoCR;
+    u.m_whenOn.m_dropCRWhileReading = true;
+    u.m_binaryOutputWhenOn = true;
+
+    Row& w = add('w');
+    w.m_whenOn.m_convert = ToWindowsLineEnds;
+    w.m_binaryOutputWhenOn = true;
+
+    Row& m = add('m');
+    m.m_whenOn.m_convert = ToMacLineEnds;
+    m.m_binaryOutputWhenOn = true;
+
+    Row& h = add('h');
+    h.m_whenOn.m_convert = EncodeHtmlEntities;
+    h.m_whenOff.m_convert = DecodeHtmlEntities;
+    h.m_whenOff.m_holdback = EntityDecodeHoldback;
+    h.m_whenOff.m_unchanged = HasNoAmpersand;
+
+    Row& x = add('x');
+    x.m_whenOn.m_convert = EncodeXmlEntities;
+    x.m_whenOff.m_convert = DecodeXmlEntities;
+    x.m_whenOff.m_holdback = EntityDecodeHoldback;
+    x.m_whenOff.m_unchanged = HasNoAmpersand;
+
+    Row& i = add('i');
+    i.m_whenOn.m_convert = UriEncode;
+    i.m_whenOff.m_convert = UriDecode;
+    i.m_whenOff.m_holdback = UriDecodeHoldback;
+    i.m_whenOff.m_unchanged = HasNoPercent;
+    return rows;
+}
+
+constexpr std::array<Row, kRowCount> kRows = BuildRows();
+static_assert(kRows.back().m_letter != 0, "kRowCount is more than BuildRows fills");
 
 const Row* Find(char letter)
 {
@@ -48,14 +94,40 @@ const Row* Find(char letter)
     return nullptr;
 }
 
-namespace {
-
 // A character whose UTF-8 a cut inside a line divides waits for the next
-// piece; ASCII is the same in the page and in UTF-8.
-Conversion Utf8Conversion(uint16_t page, bool toUtf8)
+// piece; ASCII is the same in the page and in UTF-8. Every character has its
+// counterpart in UTF-8: the policy (GLYPHMILL_UNMAPPED) is -a-'s alone.
+Conversion Utf8Conversion(uint16_t page, bool toUtf8, codepages::Unmapped policy)
 {
-    return toUtf8 ? Conversion{nullptr, OemToUtf8Converter(page), nullptr, HasNoHighByte}
-                  : Conversion{nullptr, Utf8ToOemConverter(page), Utf8Holdback, HasNoHighByte};
+    Conversion conversion;
+    conversion.m_unchanged = HasNoHighByte;
+    if (toUtf8) {
+        conversion.m_convert = OemToUtf8Converter(page);
+        return conversion;
+    }
+    conversion.m_convert = Utf8ToOemConverter(page, policy);
+    conversion.m_holdback = Utf8Holdback;
+    if (policy == codepages::Unmapped::kFail) {
+        conversion.m_lossPage = page;
+        conversion.m_lossFromUtf8 = true;
+    }
+    return conversion;
+}
+
+// The 8-bit pair under GLYPHMILL_UNMAPPED=fail: a converter that stops at a
+// loss, in place of the step in place (ASCII is the same in every page).
+// Under the other policies the step's table is the policy's.
+Conversion PairConversion(const Row& row, bool on)
+{
+    const codepages::Pair* pair = platform::tables::ChosenPair();
+    if (platform::ChosenUnmapped() != codepages::Unmapped::kFail || pair == nullptr) {
+        return on ? row.m_whenOn : row.m_whenOff;
+    }
+    Conversion conversion;
+    conversion.m_convert = on ? platform::tables::OemToAnsiUntilLoss : platform::tables::AnsiToOemUntilLoss;
+    conversion.m_unchanged = HasNoHighByte;
+    conversion.m_lossPage = on ? pair->m_ansi : pair->m_oem;
+    return conversion;
 }
 
 }  // namespace
@@ -66,9 +138,19 @@ bool Select(char letter, bool on, Conversion* conversion)
     if (row == nullptr) {
         return false;
     }
-    const uint16_t utf8Page = letter == 'a' ? platform::ChosenUtf8OemPage() : 0;
-    *conversion = utf8Page != 0 ? Utf8Conversion(utf8Page, on) : on ? row->m_whenOn : row->m_whenOff;
+    if (letter != 'a') {
+        *conversion = on ? row->m_whenOn : row->m_whenOff;
+        return true;
+    }
+    const uint16_t utf8Page = platform::ChosenUtf8OemPage();
+    *conversion = utf8Page != 0 ? Utf8Conversion(utf8Page, on, platform::ChosenUnmapped()) : PairConversion(*row, on);
     return true;
+}
+
+bool NeedsBinaryOutput(char letter, bool on)
+{
+    const Row* row = Find(letter);
+    return row != nullptr && on && row->m_binaryOutputWhenOn;
 }
 
 }  // namespace conversions

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "convert/codepages.h"
 
@@ -27,6 +28,16 @@ void UseCodePages(codepages::Pair pair);
 // the system's), which GLYPHMILL_CODEPAGES=utf-8 pairs with UTF-8.
 uint16_t LocaleOemPage();
 
+// Both pages of the locale (on Windows, the system's OEM and ANSI pages).
+codepages::Pair LocalePages();
+
+// What -a and -a- do with a character the target page lacks
+// (GLYPHMILL_UNMAPPED); kWindows until set. Anything but kWindows needs the
+// tables: UseCodePages is called first, with the locale's pages if no pair
+// was named.
+void UseUnmapped(codepages::Unmapped policy);
+codepages::Unmapped ChosenUnmapped();
+
 // The single-byte OEM page that UseCodePages chose with UTF-8 for its ANSI
 // side, or 0: -a and -a- then convert between that page and UTF-8 with the
 // converters of convert/utf8.h, not in place.
@@ -42,6 +53,13 @@ constexpr FileHandle kNoFile = -1;
 // descriptor does: no input, and messages and output go nowhere. A no-op on
 // Windows, whose runtime keeps its standard streams apart from the files.
 void ReserveStandardDescriptors();
+
+// Called first thing in main, before the arguments are read: on Windows
+// `argc` and `argv` become the UTF-16 command line in UTF-8, so that every
+// name reaches the file it names (the runtime's own argv has passed it
+// through the ANSI code page). File names are UTF-8 wherever this interface
+// takes one there. A no-op elsewhere, where names are bytes already.
+void UseUtf8CommandLine(int* argc, char*** argv);
 
 // Whether `path` names one of the standard descriptors the tool was started
 // without, through /dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N or
@@ -64,6 +82,10 @@ void SetBinaryMode(FileHandle file);
 // mode; the output is created or emptied.
 FileHandle OpenForReading(const char* path, int* error);
 FileHandle OpenForWriting(const char* path, int* error);
+
+// The file at `path` as a buffered stream, in binary mode, for reading: null
+// with errno set (to a number ErrorText describes) on failure.
+std::FILE* OpenStreamForReading(const char* path);
 
 // Reads up to `size` bytes, retrying interrupted calls: the count read, 0 at
 // the end of the input, or -1 with *error set.

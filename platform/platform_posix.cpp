@@ -37,6 +37,11 @@ uint16_t LocaleOemPage()
     return LocalePair().m_oem;
 }
 
+codepages::Pair LocalePages()
+{
+    return LocalePair();
+}
+
 void OemToAnsi(unsigned char* buffer, uint32_t length)
 {
     tables::MapOemToAnsi(CodePages(), buffer, length);
@@ -143,6 +148,10 @@ bool NamesClosedStandardDescriptor(const char* path)
     return fd >= STDIN_FILENO && fd <= STDERR_FILENO && (g_closedAtStart & (1u << fd)) != 0;
 }
 
+void UseUtf8CommandLine(int*, char***)
+{
+}
+
 FileHandle StandardInput()
 {
     return STDIN_FILENO;
@@ -173,6 +182,11 @@ FileHandle OpenForWriting(const char* path, int* error)
         *error = errno;
     }
     return fd;
+}
+
+std::FILE* OpenStreamForReading(const char* path)
+{
+    return std::fopen(path, "rb");
 }
 
 long ReadSome(FileHandle file, unsigned char* buffer, size_t size, int* error)

@@ -2,11 +2,17 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <io.h>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h>
 
+#include "platform/names_win32.h"
 #include "platform/platform.h"
 #include "platform/tablecodepages.h"
 
@@ -38,6 +44,11 @@ void AnsiToOem(unsigned char* buffer, uint32_t length)
 uint16_t LocaleOemPage()
 {
     return static_cast<uint16_t>(GetOEMCP());
+}
+
+codepages::Pair LocalePages()
+{
+    return codepages::Pair{static_cast<uint16_t>(GetOEMCP()), static_cast<uint16_t>(GetACP())};
 }
 
 namespace {
@@ -76,22 +87,58 @@ void SetBinaryMode(FileHandle file)
     _setmode(file, _O_BINARY);
 }
 
-FileHandle OpenForReading(const char* path, int* error)
+namespace {
+
+// Opens `path` by its UTF-16 full name (a device name as given) as the
+// runtime's descriptor: CreateFileW with the runtime's own sharing, so that a
+// file opens as _open would open it, only by its true name.
+FileHandle OpenByName(const char* path, DWORD access, DWORD disposition, int flags, int* error)
 {
-    const int fd = _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    std::wstring name;
+    DWORD failure = 0;
+    if (!win32::FileCallName(path, &name, &failure)) {
+        *error = win32::ErrorNumberOf(failure);
+        return kNoFile;
+    }
+    const HANDLE handle = CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *error = win32::ErrorNumberOf(GetLastError());
+        return kNoFile;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
     if (fd < 0) {
         *error = errno;
+        CloseHandle(handle);
     }
     return fd;
 }
 
+}  // namespace
+
+FileHandle OpenForReading(const char* path, int* error)
+{
+    return OpenByName(path, GENERIC_READ, OPEN_EXISTING, _O_RDONLY, error);
+}
+
 FileHandle OpenForWriting(const char* path, int* error)
 {
-    const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-        *error = errno;
+    return OpenByName(path, GENERIC_WRITE, CREATE_ALWAYS, _O_WRONLY, error);
+}
+
+std::FILE* OpenStreamForReading(const char* path)
+{
+    int error = 0;
+    const FileHandle file = OpenForReading(path, &error);
+    std::FILE* stream = file == kNoFile ? nullptr : _fdopen(file, "rb");
+    if (stream == nullptr) {
+        if (file != kNoFile) {
+            error = errno;
+            _close(file);
+        }
+        errno = error;
     }
-    return fd;
+    return stream;
 }
 
 long ReadSome(FileHandle file, unsigned char* buffer, size_t size, int* error)
@@ -108,6 +155,10 @@ long ReadSome(FileHandle file, unsigned char* buffer, size_t size, int* error)
 bool WriteAll(FileHandle file, const unsigned char* buffer, size_t size, int* error)
 {
     while (size > 0) {
+        if (win32::Interrupted()) {
+            *error = EINTR;
+            return false;
+        }
         // In text mode the runtime writes each LF as CR LF and still counts
         // the bytes it was given.
         const int put = _write(file, buffer, TransferSize(size));
@@ -166,7 +217,12 @@ bool IdentifyRegularFile(const char* path, FileIdentity& identity)
 {
     // No access rights asked for: only the attributes are read, and a file
     // that someone else holds open can still be identified.
-    const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    std::wstring name;
+    DWORD failure = 0;
+    if (!win32::FileCallName(path, &name, &failure)) {
+        return false;
+    }
+    const HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
@@ -218,7 +274,34 @@ int ReadRefusal(FileHandle)
 
 const char* ErrorText(int error)
 {
-    return std::strerror(error);
+    const char* text = win32::WindowsErrorText(error);
+    return text != nullptr ? text : std::strerror(error);
+}
+
+// The runtime's argv holds the command line in the ANSI code page, where
+// best fit has already turned a name into another; the UTF-16 command line
+// holds every name as typed.
+void UseUtf8CommandLine(int* argc, char*** argv)
+{
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return;
+    }
+    static std::vector<std::string> s_arguments;
+    static std::vector<char*> s_pointers;
+    s_arguments.clear();
+    for (int i = 0; i < count; ++i) {
+        s_arguments.push_back(win32::Utf8FromWide(wide[i], std::wcslen(wide[i])));
+    }
+    LocalFree(wide);
+    s_pointers.clear();
+    for (std::string& argument : s_arguments) {
+        s_pointers.push_back(&argument[0]);
+    }
+    s_pointers.push_back(nullptr);
+    *argc = count;
+    *argv = s_pointers.data();
 }
 
 }  // namespace platform

@@ -44,18 +44,26 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // Before any worker starts: `slots` temporary files may be in flight at once
 // (one per worker), and SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl-C,
 // Ctrl-Break and closing the console on Windows) remove those that are, then
-// end the program as the signal does. A replacement names its slot.
+// end the program as the signal does; from the signal on, no temporary file
+// is created. A signal ignored at start (nohup) stays ignored. SIGXFSZ is
+// ignored: a file that outgrows `ulimit -f` fails alone ("File too large").
+// A replacement names its slot.
 void InstallInterruptCleanup(int slots);
 
 struct ReplaceOptions {
-    bool m_keepTimes = false;  // the original's access and modification times
-    bool m_sync = true;        // the file flushed to disk before the rename, the folder after it
+    bool m_keepTimes = false;   // the original's access and modification times
+    bool m_sync = true;         // the file flushed to disk before the rename, the folder after it
+    bool m_allowChown = false;  // an owner or group that cannot be kept becomes the user's
     // The times to keep as the file had them before it was read (nanoseconds;
     // -1: as the original has them when committed). Reading it moves its
     // access time.
     int64_t m_accessed = -1;
     int64_t m_modified = -1;
 };
+
+// The step Commit names when the new file cannot be given the original's
+// owner and group (EPERM, EINVAL: the user may not); m_allowChown goes on.
+inline constexpr char kKeepingOwnerStep[] = "keeping the owner and group of";
 
 // A new version of a file, written to a temporary file in the file's own
 // folder (created exclusively, readable by its owner alone), then given what
@@ -72,8 +80,8 @@ public:
     bool Create(const std::string& target, int* error);
     FileHandle Handle() const { return m_file; }
 
-    // Gives the temporary file the original's owner and group (where the user
-    // may), mode, extended attributes (and with them POSIX ACLs and security
+    // Gives the temporary file the original's owner and group (see
+    // kKeepingOwnerStep), mode, extended attributes (and with them POSIX ACLs and security
     // labels) and, on request, times; flushes it; renames it over the target;
     // flushes the folder. `original` is the target open for reading: the call
     // closes it (Windows cannot replace an open file). On failure *step names

@@ -1,9 +1,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -11,9 +8,12 @@
 #include <memory>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <time.h>
 #include <unistd.h>
 
+#include "platform/inflight_posix.h"
 #include "platform/replace.h"
+#include "platform/tempname.h"
 
 namespace platform {
 
@@ -79,106 +79,116 @@ std::string JoinPath(const std::string& folder, const std::string& name)
 
 namespace {
 
-// The temporary files in flight, one slot per worker, for the signal handler:
-// a slot's name is written while it is disarmed, then armed, so the handler
-// (which may run on any thread) reads only whole names.
-struct TemporarySlot {
-    std::atomic<bool> m_armed{false};
-    char m_name[PATH_MAX];
-};
-TemporarySlot* g_slots = nullptr;
-int g_slotCount = 0;
-
-extern "C" void RemoveTemporariesAndExit(int signal)
-{
-    for (int slot = 0; slot < g_slotCount; ++slot) {
-        if (g_slots[slot].m_armed.load()) {
-            unlink(g_slots[slot].m_name);
-        }
-    }
-    // Ended by the signal itself, so the caller sees how the run ended.
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-// Arms `slot` with `name`: the name is registered before the file exists, so
-// that no signal can come between its creation and its registration.
-bool Arm(int slot, const std::string& name)
-{
-    if (slot < 0 || slot >= g_slotCount) {
-        return true;  // no cleanup installed (tests of the replacement alone)
-    }
-    if (name.size() >= sizeof g_slots[slot].m_name) {
-        return false;
-    }
-    std::memcpy(g_slots[slot].m_name, name.c_str(), name.size() + 1);
-    g_slots[slot].m_armed.store(true);
-    return true;
-}
-
-void Disarm(int slot)
-{
-    if (slot >= 0 && slot < g_slotCount) {
-        g_slots[slot].m_armed.store(false);
-    }
-}
-
 std::string FolderOf(const std::string& path)
 {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// A name no other run uses: the process, the slot and a count.
-std::string TemporaryName(const std::string& target, int slot, unsigned attempt)
+std::string BaseOf(const std::string& path)
 {
-    static std::atomic<unsigned> s_count{0};
-    static const long s_process = static_cast<long>(getpid());
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".glyphmill-files.%ld.%d.%u", s_process, slot, s_count.fetch_add(1) + attempt);
-    return JoinPath(FolderOf(target), suffix);
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Owner before mode: changing the owner clears the set-user-ID and
-// set-group-ID bits. A user who may not give the file its owner still gives
-// it the group where a member of it, or keeps their own.
-bool CopyOwnerAndMode(int to, const struct stat& info, int* error)
+// A value for the temporary name's unique part that no other run is likely to
+// use: a count from a start taken from the process and the clock, spread over
+// all its bits (splitmix64) so that neighbouring counts give unlike names.
+unsigned long long NextUnique()
 {
-    if (fchown(to, info.st_uid, info.st_gid) != 0) {
+    static std::atomic<unsigned long long> s_next{[] {
+        struct timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        return (static_cast<unsigned long long>(getpid()) << 32) ^ static_cast<unsigned long long>(now.tv_nsec) ^
+               (static_cast<unsigned long long>(now.tv_sec) << 20);
+    }()};
+    unsigned long long z = s_next.fetch_add(0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// The original's owner and group, or nothing: a file of another user's
+// would silently become this user's. Allowed that, a user who may not give
+// the file its owner still gives it the group where a member of it, or keeps
+// their own.
+bool CopyOwner(int to, const struct stat& info, bool allowChown, int* error)
+{
+    if (fchown(to, info.st_uid, info.st_gid) == 0) {
+        return true;
+    }
+    if (allowChown) {
         (void)fchown(to, static_cast<uid_t>(-1), info.st_gid);
+        return true;
     }
-    if (fchmod(to, info.st_mode & 07777) != 0) {
-        *error = errno;
-        return false;
-    }
-    return true;
+    *error = errno;
+    return false;
 }
 
-// Every extended attribute the user may read, POSIX ACLs
-// (system.posix_acl_access) and security labels among them. A file system
-// without them has none to copy.
-bool CopyExtendedAttributes(int from, int to, int* error)
+// The names of the file's extended attributes, NUL-ended one after the
+// other; none where its file system has none.
+bool AttributeNames(int from, std::vector<char>* names, int* error)
 {
-    const ssize_t listSize = flistxattr(from, nullptr, 0);
-    if (listSize <= 0) {
-        return listSize == 0 || errno == ENOTSUP;
-    }
-    std::vector<char> names(static_cast<size_t>(listSize));
-    const ssize_t got = flistxattr(from, names.data(), names.size());
-    if (got < 0) {
-        *error = errno;
-        return false;
-    }
-    std::vector<char> value;
-    for (const char* name = names.data(); name < names.data() + got; name += std::strlen(name) + 1) {
-        const ssize_t size = fgetxattr(from, name, nullptr, 0);
-        if (size < 0) {
+    for (;;) {
+        const ssize_t size = flistxattr(from, nullptr, 0);
+        if (size <= 0) {
+            names->clear();
+            if (size == 0 || errno == ENOTSUP) {
+                return true;
+            }
             *error = errno;
             return false;
         }
-        value.resize(static_cast<size_t>(size));
-        const ssize_t read = fgetxattr(from, name, value.data(), value.size());
-        if (read < 0 || fsetxattr(to, name, value.data(), static_cast<size_t>(read), 0) != 0) {
+        names->resize(static_cast<size_t>(size));
+        const ssize_t got = flistxattr(from, names->data(), names->size());
+        if (got >= 0) {
+            names->resize(static_cast<size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) {  // ERANGE: the list grew since it was measured
+            *error = errno;
+            return false;
+        }
+    }
+}
+
+// One attribute's value; false with *error 0 when it was removed meanwhile.
+bool AttributeValue(int from, const char* name, std::vector<char>* value, int* error)
+{
+    for (;;) {
+        const ssize_t size = fgetxattr(from, name, nullptr, 0);
+        if (size >= 0) {
+            value->resize(static_cast<size_t>(size));
+            const ssize_t got = fgetxattr(from, name, value->data(), value->size());
+            if (got >= 0) {
+                value->resize(static_cast<size_t>(got));
+                return true;
+            }
+        }
+        if (errno != ERANGE) {  // ERANGE: the value grew since it was measured
+            *error = errno == ENODATA ? 0 : errno;
+            return false;
+        }
+    }
+}
+
+// Every extended attribute the user may read, POSIX ACLs
+// (system.posix_acl_access) and security labels among them.
+bool CopyExtendedAttributes(int from, int to, int* error)
+{
+    std::vector<char> names;
+    if (!AttributeNames(from, &names, error)) {
+        return false;
+    }
+    std::vector<char> value;
+    for (const char* name = names.data(); name < names.data() + names.size(); name += std::strlen(name) + 1) {
+        if (!AttributeValue(from, name, &value, error)) {
+            if (*error != 0) {
+                return false;
+            }
+            continue;  // removed since the list was read: nothing to copy
+        }
+        if (fsetxattr(to, name, value.data(), value.size(), 0) != 0) {
             *error = errno;
             return false;
         }
@@ -224,44 +234,28 @@ bool SyncFolder(const std::string& path, int* error)
 
 }  // namespace
 
-void InstallInterruptCleanup(int slots)
-{
-    g_slots = new TemporarySlot[static_cast<size_t>(slots)];
-    g_slotCount = slots;
-    // A closed terminal (SIGHUP) and a closed pipe on standard output
-    // (SIGPIPE, `glyphmill-files -v ... | head`) end the run as well.
-    const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-    struct sigaction action {};
-    action.sa_handler = RemoveTemporariesAndExit;
-    sigemptyset(&action.sa_mask);
-    for (int signal : kSignals) {
-        sigaddset(&action.sa_mask, signal);
-    }
-    for (int signal : kSignals) {
-        sigaction(signal, &action, nullptr);
-    }
-}
-
 bool CReplacement::Create(const std::string& target, int* error)
 {
     m_target = target;
-    for (unsigned attempt = 0;; ++attempt) {
-        m_temporary = TemporaryName(target, m_slot, attempt);
-        if (!Arm(m_slot, m_temporary)) {
-            *error = ENAMETOOLONG;
-            return false;
-        }
-        m_file = open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const std::string folder = FolderOf(target);
+    const std::string base = BaseOf(target);
+    // A name taken meanwhile is someone else's: another is tried, and the
+    // file found there is never touched.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = JoinPath(folder, TemporaryNameFor(base, NextUnique()));
+        CInFlight inFlight(m_slot);
+        m_file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (m_file >= 0) {
+            inFlight.Hold(temporary);
+            m_temporary = temporary;
             return true;
         }
         *error = errno;
-        Disarm(m_slot);
-        m_temporary.clear();
-        if (*error != EEXIST || attempt == 100) {
+        if (*error != EEXIST) {
             return false;
         }
     }
+    return false;
 }
 
 bool CReplacement::Commit(FileHandle original, const ReplaceOptions& options, const char** step, int* error)
@@ -272,8 +266,14 @@ bool CReplacement::Commit(FileHandle original, const ReplaceOptions& options, co
         *step = "reading the attributes of";
         *error = errno;
         done = false;
-    } else if (!CopyOwnerAndMode(m_file, info, error)) {
+    } else if (!CopyOwner(m_file, info, options.m_allowChown, error)) {
+        // Before the mode: changing the owner clears the set-user-ID and
+        // set-group-ID bits.
+        *step = kKeepingOwnerStep;
+        done = false;
+    } else if (fchmod(m_file, info.st_mode & 07777) != 0) {
         *step = "setting the mode of";
+        *error = errno;
         done = false;
     } else if (!CopyExtendedAttributes(original, m_file, error)) {
         *step = "copying the extended attributes of";
@@ -297,12 +297,15 @@ bool CReplacement::Commit(FileHandle original, const ReplaceOptions& options, co
         *step = "writing";
         return false;
     }
-    if (rename(m_temporary.c_str(), m_target.c_str()) != 0) {
-        *step = "renaming over";
-        *error = errno;
-        return false;
+    {
+        CInFlight inFlight(m_slot);
+        if (rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+            *step = "renaming over";
+            *error = errno;
+            return false;
+        }
+        inFlight.Release();
     }
-    Disarm(m_slot);
     m_temporary.clear();
     // The file is whole under its name; a failed flush of the folder leaves it
     // there, and says the rename may not outlive a crash.
@@ -321,8 +324,9 @@ void CReplacement::Discard()
         m_file = kNoFile;
     }
     if (!m_temporary.empty()) {
+        CInFlight inFlight(m_slot);
         unlink(m_temporary.c_str());
-        Disarm(m_slot);
+        inFlight.Release();
         m_temporary.clear();
     }
 }

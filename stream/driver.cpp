@@ -1,19 +1,91 @@
 #include "stream/driver.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
-bool ConvertRun(ConvertFn convert, const unsigned char* text, uint32_t length, COutputBuffer& output)
+// How much of a run was converted: all of it, or up to a loss, or the
+// output failed.
+constexpr uint32_t kWriteFailed = UINT32_MAX;
+
+uint32_t ConvertRun(ConvertFn convert, const unsigned char* text, uint32_t length, COutputBuffer& output)
 {
     const unsigned char* cursor = text;
     uint32_t remaining = length;
     while (remaining > 0) {
         unsigned char* chunk = output.Reserve(LINE_BUF_SIZE);
         if (chunk == nullptr) {
-            return false;
+            return kWriteFailed;
         }
+        const uint32_t before = remaining;
         output.Commit(convert(&cursor, chunk, &remaining, LINE_BUF_SIZE));
+        if (remaining == before) {
+            break;  // only a converter that stops at a loss consumes nothing
+        }
     }
-    return true;
+    return length - remaining;
+}
+
+// The LFs of `text`: 64 byte counters at a time, each added to at most
+// 255 times before they are summed, a loop compilers turn into vector
+// compares without intrinsics.
+uint64_t CountLineEnds(const unsigned char* text, uint32_t length)
+{
+    constexpr size_t kLanes = 64;
+    const unsigned char* at = text;
+    const unsigned char* const end = text + length;
+    uint64_t total = 0;
+    while (static_cast<size_t>(end - at) >= kLanes) {
+        const size_t blocks = std::min<size_t>(255, static_cast<size_t>(end - at) / kLanes);
+        unsigned char counts[kLanes] = {};
+        for (size_t block = 0; block < blocks; ++block, at += kLanes) {
+            for (size_t lane = 0; lane < kLanes; ++lane) {
+                counts[lane] = static_cast<unsigned char>(counts[lane] + (at[lane] == '\n'));
+            }
+        }
+        for (const unsigned char count : counts) {
+            total += count;
+        }
+    }
+    for (; at < end; ++at) {
+        total += *at == '\n';
+    }
+    return total;
+}
+
+// The line and the offset in it of the text converted so far: counted only
+// where a conversion may stop at a loss.
+class CLinePlace {
+public:
+    void Pass(const unsigned char* text, uint32_t length)
+    {
+        const uint64_t lines = CountLineEnds(text, length);
+        if (lines == 0) {
+            m_place.m_offset += length;
+            return;
+        }
+        m_place.m_line += lines;
+        const unsigned char* last = text + length;
+        while (last[-1] != '\n') {
+            --last;
+        }
+        m_place.m_offset = static_cast<uint64_t>(text + length - last);
+    }
+
+    LossPlace& Place() { return m_place; }
+
+private:
+    LossPlace m_place;
+};
+
+void Describe(const Conversion& conversion, const unsigned char* text, uint32_t length, LossPlace& place)
+{
+    place.m_length = std::min<uint32_t>(length, sizeof place.m_bytes);
+    std::memcpy(place.m_bytes, text, place.m_length);
+    place.m_page = conversion.m_lossPage;
+    place.m_fromUtf8 = conversion.m_lossFromUtf8;
 }
 
 // A run that stops inside a long line keeps back the start of a match that
@@ -35,8 +107,10 @@ bool NeedsConverting(const Conversion& conversion, const CTextReader& reader, co
 
 }  // namespace
 
-DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutputBuffer& output)
+DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutputBuffer& output, LossPlace* place)
 {
+    CLinePlace line;
+    const bool mayStop = conversion.m_lossPage != 0 && conversion.m_convert != nullptr;
     for (;;) {
         if (reader.NeedsRead() && !output.Flush()) {
             return DriveResult::WriteFailed;
@@ -56,11 +130,75 @@ DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutp
         if (conversion.m_recode != nullptr) {
             conversion.m_recode(run.m_data, length);
         }
-        const bool written = NeedsConverting(conversion, reader, run.m_data, length)
-                                 ? ConvertRun(conversion.m_convert, run.m_data, length, output)
-                                 : output.Append(run.m_data, length);
-        if (!written) {
+        if (!NeedsConverting(conversion, reader, run.m_data, length)) {
+            if (!output.Append(run.m_data, length)) {
+                return DriveResult::WriteFailed;
+            }
+            if (mayStop) {
+                line.Pass(run.m_data, length);
+            }
+            continue;
+        }
+        const uint32_t converted = ConvertRun(conversion.m_convert, run.m_data, length, output);
+        if (converted == kWriteFailed) {
             return DriveResult::WriteFailed;
         }
+        if (mayStop) {
+            line.Pass(run.m_data, converted);
+        }
+        if (converted < length) {
+            if (place != nullptr) {
+                *place = line.Place();
+                Describe(conversion, run.m_data + converted, length - converted, *place);
+            }
+            return output.Flush() ? DriveResult::Lost : DriveResult::WriteFailed;
+        }
     }
+}
+
+namespace {
+
+// The code point of a valid UTF-8 sequence at the start of `bytes`, or -1.
+long DecodeUtf8(const unsigned char* bytes, uint32_t length)
+{
+    const unsigned char lead = bytes[0];
+    const uint32_t follow = lead >= 0xC2 && lead < 0xE0   ? 1
+                            : lead >= 0xE0 && lead < 0xF0 ? 2
+                            : lead >= 0xF0 && lead < 0xF5 ? 3
+                                                          : 0;
+    if (follow == 0 || follow >= length) {
+        return -1;
+    }
+    long character = lead & (0x3F >> follow);
+    for (uint32_t k = 1; k <= follow; ++k) {
+        if ((bytes[k] & 0xC0) != 0x80) {
+            return -1;
+        }
+        character = character << 6 | (bytes[k] & 0x3F);
+    }
+    const long lowest[] = {0, 0x80, 0x800, 0x10000};
+    const bool surrogate = character >= 0xD800 && character <= 0xDFFF;
+    return character < lowest[follow] || surrogate || character > 0x10FFFF ? -1 : character;
+}
+
+}  // namespace
+
+std::string LossText(const LossPlace& place)
+{
+    char text[160];
+    const int at =
+        std::snprintf(text, sizeof text, "line %llu, byte offset %llu: ", static_cast<unsigned long long>(place.m_line),
+                      static_cast<unsigned long long>(place.m_offset));
+    const long character = place.m_fromUtf8 && place.m_length > 0 ? DecodeUtf8(place.m_bytes, place.m_length) : -1;
+    if (place.m_fromUtf8 && character < 0) {
+        std::snprintf(text + at, sizeof text - static_cast<size_t>(at), "invalid UTF-8 (byte 0x%02X)",
+                      place.m_bytes[0]);
+    } else if (place.m_fromUtf8) {
+        std::snprintf(text + at, sizeof text - static_cast<size_t>(at),
+                      "U+%04lX has no exact counterpart in code page %u", character, place.m_page);
+    } else {
+        std::snprintf(text + at, sizeof text - static_cast<size_t>(at),
+                      "byte 0x%02X has no exact counterpart in code page %u", place.m_bytes[0], place.m_page);
+    }
+    return text;
 }

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "convert/atlevel.h"
 #include "convert/bytemap.h"
 #include "convert/bytescan.h"
 #include "convert/entities.h"
+#include "convert/kernels/entity_tables.h"
 #include "convert/lineends.h"
 #include "convert/textmode.h"
 #include "convert/uri.h"

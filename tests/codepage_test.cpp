@@ -9,6 +9,7 @@
 
 #include "convert/codepages.h"
 #include "convert/utf8.h"
+#include "platform/conversions.h"
 #include "platform/platform.h"
 #include "tests/support/convert_test_util.h"
 #include "tests/support/simd_levels.h"
@@ -167,6 +168,44 @@ std::map<unsigned, Column> ReadData(const std::string& name)
     return columns;
 }
 
+// -a and -a- under GLYPHMILL_UNMAPPED=fail, as the programs choose them:
+// every byte stopped at is one the replace table writes as '?' from 0x80 up.
+void ExpectFailStopsWhereReplaceLoses(codepages::Pair pair, const unsigned char* oemToAnsi,
+                                      const unsigned char* ansiToOem)
+{
+    platform::UseCodePages(pair);
+    platform::UseUnmapped(codepages::Unmapped::kFail);
+    for (const bool on : {true, false}) {
+        const unsigned char* table = on ? oemToAnsi : ansiToOem;
+        Conversion conversion;
+        ASSERT_TRUE(conversions::Select('a', on, &conversion));
+        ASSERT_EQ(conversion.m_lossPage, on ? pair.m_ansi : pair.m_oem);
+        const std::string bytes = AllByteValues() + AllByteValues();
+        std::string expected;
+        for (const char byte : bytes) {
+            const auto b = static_cast<unsigned char>(byte);
+            expected += b >= 0x80 && table[b] == '?' ? "" : std::string(1, static_cast<char>(table[b]));
+        }
+        std::string converted;
+        const auto* cursor = reinterpret_cast<const unsigned char*>(bytes.data());
+        uint32_t remaining = static_cast<uint32_t>(bytes.size());
+        unsigned char chunk[LINE_BUF_SIZE];
+        while (remaining > 0) {
+            const uint32_t before = remaining;
+            converted.append(reinterpret_cast<char*>(chunk),
+                             conversion.m_convert(&cursor, chunk, &remaining, LINE_BUF_SIZE));
+            if (remaining == before) {
+                EXPECT_TRUE(*cursor >= 0x80 && table[*cursor] == '?') << "stopped at byte " << int(*cursor);
+                ++cursor;
+                --remaining;
+            }
+        }
+        EXPECT_EQ(converted, expected) << (on ? "-a" : "-a-");
+    }
+    platform::UseUnmapped(codepages::Unmapped::kWindows);
+    platform::UseCodePages(codepages::kDefaultPair);
+}
+
 // Every pair, both ways, as Windows composes it from the pages' data:
 // ansi.from_unicode[oem.to_unicode[byte]], and bytes below 0x80 unchanged.
 TEST(CodePageTables, EveryPairIsTheCompositionOfItsPages)
@@ -188,12 +227,24 @@ TEST(CodePageTables, EveryPairIsTheCompositionOfItsPages)
             SCOPED_TRACE(text);
             ++pairs;
             ASSERT_TRUE(codepages::FillOemToAnsi(pair, oemToAnsi) && codepages::FillAnsiToOem(pair, ansiToOem));
+            unsigned char oemToAnsiExact[256];
+            unsigned char ansiToOemExact[256];
+            codepages::FillOemToAnsi(pair, oemToAnsiExact, codepages::Unmapped::kReplace);
+            codepages::FillAnsiToOem(pair, ansiToOemExact, codepages::Unmapped::kReplace);
+            const auto exact = [](unsigned byte, const Column& target, unsigned character) {
+                return (byte < 0x80 ? byte : target.at(byte)) == character ? byte : '?';
+            };
             for (unsigned b = 0; b < 256; ++b) {
                 const unsigned toAnsi = b < 0x80 ? b : fromUnicode.at(ansi).at(oemToUnicode.at(b));
                 const unsigned toOem = b < 0x80 ? b : fromUnicode.at(oem).at(ansiToUnicode.at(b));
                 ASSERT_EQ(oemToAnsi[b], toAnsi) << "OEM byte " << b;
                 ASSERT_EQ(ansiToOem[b], toOem) << "ANSI byte " << b;
+                const unsigned character = b < 0x80 ? b : oemToUnicode.at(b);
+                ASSERT_EQ(oemToAnsiExact[b], exact(toAnsi, ansiToUnicode, character)) << "OEM byte " << b;
+                ASSERT_EQ(ansiToOemExact[b], exact(toOem, oemToUnicode, b < 0x80 ? b : ansiToUnicode.at(b)))
+                    << "ANSI byte " << b;
             }
+            ExpectFailStopsWhereReplaceLoses(pair, oemToAnsiExact, ansiToOemExact);
         }
     }
     EXPECT_EQ(pairs, 18 * 10) << "every OEM page with every ANSI page";
@@ -216,9 +267,47 @@ std::string Utf8Of(unsigned character)
 // The UTF-8 converters have kernels of their own at every level.
 class CodePagesWithUtf8 : public CAtEveryLevel {};
 
+// The converter over the whole text, each character it stops in front of
+// (GLYPHMILL_UNMAPPED=fail) listed and stepped over as if it wrote nothing.
+std::string ConvertStepping(ConvertFn convert, const std::string& text, std::vector<size_t>* stops)
+{
+    std::string out;
+    const auto* cursor = reinterpret_cast<const unsigned char*>(text.data());
+    uint32_t remaining = static_cast<uint32_t>(text.size());
+    std::vector<unsigned char> chunk(LINE_BUF_SIZE);
+    while (remaining > 0) {
+        const uint32_t before = remaining;
+        out.append(reinterpret_cast<char*>(chunk.data()), convert(&cursor, chunk.data(), &remaining, LINE_BUF_SIZE));
+        if (remaining == before) {
+            stops->push_back(text.size() - remaining);
+            const uint32_t length = *cursor < 0xE0 ? 2 : 3;  // the text holds characters up to U+FFFF
+            cursor += length;
+            remaining -= length;
+        }
+    }
+    return out;
+}
+
+// What -a- writes for `character` (from U+0080 up) under each policy, from
+// the data alone: Windows' byte but a control byte; only a byte whose
+// character is that one; and fail stops where replace writes '?'.
+char ExpectedOemByte(codepages::Unmapped policy, const Column& toUnicode, const Column& fromUnicode, unsigned character)
+{
+    const auto found = fromUnicode.find(character);
+    const unsigned byte = found == fromUnicode.end() ? '?' : found->second;
+    const bool control = byte < 0x20 || byte == 0x7F;
+    const bool exact = byte >= 0x80 && toUnicode.at(byte) == character;
+    return policy == codepages::Unmapped::kWindows ? (control ? '?' : static_cast<char>(byte))
+                                                   : (exact ? static_cast<char>(byte) : '?');
+}
+
+const codepages::Unmapped kPolicies[] = {codepages::Unmapped::kWindows, codepages::Unmapped::kReplace,
+                                         codepages::Unmapped::kFail};
+
 // Every OEM page with UTF-8, both ways, as its data says: each byte to its
 // character, and every character up to U+FFFF (surrogates aside) to the byte
-// the page writes for it, '?' for one the data lists for no OEM page.
+// the page writes for it under each policy; under fail the converter stops
+// at exactly the characters replace writes as '?'.
 TEST_P(CodePagesWithUtf8, EveryOemPageWithUtf8AsItsData)
 {
     const std::map<unsigned, Column> toUnicode = ReadData("to_unicode.tsv");
@@ -230,8 +319,6 @@ TEST_P(CodePagesWithUtf8, EveryOemPageWithUtf8AsItsData)
     int pages = 0;
     for (const auto& [page, pageToUnicode] : toUnicode) {
         const ConvertFn toUtf8 = At(OemToUtf8Converter(static_cast<uint16_t>(page)));
-        const ConvertFn toOem = At(Utf8ToOemConverter(static_cast<uint16_t>(page)));
-        ASSERT_EQ(toUtf8 == nullptr, toOem == nullptr);
         if (toUtf8 == nullptr) {
             continue;
         }
@@ -242,19 +329,34 @@ TEST_P(CodePagesWithUtf8, EveryOemPageWithUtf8AsItsData)
             expectedUtf8 += Utf8Of(b < 0x80 ? b : pageToUnicode.at(b));
         }
         EXPECT_EQ(ConvertLine(toUtf8, AllByteValues()), expectedUtf8);
-        std::string expectedOem;
-        for (unsigned character = 1; character <= 0xFFFF; ++character) {
-            const auto found = fromUnicode.at(page).find(character);
-            if (character < 0xD800 || character > 0xDFFF) {
-                expectedOem += static_cast<char>(character < 0x80                      ? character
-                                                 : found != fromUnicode.at(page).end() ? found->second
-                                                                                       : '?');
+        for (const codepages::Unmapped policy : kPolicies) {
+            SCOPED_TRACE(static_cast<int>(policy));
+            const bool fails = policy == codepages::Unmapped::kFail;
+            std::string expected;
+            std::vector<size_t> expectedStops;
+            size_t at = 0;  // in the UTF-8 text
+            for (unsigned character = 1; character <= 0xFFFF; ++character) {
+                if (character >= 0xD800 && character <= 0xDFFF) {
+                    continue;
+                }
+                const char byte = character < 0x80 ? static_cast<char>(character)
+                                                   : ExpectedOemByte(fails ? codepages::Unmapped::kReplace : policy,
+                                                                     pageToUnicode, fromUnicode.at(page), character);
+                if (fails && character >= 0x80 && byte == '?') {
+                    expectedStops.push_back(at);
+                } else {
+                    expected += byte;
+                }
+                at += Utf8Of(character).size();
             }
-        }
-        const std::string converted = ConvertLine(toOem, characters);
-        ASSERT_EQ(converted.size(), expectedOem.size());
-        for (size_t i = 0; i < converted.size(); ++i) {
-            ASSERT_EQ(converted[i], expectedOem[i]) << "character " << i + (i >= 0xD7FF ? 0x801 : 1);
+            std::vector<size_t> stops;
+            const std::string converted =
+                ConvertStepping(At(Utf8ToOemConverter(static_cast<uint16_t>(page), policy)), characters, &stops);
+            EXPECT_EQ(stops, expectedStops);
+            ASSERT_EQ(converted.size(), expected.size());
+            for (size_t i = 0; i < converted.size(); ++i) {
+                ASSERT_EQ(converted[i], expected[i]) << "byte " << i;
+            }
         }
     }
     EXPECT_EQ(pages, 18) << "every single-byte OEM page";

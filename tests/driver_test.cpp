@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/atlevel.h"
 #include "convert/bytemap.h"
 #include "convert/codepages.h"
 #include "convert/entities.h"

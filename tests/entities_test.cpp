@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/kernels/entity_tables.h"
 #include "tests/support/convert_test_util.h"
 #include "tests/support/simd_levels.h"
 

@@ -156,7 +156,8 @@ TEST(Files, ConvertsATreeInPlaceByItsPolicies)
     EXPECT_EQ(Stat(dir, "unix.txt").st_mtime, dos.st_mtime);
     EXPECT_TRUE(S_ISLNK(Stat(dir, "link").st_mode));
     EXPECT_EQ(run.err, expected);
-    EXPECT_EQ(Shell(dir, "ls -A | grep -c glyphmill").out, "1\n");  // only the killed run's temporary file
+    // No temporary file left but the killed run's.
+    EXPECT_EQ(Shell(dir, "ls -a | grep -c '[.]glyphmill-'").out, "1\n");
 }
 
 // After a conversion run that exits 0, --check exits 0 and lists nothing:
@@ -248,6 +249,13 @@ TEST(Files, OptionsAndOperands)
          "Try 'glyphmill-files --help'.\n"},
         {"-j out of range", "-u -j 0 dos.txt", 2, "",
          "glyphmill-files: -j takes a number of workers from 1 to 256, not 0\nTry 'glyphmill-files --help'.\n"},
+        {"names from a file that cannot be read", "-u --files0-from=sub", 2, "",
+         "glyphmill-files: error reading 'sub': Is a directory.\n"},
+        // The list of files converted, lost: as coreutils' close_stdout has it.
+        {"standard output full", "-u -v dos.txt unix.txt >/dev/full", 1, "",
+         "glyphmill-files: error writing standard output: No space left on device.\n"},
+        {"standard output full, check", "-u --check dos.txt >/dev/full", 2, "",
+         "glyphmill-files: error writing standard output: No space left on device.\n"},
     };
     for (const RunCase& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -369,6 +377,41 @@ TEST(Files, EachFileConvertsAsGlyphmillConvertsIt)
     unsetenv("GLYPHMILL_CODEPAGES");
 }
 
+// GLYPHMILL_UNMAPPED=fail leaves a file with a character the page lacks as
+// it was and names the place, as glyphmill does; --check reads on to find it.
+TEST(Files, UnmappedCharactersAsThePolicySays)
+{
+    const std::string kLost = "ok\r\na \xE2\x86\x92 b\r\n";
+    const std::string kMessage =
+        "glyphmill-files: not converted 'lost.txt': line 2, byte offset 2: U+2192 has no exact counterpart in "
+        "code page 437.\n";
+    const struct {
+        const char* policy;
+        const char* options;
+        int status;
+        std::string err;
+        std::string lost;  // lost.txt afterwards
+    } kCases[] = {
+        {"fail", "-a-", 1, kMessage, kLost},
+        {"fail", "--check -a-", 1, kMessage, kLost},  // a refusal, as the conversion's: status 1
+        {"replace", "-a-", 0, "", "ok\na ? b\n"},     // text mode reads CR LF as LF
+        {"Windows", "-a-", 2, "glyphmill-files: GLYPHMILL_UNMAPPED must be windows, replace or fail, not 'Windows'.\n",
+         kLost},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.policy) + " " + c.options);
+        CScratchDir dir;
+        ASSERT_EQ(mkdir(dir.Path("tree").c_str(), 0700), 0);
+        dir.Write("tree/clean.txt", "caf\xC3\xA9\r\n");
+        dir.Write("tree/lost.txt", kLost);
+        const ToolRun run = Shell(dir, "GLYPHMILL_CODEPAGES=437:utf-8 GLYPHMILL_UNMAPPED=" + std::string(c.policy) +
+                                           " " + Files() + " --no-sync " + c.options + " clean.txt lost.txt");
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(dir.Read("tree/lost.txt"), c.lost);
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -386,7 +429,7 @@ TEST(Files, TerminationRemovesTheTemporaryFile)
     ASSERT_EQ(std::system(("mkdir " + Quote(dir.Path("tree"))).c_str()), 0);
     dir.Write("tree/big.txt", text);
     const ToolRun run = Shell(dir, Files() +
-                                       " -u big.txt & n=0; until ls .glyphmill-files.* >/dev/null 2>&1 ||"
+                                       " -u big.txt & n=0; until ls .big.txt.glyphmill-* >/dev/null 2>&1 ||"
                                        " [ $n -gt 2000 ]; do n=$((n+1)); done; kill -TERM $!; wait $!");
     if (run.status != 128 + 15) {
         GTEST_SKIP() << "the run ended before the signal";

@@ -47,6 +47,29 @@ TEST(LevelRegistry, ALevelThisBuildLacksIsNone)
     EXPECT_EQ(parsed, simd::CompiledLevel());
 }
 
+// A kernel MakeTable forgot is null; every level the build has is checked,
+// whether or not this processor runs it. A member added to the table is
+// added here too: the size check fails until it is.
+namespace {
+
+bool HasEveryKernel(const kernels::Table& t)
+{
+    return t.m_toWindows && t.m_toMac && t.m_encodeHtml && t.m_decodeHtml && t.m_encodeXml && t.m_decodeXml &&
+           t.m_uriEncode && t.m_uriDecode && t.m_mapBytes && t.m_translateTextMode && t.m_translateTextModeDroppingCR &&
+           t.m_oemToUtf8 && t.m_utf8ToOem;
+}
+static_assert(sizeof(kernels::Table) == 13 * sizeof(ConvertFn), "HasEveryKernel does not check every kernel");
+
+}  // namespace
+
+TEST(LevelRegistry, EveryLevelHasEveryKernel)
+{
+    for (int rank = 0; rank < simd::BuildLevelCount(); ++rank) {
+        EXPECT_TRUE(HasEveryKernel(kernels::ForLevel(simd::BuildLevel(rank))))
+            << simd::LevelName(simd::BuildLevel(rank));
+    }
+}
+
 // The processor check on made-up machines: the cpuid bits and XCR0 states as
 // the processor manuals give them, written here rather than taken from the
 // check's own table, so that a wrong bit or mask there fails.

@@ -147,9 +147,14 @@ private:
         CTextReader reader(source, CTextReader::kDefaultReadSize, CTextReader::kMaxPiece,
                            m_settings.m_conversion.m_dropCRWhileReading);
         COutputBuffer output(sink);
-        switch (ConvertText(m_settings.m_conversion, reader, output)) {
+        LossPlace place;
+        switch (ConvertText(m_settings.m_conversion, reader, output, &place)) {
         case DriveResult::Done:
             return true;
+        case DriveResult::Lost:
+            // GLYPHMILL_UNMAPPED=fail: the text before it has been written.
+            std::fprintf(stderr, "Error converting %s: %s.\n", m_inputName.c_str(), LossText(place).c_str());
+            return false;
         case DriveResult::ReadFailed:
             ReportFailure("reading", m_inputName, reader.LastError());
             return false;

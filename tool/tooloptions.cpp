@@ -49,10 +49,10 @@ JobSettings CToolOptions::GetJobSettings() const
     settings.m_outputPath = m_output.IsGiven() ? m_output.GetValue() : nullptr;
     if (const CCmdLineArgToggle* option = GivenConversion()) {
         // Each option's name is its letter in the conversion table.
-        const conversions::Row* row = conversions::Find(option->GetName()[0]);
+        const char letter = option->GetName()[0];
         const bool on = option->GetValue();
-        conversions::Select(row->m_letter, on, &settings.m_conversion);
-        settings.m_binaryStandardOutput = on && row->m_binaryOutputWhenOn;
+        conversions::Select(letter, on, &settings.m_conversion);
+        settings.m_binaryStandardOutput = conversions::NeedsBinaryOutput(letter, on);
     }
     return settings;
 }

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "convert/bytescan.h"
-#include "convert/entities.h"
+#include "convert/kernels/entity_tables.h"
 #include "convert/kernels/isa.h"
 #include "convert/kernels/steploop.h"
 

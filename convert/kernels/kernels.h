@@ -3,11 +3,12 @@
 // The tables of kernels, one per level of the registry (the generated
 // levels.inc, from cmake/Levels.cmake): kernels::k<Set>, built in
 // kernels_<level>.cpp, which is compiled for that instruction set. Internal
-// to the converters library; simd.h has the table's type and the way to it.
+// to the converters library; kerneltable.h has the table's type, simd.h the
+// way to it.
 
 #include "convert/kernels/cpu_features.h"
 #include "convert/kernels/levels.inc"
-#include "convert/simd.h"
+#include "convert/kerneltable.h"
 
 namespace kernels {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "convert/bytescan.h"
-#include "convert/codepage_tables.h"
+#include "convert/generated/codepage_tables.h"
 #include "convert/kernels/isa.h"
 #include "convert/kernels/steploop.h"
 
@@ -30,6 +30,11 @@ struct Page {
     // page writes nothing of.
     unsigned char m_rowOf[256];
     unsigned char m_rows[codepages::tables::kFromUnicodeRows + 1][256];
+    // GLYPHMILL_UNMAPPED=fail: the rows hold exact counterparts alone, and
+    // the conversion stops in front of a character they lack (the default
+    // byte, which no character from U+0080 up has for its own) or of an
+    // invalid part.
+    bool m_stopAtLoss = false;
 };
 
 inline namespace GLYPHMILL_ISA_NS {
@@ -78,40 +83,62 @@ GLYPHMILL_INLINE unsigned char ByteOf(const Page& page, uint32_t character)
 // with the continuation bytes that follow it up to the first that is none
 // or that is out of range (that one included), or a sequence that `end`
 // cuts short. A character above U+FFFF is two UTF-16 halves to Windows, each
-// a character the page lacks.
-GLYPHMILL_INLINE void DecodeStep(const Page& page, const unsigned char*& in, const unsigned char* end,
+// a character the page lacks. False, with nothing consumed or written, where
+// the page stops at a loss and this is one.
+template <bool kStopAtLoss>
+GLYPHMILL_INLINE bool DecodeStep(const Page& page, const unsigned char*& in, const unsigned char* end,
                                  unsigned char*& out)
 {
     using codepages::tables::kDefaultByte;
     const LeadByte lead = kLeads.m_lead[in[0]];
     const ptrdiff_t left = end - in - 1;
     if (lead.m_follow == 0 || left == 0 || (in[1] & 0xC0) != 0x80) {
+        if constexpr (kStopAtLoss) {
+            return false;
+        }
         *out++ = kDefaultByte;
         ++in;
-        return;
+        return true;
     }
     if (in[1] < lead.m_secondLow || in[1] > lead.m_secondHigh) {
+        if constexpr (kStopAtLoss) {
+            return false;
+        }
         *out++ = kDefaultByte;
         in += 2;
-        return;
+        return true;
     }
     uint32_t character = (in[0] & (0x3Fu >> lead.m_follow)) << 6 | (in[1] & 0x3Fu);
     for (ptrdiff_t k = 2; k <= lead.m_follow; ++k) {
         if (k > left || (in[k] & 0xC0) != 0x80) {
+            if constexpr (kStopAtLoss) {
+                return false;
+            }
             *out++ = kDefaultByte;
             in += k;
-            return;
+            return true;
         }
         character = character << 6 | (in[k] & 0x3Fu);
+    }
+    if constexpr (kStopAtLoss) {
+        // Above U+FFFF, Windows' two halves: each a character the page lacks.
+        const unsigned char byte = character > 0xFFFF ? kDefaultByte : ByteOf(page, character);
+        if (byte == kDefaultByte) {
+            return false;
+        }
+        in += lead.m_follow + 1;
+        *out++ = byte;
+        return true;
     }
     in += lead.m_follow + 1;
     if (character > 0xFFFF) {
         character -= 0x10000;
         *out++ = ByteOf(page, 0xD800 + (character >> 10));
         *out++ = ByteOf(page, 0xDC00 + (character & 0x3FF));
-        return;
+        return true;
     }
     *out++ = ByteOf(page, character);
+    return true;
 }
 
 // The fast paths per set: FastPath<V>::ToUtf8Chunks converts whole chunks
@@ -126,7 +153,8 @@ struct FastPath {
     {
     }
 
-    static bool FromUtf8Chunk(const unsigned char*&, unsigned char*&, const unsigned char*, const unsigned char*)
+    template <bool kStopAtLoss>
+    static bool FromUtf8Chunk(const unsigned char*&, unsigned char*&, const Page&)
     {
         return false;
     }
@@ -185,6 +213,22 @@ constexpr Utf8Widen BuildUtf8Widen()
 }
 
 inline constexpr Utf8Widen kUtf8Widen = BuildUtf8Widen();
+
+// Whether one of the first `count` bytes of the words is the default byte
+// (those after them, looked up four at a time from zero, are that byte too).
+GLYPHMILL_INLINE bool HasDefaultByte(const uint64_t (&found)[4], unsigned count)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    uint64_t seen = 0;
+    for (unsigned word = 0; word * 8 < count; ++word) {
+        const unsigned bytes = count - word * 8;
+        const uint64_t x = found[word] ^ (kOnes * codepages::tables::kDefaultByte);
+        const uint64_t zeros = (x - kOnes) & ~x & kOnes << 7;
+        seen |= bytes >= 8 ? zeros : zeros & ((uint64_t{1} << (8 * bytes)) - 1);
+    }
+    return seen != 0;
+}
+
 constexpr uint64_t kEvenLanes = 0x5555555555555555u;
 
 template <>
@@ -248,10 +292,13 @@ struct FastPath<isa::Avx512> {
     // and put in place of the leads as the continuation bytes are compressed
     // out. A sequence the chunk's end cuts is left to the next
     // chunk; a chunk holding anything else (an invalid byte, a four-byte
-    // sequence) is left to the steps. Reads 66 bytes at `in`, writes 64.
-    static bool FromUtf8Chunk(const unsigned char*& in, unsigned char*& out, const unsigned char* rowOf,
-                              const unsigned char* rows)
+    // sequence, or with a page that stops at a loss a character it lacks)
+    // is left to the steps. Reads 66 bytes at `in`, writes 64.
+    template <bool kStopAtLoss>
+    static bool FromUtf8Chunk(const unsigned char*& in, unsigned char*& out, const Page& page)
     {
+        const unsigned char* const rowOf = page.m_rowOf;
+        const unsigned char* const rows = page.m_rows[0];
         const __m512i bytes = Load512(in);
         const uint64_t high = _mm512_movepi8_mask(bytes);
         if (high == 0) {
@@ -313,6 +360,9 @@ struct FastPath<isa::Avx512> {
                 found[j / 8] |= uint64_t{rows[rowOf[looked[j] >> 8] * 256 + (looked[j] & 0xFF)]} << (8 * (j % 8));
             }
         }
+        if (kStopAtLoss && HasDefaultByte(found, count)) {
+            return false;
+        }
         const __m512i mapped =
             _mm512_set_epi64(0, 0, 0, 0, static_cast<long long>(found[3]), static_cast<long long>(found[2]),
                              static_cast<long long>(found[1]), static_cast<long long>(found[0]));
@@ -349,9 +399,9 @@ uint32_t ToUtf8(const Page& page, const unsigned char** cursor, unsigned char* o
 
 // UTF-8 to the page's bytes. A step consumes at least as many bytes as it
 // writes, so the output never outgrows the input.
-template <typename V>
-uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                  uint32_t capacity)
+template <typename V, bool kStopAtLoss>
+uint32_t FromUtf8Until(const Page& page, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                       uint32_t capacity)
 {
     using bytescan::kChunk;
     const unsigned char* in = *cursor;
@@ -362,7 +412,7 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
     // three bytes past the chunk, so the steps are told the input ends a
     // chunk after it, a bound that spares them a test.
     while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
-        if (FastPath<V>::FromUtf8Chunk(in, out, page.m_rowOf, page.m_rows[0])) {
+        if (FastPath<V>::template FromUtf8Chunk<kStopAtLoss>(in, out, page)) {
             continue;
         }
         const unsigned char* const chunk = in;
@@ -372,7 +422,9 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
             V::CopyRun(out, in, next - in);
             out += next - in;
             in = next;
-            DecodeStep(page, in, chunk + 2 * kChunk, out);
+            if (!DecodeStep<kStopAtLoss>(page, in, chunk + 2 * kChunk, out)) {
+                return bytescan::Finish(cursor, remaining, in, output, out);
+            }
             const ptrdiff_t done = in - chunk;
             high = done >= kChunk ? 0 : high & (~uint64_t{0} << done);
         }
@@ -385,11 +437,21 @@ uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char*
     while (in < end && out < limit) {
         if (*in < 0x80) {
             *out++ = *in++;
-        } else {
-            DecodeStep(page, in, end, out);
+        } else if (!DecodeStep<kStopAtLoss>(page, in, end, out)) {
+            break;
         }
     }
     return bytescan::Finish(cursor, remaining, in, output, out);
+}
+
+// The page says once per call whether it stops at a loss: the steps of the
+// others pay nothing for it.
+template <typename V>
+uint32_t FromUtf8(const Page& page, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
+                  uint32_t capacity)
+{
+    return page.m_stopAtLoss ? FromUtf8Until<V, true>(page, cursor, output, remaining, capacity)
+                             : FromUtf8Until<V, false>(page, cursor, output, remaining, capacity);
 }
 
 }  // namespace GLYPHMILL_ISA_NS

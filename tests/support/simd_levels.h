@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/atlevel.h"
 #include "convert/simd.h"
 
 namespace simd {
