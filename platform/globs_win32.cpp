@@ -106,15 +106,21 @@ std::string BaseName(const std::string& path)
 
 std::string FolderOf(const std::string& path)
 {
-    const auto separator = [](char c) { return c == '/' || c == '\\' || c == ':'; };
+    const auto separator = [](char c) { return c == '/' || c == '\\'; };
     size_t end = path.size();
-    while (end > 0 && !separator(path[end - 1])) {
+    while (end > 0 && !separator(path[end - 1]) && path[end - 1] != ':') {
         --end;
     }
-    while (end > 1 && separator(path[end - 1])) {
-        --end;
+    if (end == 0) {
+        return ".";
     }
-    return end == 0 ? std::string(".") : path.substr(0, end);
+    if (path[end - 1] == ':') {
+        return path.substr(0, end);  // "Y:" alone: the drive's current folder
+    }
+    while (end > 1 && separator(path[end - 1]) && path[end - 2] != ':') {
+        --end;  // "Y:\\" keeps its separator: the drive's root
+    }
+    return path.substr(0, end);
 }
 
 }  // namespace platform

@@ -13,6 +13,13 @@ namespace platform {
 
 namespace {
 
+// `name` in the folder `path`: "Y:" alone is the drive's current folder, so
+// a name follows it without a separator.
+std::string Join(const std::string& path, const std::string& name)
+{
+    return !path.empty() && path.back() == ':' ? path + name : JoinPath(path, name);
+}
+
 int64_t Ticks(const FILETIME& time)
 {
     return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) * 100;
@@ -36,7 +43,7 @@ CFolder::~CFolder() = default;
 
 std::shared_ptr<const CFolder> CFolder::OpenChild(const std::string& name, FileFacts* facts, int* error) const
 {
-    const std::string path = JoinPath(m_path, name);
+    const std::string path = Join(m_path, name);
     if (!Probe(path.c_str(), false, facts, error)) {
         return nullptr;
     }
@@ -54,12 +61,12 @@ bool CFolder::List(std::vector<std::string>* names, int* error) const
 
 bool CFolder::Look(const std::string& name, FileFacts* facts, int* error) const
 {
-    return Probe(JoinPath(m_path, name).c_str(), false, facts, error);
+    return Probe(Join(m_path, name).c_str(), false, facts, error);
 }
 
 FileHandle CFolder::OpenFile(const std::string& name, int* error) const
 {
-    const std::string path = JoinPath(m_path, name);
+    const std::string path = Join(m_path, name);
     FileFacts facts;
     if (!Probe(path.c_str(), false, &facts, error)) {
         return kNoFile;
@@ -75,12 +82,12 @@ bool CFolder::MayWrite(const std::string& name) const
 {
     FileFacts facts;
     int error = 0;
-    return Probe(JoinPath(m_path, name).c_str(), false, &facts, &error) && facts.m_writable;
+    return Probe(Join(m_path, name).c_str(), false, &facts, &error) && facts.m_writable;
 }
 
 std::string CFolder::PathTo(const std::string& name) const
 {
-    return JoinPath(m_path, name);
+    return Join(m_path, name);
 }
 
 bool LookAtOpen(FileHandle file, FileFacts* facts, int* error)

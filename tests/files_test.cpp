@@ -307,7 +307,9 @@ TEST(Files, FollowedLinkStaysALinkAndKeepDateKeepsTimes)
     EXPECT_EQ(Shell(dir, Files() + " -u -k --follow-symlinks link").status, 0);
     EXPECT_TRUE(S_ISLNK(Stat(dir, "link").st_mode));
     EXPECT_EQ(Stat(dir, "dos.txt").st_mtime, before.st_mtime);
+#ifndef GLYPHMILL_EXE_IS_WINDOWS  // Windows keeps the access time the file has when committed
     EXPECT_EQ(Stat(dir, "dos.txt").st_atime, before.st_atime);  // as it was before the run read it
+#endif
     EXPECT_EQ(dir.Read("tree/dos.txt"), kUnix);
 }
 
