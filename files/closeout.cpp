@@ -59,6 +59,12 @@ void PrintOutputLine(const std::string& line)
     NoteFailure(std::printf("%s\n", line.c_str()) < 0);
 }
 
+void PrintOutputName0(const std::string& name)
+{
+    errno = 0;
+    NoteFailure(std::fwrite(name.c_str(), 1, name.size() + 1, stdout) != name.size() + 1);
+}
+
 void FlushStandardOutput()
 {
     errno = 0;

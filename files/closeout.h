@@ -14,4 +14,6 @@ void CheckStandardOutputAtExit(int failureStatus);
 // output flushed (before a message goes to standard error): the writes whose
 // failure the check at exit reports.
 void PrintOutputLine(const std::string& line);
+// A name written as it is and ended by NUL (--print0).
+void PrintOutputName0(const std::string& name);
 void FlushStandardOutput();

@@ -15,6 +15,11 @@ enum LongOnly {
     kFollowSymlinks,
     kNoSync,
     kDropAfterCtrlZ,
+    kBinary,
+    kPrint0,
+    kInclude,
+    kExclude,
+    kExcludeDir,
     kAllowChown,
     kHelp,
     kVersion,
@@ -22,7 +27,9 @@ enum LongOnly {
 
 // A conversion letter takes an optional attached "-" (off: -h-, -x-, -i-,
 // -a-); -u, -w and -m take none. So "-h file" keeps the file an operand.
-const char kShortOptions[] = "+uwmh::x::i::a::rj:kqv";
+// Options may follow operands (`glyphmill-files -u -r src --check`), as GNU
+// tools take them; `--` ends them.
+const char kShortOptions[] = "uwmh::x::i::a::rj:kqv";
 
 const option kLongOptions[] = {
     {"check", no_argument, nullptr, kCheck},
@@ -32,6 +39,11 @@ const option kLongOptions[] = {
     {"follow-symlinks", no_argument, nullptr, kFollowSymlinks},
     {"no-sync", no_argument, nullptr, kNoSync},
     {"drop-after-ctrl-z", no_argument, nullptr, kDropAfterCtrlZ},
+    {"binary", no_argument, nullptr, kBinary},
+    {"print0", no_argument, nullptr, kPrint0},
+    {"include", required_argument, nullptr, kInclude},
+    {"exclude", required_argument, nullptr, kExclude},
+    {"exclude-dir", required_argument, nullptr, kExcludeDir},
     {"allow-chown", no_argument, nullptr, kAllowChown},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
@@ -112,6 +124,21 @@ bool TakeOption(int option, FilesSettings* settings)
     case kDropAfterCtrlZ:
         settings->m_dropAfterCtrlZ = true;
         return true;
+    case kBinary:
+        settings->m_binary = true;
+        return true;
+    case kPrint0:
+        settings->m_print0 = true;
+        return true;
+    case kInclude:
+        settings->m_includes.emplace_back(optarg);
+        return true;
+    case kExclude:
+        settings->m_excludes.emplace_back(optarg);
+        return true;
+    case kExcludeDir:
+        settings->m_excludeDirs.emplace_back(optarg);
+        return true;
     case kAllowChown:
         settings->m_allowChown = true;
         return true;
@@ -168,21 +195,30 @@ void PrintFilesHelp()
         "  -a, -a-     OEM to ANSI, ANSI to OEM code page\n"
         "\n"
         "Options:\n"
-        "  -r, --recursive       convert the files of folders and of their folders\n"
-        "      --check           write nothing; list the files the conversion would change\n"
+        "  -r, --recursive       convert the files of folders and of their folders (not\n"
+        "                        version-control folders); a link named is followed\n"
+        "      --include=GLOB    only files whose base name matches GLOB (repeatable)\n"
+        "      --exclude=GLOB    leave out files whose base name matches GLOB\n"
+        "      --exclude-dir=GLOB  do not walk folders whose base name matches GLOB\n"
+        "      --check           write nothing; list the files the conversion would\n"
+        "                        change, name those it would refuse\n"
+        "      --print0          end each name listed (--check, -v) with NUL, not escaped\n"
         "      --files0-from=F   also convert the NUL-separated names in F ('-': standard input)\n"
         "  -j, --jobs=N          N workers (default: one per core)\n"
         "  -k, --keep-date       keep each converted file's access and modification times\n"
         "      --follow-symlinks convert the target of a symbolic link (the link stays a link)\n"
         "      --no-sync         do not flush files and folders to disk before going on\n"
         "      --drop-after-ctrl-z  convert a file even when text after a Ctrl-Z is lost\n"
+        "      --binary          convert files holding a NUL byte, UTF-16 or UTF-32 text\n"
         "      --allow-chown     convert a file even when its owner or group cannot be kept\n"
-        "  -q, --quiet           no notes for what a folder walk skips\n"
+        "  -q, --quiet           no notes for what is skipped (links, binary files...)\n"
         "  -v, --verbose         name each file converted\n"
         "      --help            this text\n"
         "      --version         the version\n"
         "\n"
         "Exit status: 0 every file converted or already right, 1 a file failed or was not\n"
-        "converted, 2 a usage error. With --check: 0 none would change, 1 some would,\n"
-        "2 a usage error or a file that could not be read.\n");
+        "converted, 2 a usage error. With --check: 0 none would change and none would be\n"
+        "refused, 1 some would, 2 a usage error or a file that could not be read. What is\n"
+        "skipped (links, FIFOs, devices, binary files, version-control folders) is noted\n"
+        "and leaves the status alone.\n");
 }

@@ -24,15 +24,21 @@ struct FilesSettings {
     bool m_allowChown = false;  // a file whose owner or group cannot be kept becomes the user's
     bool m_quiet = false;
     bool m_verbose = false;
-    int m_workers = 0;                  // 0: one per core
-    const char* m_namesFrom = nullptr;  // --files0-from: a file of NUL-separated names, "-" for standard input
+    bool m_binary = false;  // convert files that hold a NUL byte or begin with a UTF-16/UTF-32 byte-order mark
+    bool m_print0 = false;  // names on standard output end with NUL and are written as they are
+    int m_workers = 0;      // 0: one per core
+    const char* m_namesFrom = nullptr;       // --files0-from: a file of NUL-separated names, "-" for standard input
+    std::vector<std::string> m_includes;     // --include: only files whose base name matches one
+    std::vector<std::string> m_excludes;     // --exclude: files whose base name matches one are left out
+    std::vector<std::string> m_excludeDirs;  // --exclude-dir: walked folders whose base name matches one
     std::vector<std::string> m_operands;
 };
 
 enum class ParseOutcome { kRun, kHelp, kVersion, kUsageError };
 
-// Reads the command line the POSIX way (getopt_long: options first, `--` ends
-// them, `-j N` or `-jN`, long options and their unambiguous prefixes). A usage
+// Reads the command line the GNU way (getopt_long: options anywhere before
+// `--`, which ends them, `-j N` or `-jN`, long options and their unambiguous
+// prefixes). A usage
 // error has been reported on standard error when kUsageError comes back.
 ParseOutcome ParseFilesCommandLine(int argc, char** argv, FilesSettings* settings);
 

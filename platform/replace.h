@@ -22,6 +22,9 @@ struct FileFacts {
     uint64_t m_size = 0;
     uint64_t m_links = 0;     // names the file has (a rename would split them)
     bool m_writable = false;  // the user may write the file itself
+    int64_t m_modified = 0;   // modification and change times, in nanoseconds: a file that is
+    int64_t m_changed = 0;    // written while it is converted moves one of them
+    int64_t m_accessed = 0;   // access time, in nanoseconds
 };
 
 // What `path` is, without opening it: the link itself unless `follow`. False
@@ -56,6 +59,11 @@ struct ReplaceOptions {
     bool m_keepTimes = false;   // the original's access and modification times
     bool m_sync = true;         // the file flushed to disk before the rename, the folder after it
     bool m_allowChown = false;  // an owner or group that cannot be kept becomes the user's
+    // The times to keep as the file had them before it was read (nanoseconds;
+    // -1: as the original has them when committed). Reading it moves its
+    // access time.
+    int64_t m_accessed = -1;
+    int64_t m_modified = -1;
 };
 
 // The step Commit names when the new file cannot be given the original's

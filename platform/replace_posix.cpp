@@ -196,9 +196,21 @@ bool CopyExtendedAttributes(int from, int to, int* error)
     return true;
 }
 
-bool CopyTimes(int to, const struct stat& info, int* error)
+struct timespec TimeOf(int64_t nanoseconds, const struct timespec& otherwise)
 {
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (nanoseconds < 0) {
+        return otherwise;
+    }
+    struct timespec time {};
+    time.tv_sec = static_cast<time_t>(nanoseconds / 1000000000);
+    time.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+    return time;
+}
+
+bool CopyTimes(int to, const struct stat& info, const ReplaceOptions& options, int* error)
+{
+    const struct timespec times[2] = {TimeOf(options.m_accessed, info.st_atim),
+                                      TimeOf(options.m_modified, info.st_mtim)};
     if (futimens(to, times) != 0) {
         *error = errno;
         return false;
@@ -266,7 +278,7 @@ bool CReplacement::Commit(FileHandle original, const ReplaceOptions& options, co
     } else if (!CopyExtendedAttributes(original, m_file, error)) {
         *step = "copying the extended attributes of";
         done = false;
-    } else if (options.m_keepTimes && !CopyTimes(m_file, info, error)) {
+    } else if (options.m_keepTimes && !CopyTimes(m_file, info, options, error)) {
         *step = "keeping the times of";
         done = false;
     } else if (options.m_sync && fsync(m_file) != 0) {

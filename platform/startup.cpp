@@ -7,6 +7,7 @@
 #include "cmdline/messagetext.h"
 #include "convert/codepages.h"
 #include "convert/simd.h"
+#include "platform/names.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -99,6 +100,9 @@ bool ApplyUnmapped(const char* messageStart)
 
 bool ApplyEnvironment(const char* messageStart)
 {
+    // Names in messages, these included: valid UTF-8 shown as it is where
+    // the locale's character set is UTF-8.
+    ShowUtf8InMessages(LocaleCharsetIsUtf8());
     return ApplySimdLevel(messageStart) && ApplyCodePages(messageStart) && ApplyUnmapped(messageStart);
 }
 

@@ -24,7 +24,17 @@
 # runs the command on this machine in a home of its own, so that the files
 # really go out and come back through rsync (skipped, status 77, without
 # rsync). pv-file and pv-pipe run the progress commands. manual-page checks
-# that docs/glyphmill.1 shows every one of these commands.
+# that docs/glyphmill.1 shows every one of these commands, and
+# docs/glyphmill-files.1 glyphmill-files' CI commands.
+#
+# files-git (tree_examples_test.sh TOOL SOURCE_DIR files-git FILES_TOOL) runs
+# glyphmill-files' CI commands (files-check, files-git-check, files-convert)
+# in a real git repository with CR LF and LF text, a PNG, a binary holding a
+# CR and a NUL but no Ctrl-Z, UTF-16 text, a symbolic link and a file with
+# text after a Ctrl-Z: the checks name exactly the CR LF text and the Ctrl-Z
+# file, the conversion leaves every other byte and .git as they were (git
+# fsck passes), and the check then fails for the Ctrl-Z file alone and passes
+# once it is gone.
 set -eu
 LC_ALL=C
 export LC_ALL
@@ -50,6 +60,7 @@ extract() {
     END { if (state != 3) exit 1 }' "$2"
 }
 
+files_examples="files-check files-git-check files-convert"
 all_examples="find-exec xargs parallel in-place in-place-ctrl-z-check pipepart ctrl-z-check sshlogin pv-file pv-pipe"
 
 work=$(mktemp -d)
@@ -72,7 +83,85 @@ if [ "$example" = manual-page ]; then
     done
     [ "$found" = yes ] || fail "the manual page's EXAMPLES do not show the README's $name command"
   done
-  echo "manual page shows the README's commands"
+  rm -f "$work"/ex*
+  awk -v dir="$work" '
+    /^\.EX$/ { n++; file = dir "/ex" n; printf "" > file; next }
+    /^\.EE$/ { close(file); file = ""; next }
+    file != "" {
+      gsub(/\\-/, "-"); gsub(/\\\(aq/, "\047"); gsub(/\\\(dq/, "\""); gsub(/\\&/, ""); gsub(/\\e/, "\\")
+      print >> file
+    }' "$source_dir/docs/glyphmill-files.1"
+  for name in $files_examples; do
+    extract "$name" "$source_dir/README.md" > "$work/readme" || fail "README.md has no example $name"
+    found=no
+    for block in "$work"/ex*; do
+      if cmp -s "$work/readme" "$block"; then found=yes; fi
+    done
+    [ "$found" = yes ] || fail "glyphmill-files' manual page does not show the README's $name command"
+  done
+  echo "manual pages show the README's commands"
+  exit 0
+fi
+
+if [ "$example" = files-git ]; then
+  files_tool=${4:?files-git needs the glyphmill-files to run}
+  case $files_tool in /*) ;; *) files_tool=$PWD/$files_tool ;; esac
+  command -v git > /dev/null || fail "git is not installed"
+  mkdir "$work/bin" "$work/repo"
+  ln -s "$files_tool" "$work/bin/glyphmill-files"
+  PATH="$work/bin:$PATH"
+  HOME=$work
+  export PATH HOME
+  for name in $files_examples; do
+    extract "$name" "$source_dir/README.md" > "$work/$name" || fail "README.md has no example $name"
+  done
+  cd "$work/repo"
+  git init -q .
+  git config user.email ci@example.org
+  git config user.name CI
+  printf 'one\r\ntwo\r\n' > dos.txt
+  printf 'one\ntwo\n' > unix.txt
+  printf '\211PNG\r\n\032\n\000\000\000\rIHDR\000\000\000\001\r\n' > logo.png
+  printf 'a\r\nb\000c\r\n' > data.bin
+  printf '\377\376a\000\r\000\n\000' > utf16.txt
+  printf 'a\r\n\032tail\r\n' > ctrlz.txt
+  ln -s dos.txt link.txt
+  git add -A
+  git commit -q -m fixture
+  cp -Rp . "$work/before"
+  # Runs the example NAME: its status in $status, its output in out and err.
+  run() {
+    status=0
+    sh "$work/$1" > "$work/out" 2> "$work/err" || status=$?
+  }
+  refusals() { grep -v '^glyphmill-files: skipped ' "$work/err" || true; }
+  ctrlz_line="glyphmill-files: not converted 'ctrlz.txt': text after a Ctrl-Z (0x1A) would be lost (--drop-after-ctrl-z drops it)."
+  for check in files-check files-git-check; do
+    prefix=./
+    [ $check = files-check ] || prefix=
+    run $check
+    [ $status -eq 1 ] || fail "$check exits $status on the fresh repository: $(cat "$work/err")"
+    [ "$(cat "$work/out")" = "${prefix}dos.txt" ] || fail "$check lists: $(cat "$work/out")"
+    [ "$(refusals)" = "$(printf '%s\n' "$ctrlz_line" | sed "s|'ctrlz|'${prefix}ctrlz|")" ] ||
+      fail "$check refuses: $(refusals)"
+  done
+  run files-convert
+  [ $status -eq 1 ] || fail "the conversion exits $status: $(cat "$work/err")"
+  [ "$(refusals)" = "$(printf '%s\n' "$ctrlz_line" | sed "s|'ctrlz|'./ctrlz|")" ] || fail "the conversion refuses: $(refusals)"
+  [ "$(cat dos.txt)" = "$(printf 'one\ntwo\n')" ] || fail "dos.txt was not converted"
+  for name in unix.txt logo.png data.bin utf16.txt ctrlz.txt; do
+    cmp -s "$work/before/$name" "$name" || fail "$name changed"
+  done
+  [ "$(readlink link.txt)" = dos.txt ] || fail "link.txt is no longer the link"
+  diff -r "$work/before/.git" .git > /dev/null || fail ".git changed"
+  git fsck --strict --no-progress > "$work/fsck" 2>&1 || fail "git fsck fails after the conversion: $(cat "$work/fsck")"
+  run files-check
+  [ $status -eq 1 ] && [ ! -s "$work/out" ] && [ "$(refusals)" = "$(printf '%s\n' "$ctrlz_line" | sed "s|'ctrlz|'./ctrlz|")" ] ||
+    fail "the check after the conversion exits $status, lists $(cat "$work/out"), refuses $(refusals)"
+  rm ctrlz.txt
+  run files-check
+  [ $status -eq 0 ] && [ ! -s "$work/out" ] || fail "the check exits $status and lists $(cat "$work/out") once the Ctrl-Z file is gone"
+  echo "files-git: checks name the CR LF text and the Ctrl-Z file; the conversion leaves binaries, UTF-16 and .git; git fsck passes"
   exit 0
 fi
 
