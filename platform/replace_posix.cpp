@@ -1,9 +1,7 @@
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -44,31 +42,6 @@ bool ResolveLink(const char* path, std::string* target, int* error)
         return false;
     }
     *target = resolved.get();
-    return true;
-}
-
-bool ListFolder(const char* path, std::vector<std::string>* names, int* error)
-{
-    DIR* folder = opendir(path);
-    if (folder == nullptr) {
-        *error = errno;
-        return false;
-    }
-    names->clear();
-    errno = 0;
-    while (const dirent* entry = readdir(folder)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            names->emplace_back(entry->d_name);
-        }
-        errno = 0;
-    }
-    const int readError = errno;
-    closedir(folder);
-    if (readError != 0) {
-        *error = readError;
-        return false;
-    }
-    std::sort(names->begin(), names->end());
     return true;
 }
 

@@ -40,6 +40,36 @@ bool HasProcFd()
     return s_has;
 }
 
+// The names in the folder open as `handle` (taken: closed here, -1 when the
+// open failed with errno), "." and ".." left out, in byte order.
+bool ReadFolder(int handle, std::vector<std::string>* names, int* error)
+{
+    DIR* folder = handle < 0 ? nullptr : fdopendir(handle);
+    if (folder == nullptr) {
+        *error = errno;
+        if (handle >= 0) {
+            close(handle);
+        }
+        return false;
+    }
+    names->clear();
+    errno = 0;
+    while (const dirent* entry = readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            names->emplace_back(entry->d_name);
+        }
+        errno = 0;
+    }
+    const int readError = errno;
+    closedir(folder);
+    if (readError != 0) {
+        *error = readError;
+        return false;
+    }
+    std::sort(names->begin(), names->end());
+    return true;
+}
+
 }  // namespace
 
 std::shared_ptr<const CFolder> CFolder::Open(const std::string& path, FileFacts* facts, int* error)
@@ -81,31 +111,12 @@ std::shared_ptr<const CFolder> CFolder::OpenChild(const std::string& name, FileF
 bool CFolder::List(std::vector<std::string>* names, int* error) const
 {
     // A descriptor of its own for the stream: closedir closes it.
-    const int handle = openat(static_cast<int>(m_handle), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* folder = handle < 0 ? nullptr : fdopendir(handle);
-    if (folder == nullptr) {
-        *error = errno;
-        if (handle >= 0) {
-            close(handle);
-        }
-        return false;
-    }
-    names->clear();
-    errno = 0;
-    while (const dirent* entry = readdir(folder)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            names->emplace_back(entry->d_name);
-        }
-        errno = 0;
-    }
-    const int readError = errno;
-    closedir(folder);
-    if (readError != 0) {
-        *error = readError;
-        return false;
-    }
-    std::sort(names->begin(), names->end());
-    return true;
+    return ReadFolder(openat(static_cast<int>(m_handle), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), names, error);
+}
+
+bool ListFolder(const char* path, std::vector<std::string>* names, int* error)
+{
+    return ReadFolder(open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC), names, error);
 }
 
 bool CFolder::Look(const std::string& name, FileFacts* facts, int* error) const
