@@ -113,8 +113,13 @@ private:
 // both see the same file.
 class CComparingSink : public CByteSink {
 public:
-    CComparingSink(FileHandle original, std::string path, bool checkOnly, int slot)
-        : m_original(original), m_path(std::move(path)), m_checkOnly(checkOnly), m_replacement(slot)
+    CComparingSink(FileHandle original, std::shared_ptr<const platform::CFolder> folder, std::string name,
+                   bool checkOnly, int slot)
+        : m_original(original),
+          m_folder(std::move(folder)),
+          m_name(std::move(name)),
+          m_checkOnly(checkOnly),
+          m_replacement(slot)
     {
     }
 
@@ -184,7 +189,7 @@ private:
     // whole after them, even where its start matched).
     bool StartReplacement()
     {
-        if (!m_replacement.Create(m_path, &m_error)) {
+        if (!m_replacement.Create(m_folder, m_name, &m_error)) {
             m_step = "creating a temporary file for";
             return false;
         }
@@ -206,7 +211,8 @@ private:
     }
 
     FileHandle m_original;
-    std::string m_path;
+    std::shared_ptr<const platform::CFolder> m_folder;
+    std::string m_name;
     bool m_checkOnly;
     bool m_readToEnd = false;
     platform::CReplacement m_replacement;
@@ -248,8 +254,8 @@ public:
         CTextReader reader(source, CTextReader::kDefaultReadSize, CTextReader::kMaxPiece,
                            m_settings.m_conversion.m_dropCRWhileReading);
         // On the heap: the comparison's buffer is too large for a worker's stack.
-        auto sink = std::make_unique<CComparingSink>(m_input, m_item.m_folder->PathTo(m_item.m_base),
-                                                     m_settings.m_check, m_slot);
+        auto sink =
+            std::make_unique<CComparingSink>(m_input, m_item.m_folder, m_item.m_base, m_settings.m_check, m_slot);
         if (m_settings.m_conversion.m_lossPage != 0) {
             sink->ReadToEnd();
         }
