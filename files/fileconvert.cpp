@@ -295,8 +295,10 @@ public:
         if (m_hooks != nullptr && m_hooks->m_beforeRename) {
             m_hooks->m_beforeRename(m_item);
         }
-        if (!Unchanged()) {
-            return Changed();  // the temporary file goes with the sink
+        int error = 0;
+        if (!Unchanged(&error)) {
+            // The temporary file goes with the sink.
+            return error == 0 ? Changed() : Failed(Outcome::kFailed, "reading the attributes of", error);
         }
         return Replace(sink->Replacement());
     }
@@ -332,14 +334,22 @@ private:
 
     // Just before the rename: the name still names the file read, and the
     // file's size, modification and change times are those it had when
-    // opened, so that nothing written meanwhile is lost.
-    bool Unchanged() const
+    // opened, so that nothing written meanwhile is lost. False with *error
+    // 0 when it changed (or the name is gone), else with the error of a look
+    // that failed: a failing disk is no change.
+    bool Unchanged(int* error) const
     {
         platform::FileFacts named;
         platform::FileFacts now;
-        int error = 0;
-        return m_item.m_folder->Look(m_item.m_base, &named, &error) && platform::LookAtOpen(m_input, &now, &error) &&
-               named.m_kind == platform::FileKind::kRegular && named.m_device == m_opened.m_device &&
+        if (!m_item.m_folder->Look(m_item.m_base, &named, error)) {
+            *error = *error == ENOENT ? 0 : *error;
+            return false;
+        }
+        if (!platform::LookAtOpen(m_input, &now, error)) {
+            return false;
+        }
+        *error = 0;
+        return named.m_kind == platform::FileKind::kRegular && named.m_device == m_opened.m_device &&
                named.m_inode == m_opened.m_inode && now.m_size == m_opened.m_size &&
                now.m_modified == m_opened.m_modified && now.m_changed == m_opened.m_changed;
     }
