@@ -113,8 +113,13 @@ private:
 // both see the same file.
 class CComparingSink : public CByteSink {
 public:
-    CComparingSink(FileHandle original, std::string path, bool checkOnly, int slot)
-        : m_original(original), m_path(std::move(path)), m_checkOnly(checkOnly), m_replacement(slot)
+    CComparingSink(FileHandle original, std::shared_ptr<const platform::CFolder> folder, std::string name,
+                   bool checkOnly, int slot)
+        : m_original(original),
+          m_folder(std::move(folder)),
+          m_name(std::move(name)),
+          m_checkOnly(checkOnly),
+          m_replacement(slot)
     {
     }
 
@@ -184,7 +189,7 @@ private:
     // whole after them, even where its start matched).
     bool StartReplacement()
     {
-        if (!m_replacement.Create(m_path, &m_error)) {
+        if (!m_replacement.Create(m_folder, m_name, &m_error)) {
             m_step = "creating a temporary file for";
             return false;
         }
@@ -206,7 +211,8 @@ private:
     }
 
     FileHandle m_original;
-    std::string m_path;
+    std::shared_ptr<const platform::CFolder> m_folder;
+    std::string m_name;
     bool m_checkOnly;
     bool m_readToEnd = false;
     platform::CReplacement m_replacement;
@@ -248,8 +254,8 @@ public:
         CTextReader reader(source, CTextReader::kDefaultReadSize, CTextReader::kMaxPiece,
                            m_settings.m_conversion.m_dropCRWhileReading);
         // On the heap: the comparison's buffer is too large for a worker's stack.
-        auto sink = std::make_unique<CComparingSink>(m_input, m_item.m_folder->PathTo(m_item.m_base),
-                                                     m_settings.m_check, m_slot);
+        auto sink =
+            std::make_unique<CComparingSink>(m_input, m_item.m_folder, m_item.m_base, m_settings.m_check, m_slot);
         if (m_settings.m_conversion.m_lossPage != 0) {
             sink->ReadToEnd();
         }
@@ -289,8 +295,10 @@ public:
         if (m_hooks != nullptr && m_hooks->m_beforeRename) {
             m_hooks->m_beforeRename(m_item);
         }
-        if (!Unchanged()) {
-            return Changed();  // the temporary file goes with the sink
+        int error = 0;
+        if (!Unchanged(&error)) {
+            // The temporary file goes with the sink.
+            return error == 0 ? Changed() : Failed(Outcome::kFailed, "reading the attributes of", error);
         }
         return Replace(sink->Replacement());
     }
@@ -326,14 +334,22 @@ private:
 
     // Just before the rename: the name still names the file read, and the
     // file's size, modification and change times are those it had when
-    // opened, so that nothing written meanwhile is lost.
-    bool Unchanged() const
+    // opened, so that nothing written meanwhile is lost. False with *error
+    // 0 when it changed (or the name is gone), else with the error of a look
+    // that failed: a failing disk is no change.
+    bool Unchanged(int* error) const
     {
         platform::FileFacts named;
         platform::FileFacts now;
-        int error = 0;
-        return m_item.m_folder->Look(m_item.m_base, &named, &error) && platform::LookAtOpen(m_input, &now, &error) &&
-               named.m_kind == platform::FileKind::kRegular && named.m_device == m_opened.m_device &&
+        if (!m_item.m_folder->Look(m_item.m_base, &named, error)) {
+            *error = *error == ENOENT ? 0 : *error;
+            return false;
+        }
+        if (!platform::LookAtOpen(m_input, &now, error)) {
+            return false;
+        }
+        *error = 0;
+        return named.m_kind == platform::FileKind::kRegular && named.m_device == m_opened.m_device &&
                named.m_inode == m_opened.m_inode && now.m_size == m_opened.m_size &&
                now.m_modified == m_opened.m_modified && now.m_changed == m_opened.m_changed;
     }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <mutex>
 #include <pthread.h>
 #include <unistd.h>
@@ -12,7 +13,8 @@ namespace platform {
 
 struct InFlightSlot {
     std::mutex m_lock;
-    std::string m_path;  // empty: no temporary file in flight
+    int m_folder = -1;
+    std::string m_name;  // empty: no temporary file in flight
 };
 
 namespace {
@@ -49,8 +51,8 @@ extern "C" void* RemoveTemporariesOnSignal(void*)
     g_signalTaken.store(true);
     for (int slot = 0; slot < g_slotCount; ++slot) {
         g_slots[slot].m_lock.lock();  // kept: this slot creates nothing more
-        if (!g_slots[slot].m_path.empty()) {
-            unlink(g_slots[slot].m_path.c_str());
+        if (!g_slots[slot].m_name.empty()) {
+            unlinkat(g_slots[slot].m_folder, g_slots[slot].m_name.c_str(), 0);
         }
     }
     EndBy(signal);
@@ -92,17 +94,18 @@ CInFlight::~CInFlight()
     }
 }
 
-void CInFlight::Hold(const std::string& path)
+void CInFlight::Hold(int folder, const std::string& name)
 {
     if (m_slot != nullptr) {
-        m_slot->m_path = path;
+        m_slot->m_folder = folder;
+        m_slot->m_name = name;
     }
 }
 
 void CInFlight::Release()
 {
     if (m_slot != nullptr) {
-        m_slot->m_path.clear();
+        m_slot->m_name.clear();
     }
 }
 

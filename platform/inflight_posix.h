@@ -23,10 +23,11 @@ public:
     CInFlight(const CInFlight&) = delete;
     CInFlight& operator=(const CInFlight&) = delete;
 
-    // The file the cleanup removes for this slot: set just after the file
+    // The file the cleanup removes for this slot, `name` in the folder
+    // `folder` holds open (which outlives the hold): set just after the file
     // was created (so a file not ours is never named), cleared once it is
     // renamed or removed.
-    void Hold(const std::string& path);
+    void Hold(int folder, const std::string& name);
     void Release();
 
 private:

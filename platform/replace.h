@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 // program's host interface; glyphmill itself never uses it.
 
 namespace platform {
+
+class CFolder;  // platform/walk.h
 
 enum class FileKind { kRegular, kSymlink, kDirectory, kOther };  // kOther: FIFO, device, socket
 
@@ -83,6 +86,10 @@ public:
 
     // Creates the temporary file beside `target`; write the new text to Handle().
     bool Create(const std::string& target, int* error);
+    // The same for `name` in `folder`, reached through the folder held open
+    // (POSIX: its descriptor, so that the temporary file is made, renamed and
+    // removed in that very folder, whatever became of its path).
+    bool Create(std::shared_ptr<const CFolder> folder, const std::string& name, int* error);
     FileHandle Handle() const { return m_file; }
 
     // Gives the temporary file the original's owner and group (see
@@ -99,6 +106,7 @@ public:
 private:
     int m_slot;
     FileHandle m_file = kNoFile;
+    std::shared_ptr<const CFolder> m_folder;  // POSIX: what the names below are relative to
     std::string m_target;
     std::string m_temporary;
 };

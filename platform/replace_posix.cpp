@@ -12,6 +12,7 @@
 #include "platform/inflight_posix.h"
 #include "platform/replace.h"
 #include "platform/tempname.h"
+#include "platform/walk.h"
 
 namespace platform {
 
@@ -191,35 +192,28 @@ bool CopyTimes(int to, const struct stat& info, const ReplaceOptions& options, i
     return true;
 }
 
-bool SyncFolder(const std::string& path, int* error)
-{
-    const int folder = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0 || fsync(folder) != 0) {
-        *error = errno;
-        if (folder >= 0) {
-            close(folder);
-        }
-        return false;
-    }
-    close(folder);
-    return true;
-}
-
 }  // namespace
 
 bool CReplacement::Create(const std::string& target, int* error)
 {
-    m_target = target;
-    const std::string folder = FolderOf(target);
-    const std::string base = BaseOf(target);
+    FileFacts facts;
+    std::shared_ptr<const CFolder> folder = CFolder::Open(FolderOf(target), &facts, error);
+    return folder != nullptr && Create(std::move(folder), BaseOf(target), error);
+}
+
+bool CReplacement::Create(std::shared_ptr<const CFolder> folder, const std::string& name, int* error)
+{
+    m_folder = std::move(folder);
+    m_target = name;
+    const int at = static_cast<int>(m_folder->m_handle);
     // A name taken meanwhile is someone else's: another is tried, and the
     // file found there is never touched.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary = JoinPath(folder, TemporaryNameFor(base, NextUnique()));
+        const std::string temporary = TemporaryNameFor(name, NextUnique());
         CInFlight inFlight(m_slot);
-        m_file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        m_file = openat(at, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_file >= 0) {
-            inFlight.Hold(temporary);
+            inFlight.Hold(at, temporary);
             m_temporary = temporary;
             return true;
         }
@@ -272,7 +266,8 @@ bool CReplacement::Commit(FileHandle original, const ReplaceOptions& options, co
     }
     {
         CInFlight inFlight(m_slot);
-        if (rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        const int at = static_cast<int>(m_folder->m_handle);
+        if (renameat(at, m_temporary.c_str(), at, m_target.c_str()) != 0) {
             *step = "renaming over";
             *error = errno;
             return false;
@@ -282,8 +277,9 @@ bool CReplacement::Commit(FileHandle original, const ReplaceOptions& options, co
     m_temporary.clear();
     // The file is whole under its name; a failed flush of the folder leaves it
     // there, and says the rename may not outlive a crash.
-    if (options.m_sync && !SyncFolder(m_target, error)) {
+    if (options.m_sync && fsync(static_cast<int>(m_folder->m_handle)) != 0) {
         *step = "flushing the folder of";
+        *error = errno;
         return false;
     }
     return true;
@@ -298,7 +294,7 @@ void CReplacement::Discard()
     }
     if (!m_temporary.empty()) {
         CInFlight inFlight(m_slot);
-        unlink(m_temporary.c_str());
+        unlinkat(static_cast<int>(m_folder->m_handle), m_temporary.c_str(), 0);
         inFlight.Release();
         m_temporary.clear();
     }

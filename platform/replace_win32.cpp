@@ -11,6 +11,7 @@
 #include "platform/names_win32.h"
 #include "platform/replace.h"
 #include "platform/tempname.h"
+#include "platform/walk.h"
 
 namespace platform {
 
@@ -572,6 +573,12 @@ bool CReplacement::Create(const std::string& target, int* error)
         return true;
     }
     return ErrorFrom(ERROR_FILE_EXISTS, error);
+}
+
+// Windows reaches a folder by its path.
+bool CReplacement::Create(std::shared_ptr<const CFolder> folder, const std::string& name, int* error)
+{
+    return Create(folder->PathTo(name), error);
 }
 
 // ReplaceFileW gives the new file the original's identity: its ACL, owner,

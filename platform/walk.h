@@ -50,6 +50,8 @@ public:
     std::string PathTo(const std::string& name) const;
 
 private:
+    friend class CReplacement;  // makes its temporary file relative to m_handle
+
     CFolder(intptr_t handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
 
     intptr_t m_handle;  // the descriptor; unused on Windows

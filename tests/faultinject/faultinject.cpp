@@ -4,8 +4,9 @@
 //
 // GLYPHMILL_FAULTS holds comma-separated rules "call:kind:first[:every]":
 //   call   read | write | open | close | fsync | rename | fchown | fchmod |
-//          futimens | flistxattr | fgetxattr | fsetxattr (open counts openat
-//          too, rename renameat)
+//          futimens | flistxattr | fgetxattr | fsetxattr | pread | fstat |
+//          fstatat | opendir (open counts openat too, rename renameat,
+//          opendir fdopendir)
 //   kind   sigint | sigterm | sighup | eintr | short | nothing | eio | enospc |
 //          eperm | eexist | enotsup
 //   first  the 1-based number of the call (of that function) first hit
@@ -27,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,6 +50,10 @@ enum Call {
     kFlistxattr,
     kFgetxattr,
     kFsetxattr,
+    kPread,
+    kFstat,
+    kFstatat,
+    kOpendir,
     kCallCount
 };
 enum Kind { kNone, kSigint, kSigterm, kSighup, kEintr, kShort, kNothing, kEio, kEnospc, kEperm, kEexist, kEnotsup };
@@ -61,7 +67,8 @@ struct Rule {
 
 constexpr int kMaxRules = 16;
 const char* const kCallNames[kCallCount] = {"read",   "write",  "open",     "close",      "fsync",     "rename",
-                                            "fchown", "fchmod", "futimens", "flistxattr", "fgetxattr", "fsetxattr"};
+                                            "fchown", "fchmod", "futimens", "flistxattr", "fgetxattr", "fsetxattr",
+                                            "pread",  "fstat",  "fstatat",  "opendir"};
 
 Rule g_rules[kMaxRules];
 int g_ruleCount = -1;  // -1: GLYPHMILL_FAULTS not parsed yet
@@ -333,6 +340,55 @@ int fsetxattr(int fd, const char* name, const void* value, size_t size, int flag
 {
     static const auto real = Next<int (*)(int, const char*, const void*, size_t, int)>("fsetxattr");
     return FailOr(kFsetxattr, real, fd, name, value, size, flags);
+}
+
+// pread fails or moves fewer bytes as read does; a short count is retried.
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset)
+{
+    static const auto real = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    const Kind fault = NextFault(kPread);
+    if (fault == kNone || fault == kShort) {
+        return real(fd, buffer, fault == kShort ? ShortCount(count) : count, offset);
+    }
+    if (fault == kNothing) {
+        return 0;
+    }
+    errno = ErrorOf(fault);
+    return -1;
+}
+
+int fstat(int fd, struct stat* info) noexcept
+{
+    static const auto real = Next<int (*)(int, struct stat*)>("fstat");
+    return FailOr(kFstat, real, fd, info);
+}
+
+int fstatat(int folder, const char* path, struct stat* info, int flags) noexcept
+{
+    static const auto real = Next<int (*)(int, const char*, struct stat*, int)>("fstatat");
+    return FailOr(kFstatat, real, folder, path, info, flags);
+}
+
+DIR* opendir(const char* path)
+{
+    static const auto real = Next<DIR* (*)(const char*)>("opendir");
+    const Kind fault = NextFault(kOpendir);
+    if (PassesThrough(fault)) {
+        return real(path);
+    }
+    errno = ErrorOf(fault);
+    return nullptr;
+}
+
+DIR* fdopendir(int fd)
+{
+    static const auto real = Next<DIR* (*)(int)>("fdopendir");
+    const Kind fault = NextFault(kOpendir);
+    if (PassesThrough(fault)) {
+        return real(fd);
+    }
+    errno = ErrorOf(fault);
+    return nullptr;
 }
 
 void glyphmill_faults_set(const char* schedule)

@@ -127,7 +127,12 @@ struct StepCase {
     std::string arguments;
     int status;
     std::string err;
+    std::string text = kText;
 };
+
+// Already converted for 400 KB, so that the comparison reads the original at
+// offsets (pread) and the copy of that equal start reads it again.
+const std::string kEqualStart = Converted(kText) + Converted(kText) + "end\r\n";
 
 TEST(FilesFaultInjection, AStepThatFailsIsNamedWithItsError)
 {
@@ -139,14 +144,22 @@ TEST(FilesFaultInjection, AStepThatFailsIsNamedWithItsError)
         // Once "...: Success.".
         {"attribute list", "flistxattr:eio:1", "-u f.txt", 1,
          "glyphmill-files: error copying the extended attributes of 'f.txt': Input/output error.\n"},
+        {"read at an offset", "pread:eio:5:1", "-u f.txt", 1,
+         "glyphmill-files: error reading 'f.txt': Input/output error.\n", kEqualStart},
+        {"the open file looked at", "fstat:eio:2", "-u f.txt", 1,
+         "glyphmill-files: error reading 'f.txt': Input/output error.\n"},
+        // Once "it changed while being converted".
+        {"the name looked at again", "fstatat:eio:1", "-u f.txt", 1,
+         "glyphmill-files: error reading the attributes of 'f.txt': Input/output error.\n"},
+        {"a folder listed", "opendir:eio:1", "-r -u .", 1, "glyphmill-files: error reading '.': Input/output error.\n"},
     };
     for (const StepCase& c : kCases) {
         SCOPED_TRACE(c.name);
-        const FilesFaultRun run = RunFilesWithFaults(c.faults, kText, c.arguments);
+        const FilesFaultRun run = RunFilesWithFaults(c.faults, c.text, c.arguments);
         EXPECT_GT(run.injected, 0u) << "the shim did not act";
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, c.err);
-        EXPECT_TRUE(run.bytes == (c.status == 0 ? Converted(kText) : kText)) << "the file is not what it should be";
+        EXPECT_TRUE(run.bytes == (c.status == 0 ? Converted(c.text) : c.text)) << "the file is not what it should be";
         EXPECT_EQ(run.leftover, "");
     }
 }

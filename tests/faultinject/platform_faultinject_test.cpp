@@ -93,7 +93,7 @@ struct ReplaceCase {
 TEST(PlatformFaults, AReplacementFailingAtAnyStepLeavesTheOriginal)
 {
     const ReplaceCase kCases[] = {
-        {"open:eexist:1", {}, nullptr, 0},  // a name taken meanwhile: another is tried
+        {"open:eexist:2", {}, nullptr, 0},  // a name taken meanwhile (open 1: the folder): another is tried
         {"fchown:eio:1", {}, platform::kKeepingOwnerStep, EIO},
         {"fchown:eperm:1", {}, platform::kKeepingOwnerStep, EPERM},
         {"fchown:eperm:1", Options(false, true), nullptr, 0},
