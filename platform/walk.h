@@ -53,6 +53,9 @@ private:
     friend class CReplacement;  // makes its temporary file relative to m_handle
 
     CFolder(intptr_t handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
+    // The folder open as `handle` (-1: the open failed, with errno), looked
+    // at; closed again when it cannot be (POSIX).
+    static std::shared_ptr<const CFolder> Adopt(intptr_t handle, std::string path, FileFacts* facts, int* error);
 
     intptr_t m_handle;  // the descriptor; unused on Windows
     std::string m_path;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "platform/walk.h"
 
@@ -74,17 +75,21 @@ bool ReadFolder(int handle, std::vector<std::string>* names, int* error)
 
 std::shared_ptr<const CFolder> CFolder::Open(const std::string& path, FileFacts* facts, int* error)
 {
-    const int handle = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    return Adopt(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK), path, facts, error);
+}
+
+std::shared_ptr<const CFolder> CFolder::Adopt(intptr_t handle, std::string path, FileFacts* facts, int* error)
+{
     struct stat info {};
-    if (handle < 0 || fstat(handle, &info) != 0) {
+    if (handle < 0 || fstat(static_cast<int>(handle), &info) != 0) {
         *error = errno;
         if (handle >= 0) {
-            close(handle);
+            close(static_cast<int>(handle));
         }
         return nullptr;
     }
     FactsOf(info, facts);
-    return std::shared_ptr<const CFolder>(new CFolder(handle, path));
+    return std::shared_ptr<const CFolder>(new CFolder(handle, std::move(path)));
 }
 
 CFolder::~CFolder()
@@ -96,16 +101,7 @@ std::shared_ptr<const CFolder> CFolder::OpenChild(const std::string& name, FileF
 {
     const int handle =
         openat(static_cast<int>(m_handle), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    struct stat info {};
-    if (handle < 0 || fstat(handle, &info) != 0) {
-        *error = errno;
-        if (handle >= 0) {
-            close(handle);
-        }
-        return nullptr;
-    }
-    FactsOf(info, facts);
-    return std::shared_ptr<const CFolder>(new CFolder(handle, JoinPath(m_path, name)));
+    return Adopt(handle, JoinPath(m_path, name), facts, error);
 }
 
 bool CFolder::List(std::vector<std::string>* names, int* error) const
