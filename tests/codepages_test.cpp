@@ -42,6 +42,8 @@ const LocaleCase kLocaleCases[] = {
     {"C", nullptr, nullptr, {437, 1252}},
     {"C.UTF-8", nullptr, nullptr, {437, 1252}},
     {"POSIX", nullptr, nullptr, {437, 1252}},
+    {"X", nullptr, nullptr, {437, 1252}},       // one letter, not C: a locale Windows does not know
+    {".UTF-8", nullptr, nullptr, {437, 1252}},  // a character set alone
     {"xx_YY", nullptr, nullptr, {437, 1252}},
     {"de_XX", nullptr, nullptr, {437, 1252}},  // a territory Windows lacks: unknown
     {"sr_RS_with_a_name_far_too_long@latin", nullptr, nullptr, {437, 1252}},

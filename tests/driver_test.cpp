@@ -251,3 +251,38 @@ TEST(OutputBuffer, AppendFailsWhenTheFlushBeforeItFails)
 }
 
 }  // namespace
+
+// The message's account of a lost character: the character when its UTF-8 is
+// whole and valid, else the first byte, whichever way the sequence is wrong.
+TEST(DriverLoop, ALossIsNamedByItsCharacterOrItsByte)
+{
+    struct Case {
+        std::vector<unsigned char> bytes;
+        bool fromUtf8;
+        const char* named;
+    };
+    const Case kCases[] = {
+        {{0xE2, 0x86, 0x92}, true, "U+2192 has no exact counterpart in code page 437"},
+        {{0xC3, 0xA9}, true, "U+00E9 has no exact counterpart in code page 437"},
+        {{0xF0, 0x9F, 0x98, 0x80}, true, "U+1F600 has no exact counterpart in code page 437"},
+        {{0xE2, 0x86}, true, "invalid UTF-8 (byte 0xE2)"},              // cut short
+        {{0xC3, 0x41}, true, "invalid UTF-8 (byte 0xC3)"},              // no continuation
+        {{0xC0, 0x80}, true, "invalid UTF-8 (byte 0xC0)"},              // overlong lead
+        {{0xE0, 0x80, 0x80}, true, "invalid UTF-8 (byte 0xE0)"},        // overlong
+        {{0xED, 0xA0, 0x80}, true, "invalid UTF-8 (byte 0xED)"},        // a surrogate
+        {{0xF4, 0x90, 0x80, 0x80}, true, "invalid UTF-8 (byte 0xF4)"},  // past U+10FFFF
+        {{0xF5, 0x80, 0x80, 0x80}, true, "invalid UTF-8 (byte 0xF5)"},
+        {{0x80}, true, "invalid UTF-8 (byte 0x80)"},
+        {{0xC9}, false, "byte 0xC9 has no exact counterpart in code page 437"},
+    };
+    for (const Case& c : kCases) {
+        LossPlace place;
+        place.m_line = 3;
+        place.m_offset = 7;
+        place.m_page = 437;
+        place.m_fromUtf8 = c.fromUtf8;
+        place.m_length = static_cast<uint32_t>(c.bytes.size());
+        std::memcpy(place.m_bytes, c.bytes.data(), c.bytes.size());
+        EXPECT_EQ(LossText(place), std::string("line 3, byte offset 7: ") + c.named) << c.named;
+    }
+}

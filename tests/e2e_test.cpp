@@ -328,6 +328,12 @@ TEST(EndToEnd, CodePagesFromTheEnvironment)
          "Error converting '{in}': line 1, byte offset 3: invalid UTF-8 (byte 0xC3).\n", "fail"},
         {"C", "437:utf-8", "-a-", "x", 2, "keep",
          "Error: GLYPHMILL_UNMAPPED must be windows, replace or fail, not 'Fail'.\n", "Fail"},
+        // The locale's pair under a policy: its tables, or the text as it is where the pages are one.
+        {"ru_RU.UTF-8", nullptr, "-a", "\x80\xEF", 0, "\xC0\xFF", "", "replace"},
+        {"ru_RU.UTF-8", nullptr, "-a", "\xB0", 1, "",
+         "Error converting '{in}': line 1, byte offset 0: byte 0xB0 has no exact counterpart in code page 1251.\n",
+         "fail"},
+        {"ja_JP.UTF-8", nullptr, "-a", "\x82\xA0\xE9", 0, "\x82\xA0\xE9", "", "fail"},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(std::string(c.locale) + " " + (c.pages ? c.pages : "(unset)") + " " + c.option + " " +

@@ -7,12 +7,14 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
+#include "platform/walk.h"
 #include "tests/support/run_tool.h"
 
 namespace {
@@ -24,6 +26,21 @@ std::vector<std::string> Names(const std::string& folder)
     int error = 0;
     EXPECT_TRUE(platform::ListFolder(folder.c_str(), &names, &error)) << error;
     return names;
+}
+
+// The bytes of the file `path` names.
+std::string ReadWhole(const std::string& path)
+{
+    std::string bytes;
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    char buffer[256];
+    for (ssize_t got = 0; file >= 0 && (got = read(file, buffer, sizeof buffer)) > 0;) {
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    if (file >= 0) {
+        close(file);
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -126,4 +143,121 @@ TEST(ReplacePosix, TheNewFileKeepsTheModeTimesAndAttributes)
         std::cout << "this file system keeps no user attributes: their copy is not checked\n";
     }
     EXPECT_EQ(Names(dir.Path("")), std::vector<std::string>{"file"});
+}
+
+// The walk's calls relative to a folder: each kind of entry is told apart,
+// and each way in that is refused gives its own error (never a link followed,
+// never a FIFO waited on).
+TEST(ReplacePosix, AFolderTellsItsEntriesApartAndRefusesWhatItMustNotFollow)
+{
+    CScratchDir dir;
+    dir.Write("file", "x");
+    ASSERT_EQ(mkdir(dir.Path("sub").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("sub", dir.Path("link").c_str()), 0);
+    ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    platform::FileFacts facts;
+    int error = 0;
+    const std::shared_ptr<const platform::CFolder> folder = platform::CFolder::Open(dir.Path(""), &facts, &error);
+    ASSERT_NE(folder, nullptr) << error;
+    EXPECT_EQ(facts.m_kind, platform::FileKind::kDirectory);
+
+    const struct {
+        const char* name;
+        platform::FileKind kind;
+    } kKinds[] = {{"file", platform::FileKind::kRegular},
+                  {"sub", platform::FileKind::kDirectory},
+                  {"link", platform::FileKind::kSymlink},
+                  {"fifo", platform::FileKind::kOther}};
+    for (const auto& row : kKinds) {
+        ASSERT_TRUE(folder->Look(row.name, &facts, &error)) << row.name;
+        EXPECT_EQ(facts.m_kind, row.kind) << row.name;
+    }
+
+    struct Case {
+        const char* what;
+        bool (*refused)(const platform::CFolder& folder, const std::string& top, int* error);
+        int error;
+    };
+    const Case kCases[] = {
+        {"a missing folder",
+         [](const platform::CFolder&, const std::string& top, int* e) {
+             platform::FileFacts f;
+             return platform::CFolder::Open(top + "/missing", &f, e) == nullptr;
+         },
+         ENOENT},
+        {"a file as a folder",
+         [](const platform::CFolder&, const std::string& top, int* e) {
+             platform::FileFacts f;
+             return platform::CFolder::Open(top + "/file", &f, e) == nullptr;
+         },
+         ENOTDIR},
+        // Linux refuses a link opened as a folder without following it as no folder.
+        {"a link as a child folder",
+         [](const platform::CFolder& d, const std::string&, int* e) {
+             platform::FileFacts f;
+             return d.OpenChild("link", &f, e) == nullptr;
+         },
+         ENOTDIR},
+        {"a file as a child folder",
+         [](const platform::CFolder& d, const std::string&, int* e) {
+             platform::FileFacts f;
+             return d.OpenChild("file", &f, e) == nullptr;
+         },
+         ENOTDIR},
+        {"a missing entry looked at",
+         [](const platform::CFolder& d, const std::string&, int* e) {
+             platform::FileFacts f;
+             return !d.Look("missing", &f, e);
+         },
+         ENOENT},
+        {"a link opened as a file",
+         [](const platform::CFolder& d, const std::string&, int* e) {
+             return d.OpenFile("link", e) == platform::kNoFile;
+         },
+         ELOOP},
+        {"a file listed as a folder",
+         [](const platform::CFolder&, const std::string& top, int* e) {
+             std::vector<std::string> names;
+             return !platform::ListFolder((top + "/file").c_str(), &names, e);
+         },
+         ENOTDIR},
+        {"no open file looked at",
+         [](const platform::CFolder&, const std::string&, int* e) {
+             platform::FileFacts f;
+             return !platform::LookAtOpen(platform::kNoFile, &f, e);
+         },
+         EBADF},
+        {"no open file read",
+         [](const platform::CFolder&, const std::string&, int* e) {
+             unsigned char byte = 0;
+             return platform::ReadAt(platform::kNoFile, &byte, 1, 0, e) < 0;
+         },
+         EBADF},
+    };
+    for (const Case& c : kCases) {
+        error = 0;
+        EXPECT_TRUE(c.refused(*folder, dir.Path(""), &error)) << c.what;
+        EXPECT_EQ(error, c.error) << c.what;
+    }
+    // A FIFO opens at once (it is then told apart by the open file's facts).
+    const platform::FileHandle fifo = folder->OpenFile("fifo", &error);
+    ASSERT_NE(fifo, platform::kNoFile) << error;
+    ASSERT_TRUE(platform::LookAtOpen(fifo, &facts, &error));
+    EXPECT_EQ(facts.m_kind, platform::FileKind::kOther);
+    close(fifo);
+    EXPECT_FALSE(folder->MayWrite("missing"));
+    // The path for calls that take one reaches the entry through this folder.
+    EXPECT_EQ(ReadWhole(folder->PathTo("file")), "x");
+}
+
+TEST(ReplacePosix, AFolderAndANameAreJoinedByOneSlash)
+{
+    const struct {
+        const char* folder;
+        const char* name;
+        const char* joined;
+    } kCases[] = {{"a", "b", "a/b"}, {"a/", "b", "a/b"}, {"/", "b", "/b"}, {"a/b", "c.txt", "a/b/c.txt"}};
+    for (const auto& c : kCases) {
+        EXPECT_EQ(platform::JoinPath(c.folder, c.name), c.joined);
+    }
 }

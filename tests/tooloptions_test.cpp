@@ -8,6 +8,7 @@
 #include "convert/entities.h"
 #include "convert/lineends.h"
 #include "convert/uri.h"
+#include "platform/conversions.h"
 #include "platform/platform.h"
 #include "tests/support/argv.h"
 
@@ -129,4 +130,8 @@ TEST(CToolOptions, NoConversionWithoutAConversionOption)
     EXPECT_EQ(settings.m_conversion.m_recode, nullptr);
     EXPECT_EQ(settings.m_inputPath, nullptr);
     EXPECT_EQ(settings.m_outputPath, nullptr);
+    // A letter that names no conversion selects none and asks for no binary output.
+    Conversion none;
+    EXPECT_FALSE(conversions::Select('q', true, &none));
+    EXPECT_FALSE(conversions::NeedsBinaryOutput('q', true));
 }
