@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <langinfo.h>
+#include <locale.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -269,6 +273,18 @@ TEST(Files, OptionsAndOperands)
     }
 }
 
+// Whether the programs, run from here, can load `name`'s character set.
+bool LocaleLoads(const char* name)
+{
+    const locale_t locale = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
+    if (locale == static_cast<locale_t>(0)) {
+        return false;
+    }
+    const bool utf8 = std::strcmp(nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
+    freelocale(locale);
+    return utf8 || std::strcmp(name, "C") == 0;
+}
+
 // A name is shown escaped, but for the characters of valid UTF-8 where the
 // locale's character set is UTF-8: control bytes and invalid bytes stay
 // escaped. glyphmill's messages follow the same rule.
@@ -289,6 +305,11 @@ TEST(Files, NamesShownAsTheLocaleShowsThem)
     };
     for (const LocaleCase& c : kCases) {
         SCOPED_TRACE(c.locale);
+        if (!LocaleLoads(c.locale)) {
+            // Its data cannot be read here (qemu-s390x finds the host's, written for the other byte order).
+            std::cout << c.locale << " cannot be loaded here: its names are not checked\n";
+            continue;
+        }
         CScratchDir dir;
         MakeTree(dir);
         const std::string missing = "\"$(printf 'x\\303\\251')\"";
