@@ -16,25 +16,6 @@
 
 namespace platform {
 
-bool Probe(const char* path, bool follow, FileFacts* facts, int* error)
-{
-    struct stat info {};
-    if ((follow ? stat(path, &info) : lstat(path, &info)) != 0) {
-        *error = errno;
-        return false;
-    }
-    facts->m_kind = S_ISREG(info.st_mode)   ? FileKind::kRegular
-                    : S_ISLNK(info.st_mode) ? FileKind::kSymlink
-                    : S_ISDIR(info.st_mode) ? FileKind::kDirectory
-                                            : FileKind::kOther;
-    facts->m_device = static_cast<uint64_t>(info.st_dev);
-    facts->m_inode = static_cast<uint64_t>(info.st_ino);
-    facts->m_size = static_cast<uint64_t>(info.st_size);
-    facts->m_links = static_cast<uint64_t>(info.st_nlink);
-    facts->m_writable = access(path, W_OK) == 0;
-    return true;
-}
-
 bool ResolveLink(const char* path, std::string* target, int* error)
 {
     std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path, nullptr), &std::free);

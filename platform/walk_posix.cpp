@@ -110,6 +110,18 @@ bool CFolder::List(std::vector<std::string>* names, int* error) const
     return ReadFolder(openat(static_cast<int>(m_handle), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), names, error);
 }
 
+bool Probe(const char* path, bool follow, FileFacts* facts, int* error)
+{
+    struct stat info {};
+    if ((follow ? stat(path, &info) : lstat(path, &info)) != 0) {
+        *error = errno;
+        return false;
+    }
+    FactsOf(info, facts);
+    facts->m_writable = access(path, W_OK) == 0;
+    return true;
+}
+
 bool ListFolder(const char* path, std::vector<std::string>* names, int* error)
 {
     return ReadFolder(open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC), names, error);
