@@ -36,7 +36,9 @@ void StorePair(unsigned char* at, uint16_t pair)
 }  // namespace
 
 CByteMap::CByteMap(const unsigned char table[256], simd::Level level)
-    : m_pairs(kPairs), m_map(kernels::ForLevel(level).m_mapBytes)
+    : m_pairs(kPairs),
+      m_map(kernels::ForLevel(level).m_mapBytes),
+      m_mapUntilLoss(kernels::ForLevel(level).m_mapBytesUntilLoss)
 {
     assert(LowerHalfIsIdentity(table));
     std::memcpy(m_table.data(), table, m_table.size());
@@ -52,4 +54,9 @@ CByteMap::CByteMap(const unsigned char table[256], simd::Level level)
 void CByteMap::Apply(unsigned char* buffer, uint32_t length) const
 {
     m_map(m_table.data(), m_pairs.data(), buffer, length);
+}
+
+uint32_t CByteMap::ApplyUntilLoss(unsigned char* buffer, uint32_t length, uint64_t* lineFeeds) const
+{
+    return m_mapUntilLoss(m_table.data(), m_pairs.data(), buffer, length, lineFeeds);
 }

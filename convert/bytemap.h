@@ -22,8 +22,16 @@ public:
 
     void Apply(unsigned char* buffer, uint32_t length) const;
 
+    // Maps as Apply does, up to the first byte from 0x80 up that the table
+    // maps below 0x80: under a table that gives the default byte for every
+    // byte without an exact counterpart, the first loss. Returns how many
+    // bytes it mapped; that byte and those after it are left as they were.
+    // Adds the number of LFs among the bytes it mapped to `*lineFeeds`.
+    uint32_t ApplyUntilLoss(unsigned char* buffer, uint32_t length, uint64_t* lineFeeds) const;
+
 private:
     std::array<unsigned char, 256> m_table;
     std::vector<uint16_t> m_pairs;
     decltype(kernels::Table::m_mapBytes) m_map;
+    decltype(kernels::Table::m_mapBytesUntilLoss) m_mapUntilLoss;
 };

@@ -39,9 +39,18 @@ struct Table {
     ConvertFn m_decodeXml;
     ConvertFn m_uriEncode;
     ConvertFn m_uriDecode;
+    // The number of LFs in [text, text + length).
+    uint64_t (*m_countLineFeeds)(const unsigned char* text, uint32_t length);
     // Maps every byte in place through `table` (lower half the identity);
     // `pairs` maps two bytes at once, as they sit in memory.
     void (*m_mapBytes)(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length);
+    // The same, up to the first byte from 0x80 up that `table` maps below
+    // 0x80 (a loss, where the table gives the default byte for each byte
+    // without an exact counterpart): returns how many bytes it mapped, and
+    // leaves that byte and those after it as they were. It adds the number
+    // of LFs among the bytes it mapped to `*lineFeeds`.
+    uint32_t (*m_mapBytesUntilLoss)(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer,
+                                    uint32_t length, uint64_t* lineFeeds);
     // Applies the text-mode rules to [in, end), writing from `out` (out <= in:
     // the text may be translated in place). A CR LF pair becomes LF; the
     // first Ctrl-Z ends the text; a CR that is the last byte is left for the

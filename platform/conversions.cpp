@@ -114,9 +114,8 @@ Conversion Utf8Conversion(uint16_t page, bool toUtf8, codepages::Unmapped policy
     return conversion;
 }
 
-// The 8-bit pair under GLYPHMILL_UNMAPPED=fail: a converter that stops at a
-// loss, in place of the step in place (ASCII is the same in every page).
-// Under the other policies the step's table is the policy's.
+// The 8-bit pair under GLYPHMILL_UNMAPPED=fail: the step in place that stops
+// at a loss. Under the other policies the step's table is the policy's.
 Conversion PairConversion(const Row& row, bool on)
 {
     const codepages::Pair* pair = platform::tables::ChosenPair();
@@ -124,8 +123,7 @@ Conversion PairConversion(const Row& row, bool on)
         return on ? row.m_whenOn : row.m_whenOff;
     }
     Conversion conversion;
-    conversion.m_convert = on ? platform::tables::OemToAnsiUntilLoss() : platform::tables::AnsiToOemUntilLoss();
-    conversion.m_unchanged = HasNoHighByte;
+    conversion.m_recodeUntilLoss = on ? platform::tables::OemToAnsiUntilLoss : platform::tables::AnsiToOemUntilLoss;
     conversion.m_lossPage = on ? pair->m_ansi : pair->m_oem;
     return conversion;
 }

@@ -1,7 +1,6 @@
 #include "platform/tablecodepages.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,32 +16,6 @@ std::optional<codepages::Pair> g_chosenPair;
 codepages::Unmapped g_unmapped = codepages::Unmapped::kWindows;
 
 using Fill = bool (*)(codepages::Pair, unsigned char*, codepages::Unmapped);
-
-// Whether a byte from 0x80 up became one below it: the default byte is
-// ASCII and ASCII maps to itself, so every loss is such a byte (where a
-// high byte's exact counterpart were ASCII, the caller's closer look finds
-// no loss). 64 lanes at a time, a loop compilers turn into vector code.
-bool MayHaveLost(const unsigned char* text, const unsigned char* mapped, uint32_t length)
-{
-    constexpr size_t kLanes = 64;
-    unsigned char lost[kLanes] = {};
-    const unsigned char* in = text;
-    const unsigned char* out = mapped;
-    const unsigned char* const end = text + length;
-    for (; static_cast<size_t>(end - in) >= kLanes; in += kLanes, out += kLanes) {
-        for (size_t lane = 0; lane < kLanes; ++lane) {
-            lost[lane] = static_cast<unsigned char>(lost[lane] | (in[lane] & ~out[lane]));
-        }
-    }
-    unsigned char any = 0;
-    for (const unsigned char lane : lost) {
-        any = static_cast<unsigned char>(any | lane);
-    }
-    for (; in < end; ++in, ++out) {
-        any = static_cast<unsigned char>(any | (*in & ~*out));
-    }
-    return (any & 0x80) != 0;
-}
 
 // One direction of one pair, built on first use: a run converts one way
 // through one pair, and the byte map costs 128 KiB to build.
@@ -65,21 +38,14 @@ public:
         }
     }
 
-    // Maps `length` bytes of `text` into `output`, and returns how many come
-    // before the first without an exact counterpart: the first byte mapped to
-    // the default byte that was not that byte already. Only text that may
-    // hold one is looked at byte by byte.
-    uint32_t MapUntilLoss(const unsigned char* text, unsigned char* output, uint32_t length) const
+    // Up to the first byte without an exact counterpart, where the table
+    // was filled under GLYPHMILL_UNMAPPED=fail (CByteMap::ApplyUntilLoss).
+    uint32_t ApplyUntilLoss(unsigned char* buffer, uint32_t length, uint64_t* lineFeeds) const
     {
-        std::memcpy(output, text, length);
-        Apply(output, length);
-        if (MayHaveLost(text, output, length)) {
-            for (uint32_t at = 0; at < length; ++at) {
-                if (output[at] == codepages::kDefaultByte && text[at] != codepages::kDefaultByte) {
-                    return at;
-                }
-            }
+        if (m_map) {
+            return m_map->ApplyUntilLoss(buffer, length, lineFeeds);
         }
+        *lineFeeds += static_cast<uint64_t>(std::count(buffer, buffer + length, '\n'));
         return length;
     }
 
@@ -104,17 +70,6 @@ const CPairMap& MapOf(std::unique_ptr<CPairMap>& cached, codepages::Pair pair, F
 
 std::unique_ptr<CPairMap> g_oemToAnsi;
 std::unique_ptr<CPairMap> g_ansiToOem;
-
-// A converter whose context is the CPairMap of its direction.
-uint32_t ConvertUntilLoss(const void* context, const unsigned char** cursor, unsigned char* output, uint32_t* remaining,
-                          uint32_t capacity)
-{
-    const auto& map = *static_cast<const CPairMap*>(context);
-    const uint32_t length = map.MapUntilLoss(*cursor, output, std::min(*remaining, capacity));
-    *cursor += length;
-    *remaining -= length;
-    return length;
-}
 
 }  // namespace
 
@@ -155,14 +110,14 @@ void MapAnsiToOem(codepages::Pair pair, unsigned char* buffer, uint32_t length)
     MapOf(g_ansiToOem, pair, codepages::FillAnsiToOem).Apply(buffer, length);
 }
 
-Converter OemToAnsiUntilLoss()
+uint32_t OemToAnsiUntilLoss(unsigned char* buffer, uint32_t length, uint64_t* lineFeeds)
 {
-    return Converter(ConvertUntilLoss, &MapOf(g_oemToAnsi, *g_chosenPair, codepages::FillOemToAnsi));
+    return MapOf(g_oemToAnsi, *g_chosenPair, codepages::FillOemToAnsi).ApplyUntilLoss(buffer, length, lineFeeds);
 }
 
-Converter AnsiToOemUntilLoss()
+uint32_t AnsiToOemUntilLoss(unsigned char* buffer, uint32_t length, uint64_t* lineFeeds)
 {
-    return Converter(ConvertUntilLoss, &MapOf(g_ansiToOem, *g_chosenPair, codepages::FillAnsiToOem));
+    return MapOf(g_ansiToOem, *g_chosenPair, codepages::FillAnsiToOem).ApplyUntilLoss(buffer, length, lineFeeds);
 }
 
 const codepages::Pair* ChosenPair()

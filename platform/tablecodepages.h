@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "convert/codepages.h"
-#include "convert/convert.h"
 
 // The code-page conversions through the compiled-in tables, shared by every
 // host: POSIX hosts always use them, Windows when a pair was chosen in place
@@ -13,12 +12,13 @@ namespace platform::tables {
 void MapOemToAnsi(codepages::Pair pair, unsigned char* buffer, uint32_t length);
 void MapAnsiToOem(codepages::Pair pair, unsigned char* buffer, uint32_t length);
 
-// -a and -a- of the 8-bit pair under GLYPHMILL_UNMAPPED=fail: converters
-// that stop in front of the first byte without an exact counterpart in the
-// target page of the chosen pair (which must be chosen). Their context, the
-// pair's byte map, lasts until the pair or the policy changes.
-Converter OemToAnsiUntilLoss();
-Converter AnsiToOemUntilLoss();
+// -a and -a- of the 8-bit pair under GLYPHMILL_UNMAPPED=fail: in place, up
+// to the first byte without an exact counterpart in the target page of the
+// chosen pair (which must be chosen). They return how many bytes they
+// converted, and leave that byte and those after it as they were; they add
+// the number of LFs among the bytes they converted to `*lineFeeds`.
+uint32_t OemToAnsiUntilLoss(unsigned char* buffer, uint32_t length, uint64_t* lineFeeds);
+uint32_t AnsiToOemUntilLoss(unsigned char* buffer, uint32_t length, uint64_t* lineFeeds);
 
 // The pair UseCodePages chose, or null.
 const codepages::Pair* ChosenPair();

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert/simd.h"
+
 namespace {
 
 // How much of a run was converted: all of it, or up to a loss, or the
@@ -28,40 +30,15 @@ uint32_t ConvertRun(const Converter& convert, const unsigned char* text, uint32_
     return length - remaining;
 }
 
-// The LFs of `text`: 64 byte counters at a time, each added to at most
-// 255 times before they are summed, a loop compilers turn into vector
-// compares without intrinsics.
-uint64_t CountLineEnds(const unsigned char* text, uint32_t length)
-{
-    constexpr size_t kLanes = 64;
-    const unsigned char* at = text;
-    const unsigned char* const end = text + length;
-    uint64_t total = 0;
-    while (static_cast<size_t>(end - at) >= kLanes) {
-        const size_t blocks = std::min<size_t>(255, static_cast<size_t>(end - at) / kLanes);
-        unsigned char counts[kLanes] = {};
-        for (size_t block = 0; block < blocks; ++block, at += kLanes) {
-            for (size_t lane = 0; lane < kLanes; ++lane) {
-                counts[lane] = static_cast<unsigned char>(counts[lane] + (at[lane] == '\n'));
-            }
-        }
-        for (const unsigned char count : counts) {
-            total += count;
-        }
-    }
-    for (; at < end; ++at) {
-        total += *at == '\n';
-    }
-    return total;
-}
-
 // The line and the offset in it of the text converted so far: counted only
 // where a conversion may stop at a loss.
 class CLinePlace {
 public:
-    void Pass(const unsigned char* text, uint32_t length)
+    void Pass(const unsigned char* text, uint32_t length) { Pass(text, length, m_countLineFeeds(text, length)); }
+
+    // The same, where the LFs of `text` are counted already.
+    void Pass(const unsigned char* text, uint32_t length, uint64_t lines)
     {
-        const uint64_t lines = CountLineEnds(text, length);
         if (lines == 0) {
             m_place.m_offset += length;
             return;
@@ -77,6 +54,7 @@ public:
     LossPlace& Place() { return m_place; }
 
 private:
+    decltype(kernels::Table::m_countLineFeeds) m_countLineFeeds = kernels::Chosen().m_countLineFeeds;
     LossPlace m_place;
 };
 
@@ -107,10 +85,40 @@ bool NeedsConverting(const Conversion& conversion, const CTextReader& reader, co
 
 }  // namespace
 
+namespace {
+
+// Applies the character-set step to the first `length` bytes of the run, and
+// returns how many of them it recoded: fewer than `length` where it stopped
+// at a loss, having counted the LFs before it into `lineFeeds`.
+uint32_t Recode(const Conversion& conversion, unsigned char* text, uint32_t length, uint64_t* lineFeeds)
+{
+    if (conversion.m_recodeUntilLoss != nullptr) {
+        return conversion.m_recodeUntilLoss(text, length, lineFeeds);
+    }
+    if (conversion.m_recode != nullptr) {
+        conversion.m_recode(text, length);
+    }
+    return length;
+}
+
+// Appends `length` bytes of `text` to the output, through the converter where
+// one is needed, and returns how many it converted: all, or up to a loss, or
+// kWriteFailed.
+uint32_t Convert(const Conversion& conversion, const CTextReader& reader, const unsigned char* text, uint32_t length,
+                 COutputBuffer& output)
+{
+    if (NeedsConverting(conversion, reader, text, length)) {
+        return ConvertRun(conversion.m_convert, text, length, output);
+    }
+    return output.Append(text, length) ? length : kWriteFailed;
+}
+
+}  // namespace
+
 DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutputBuffer& output, LossPlace* place)
 {
     CLinePlace line;
-    const bool mayStop = conversion.m_lossPage != 0 && static_cast<bool>(conversion.m_convert);
+    const bool mayStop = conversion.m_lossPage != 0;
     for (;;) {
         if (reader.NeedsRead() && !output.Flush()) {
             return DriveResult::WriteFailed;
@@ -127,23 +135,15 @@ DriveResult ConvertText(const Conversion& conversion, CTextReader& reader, COutp
         const uint32_t kept = HeldBack(conversion, run, endsLine);
         reader.PutBack(kept);
         const uint32_t length = run.m_size - kept;
-        if (conversion.m_recode != nullptr) {
-            conversion.m_recode(run.m_data, length);
-        }
-        if (!NeedsConverting(conversion, reader, run.m_data, length)) {
-            if (!output.Append(run.m_data, length)) {
-                return DriveResult::WriteFailed;
-            }
-            if (mayStop) {
-                line.Pass(run.m_data, length);
-            }
-            continue;
-        }
-        const uint32_t converted = ConvertRun(conversion.m_convert, run.m_data, length, output);
+        uint64_t lineFeeds = 0;
+        const uint32_t recoded = Recode(conversion, run.m_data, length, &lineFeeds);
+        const uint32_t converted = Convert(conversion, reader, run.m_data, recoded, output);
         if (converted == kWriteFailed) {
             return DriveResult::WriteFailed;
         }
-        if (mayStop) {
+        if (mayStop && conversion.m_recodeUntilLoss != nullptr && converted == recoded) {
+            line.Pass(run.m_data, converted, lineFeeds);
+        } else if (mayStop) {
             line.Pass(run.m_data, converted);
         }
         if (converted < length) {

@@ -14,6 +14,13 @@ using HoldbackFn = uint32_t (*)(const unsigned char* piece, uint32_t length);
 // In-place character-set step applied to the text before it is converted.
 using RecodeFn = void (*)(unsigned char* buffer, uint32_t length);
 
+// The same, stopping in front of the first character without an exact
+// counterpart in the target page: returns how many bytes it recoded, and
+// leaves that byte and those after it as they were. It adds the number of
+// LFs among the bytes it recoded to `*lineFeeds`, which it counts as it goes
+// for less than a second pass over them costs.
+using RecodeUntilLossFn = uint32_t (*)(unsigned char* buffer, uint32_t length, uint64_t* lineFeeds);
+
 // Whether the converter would write `text` exactly as it is: such text is
 // handed to the output without the converter's copy.
 using UnchangedFn = bool (*)(const unsigned char* text, uint32_t length);
@@ -27,12 +34,15 @@ struct Conversion {
     // The converter only drops CR: a reader that drops every CR as it reads
     // (CTextReader::DropsEveryCR) leaves it nothing to do, and is skipped.
     bool m_dropCRWhileReading = false;
-    // Not 0: the converter stops in front of the first character that code
-    // page m_lossPage has no exact counterpart for (GLYPHMILL_UNMAPPED=fail),
-    // and consumes nothing more; the run stops there. m_lossFromUtf8: the
-    // text is UTF-8, whose invalid parts stop it too.
+    // Not 0: the character-set step or the converter stops in front of the
+    // first character that code page m_lossPage has no exact counterpart for
+    // (GLYPHMILL_UNMAPPED=fail), and consumes nothing more; the run stops
+    // there. m_lossFromUtf8: the text is UTF-8, whose invalid parts stop it
+    // too.
     uint16_t m_lossPage = 0;
     bool m_lossFromUtf8 = false;
+    // GLYPHMILL_UNMAPPED=fail's character-set step, in place of m_recode.
+    RecodeUntilLossFn m_recodeUntilLoss = nullptr;
 };
 
 // Where a conversion stopped at a loss: the line (from 1), the offset of the

@@ -5,6 +5,7 @@
 // block's edge and in the scalar tail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <random>
@@ -17,6 +18,7 @@
 #include "convert/entities.h"
 #include "convert/kernels/entity_tables.h"
 #include "convert/lineends.h"
+#include "convert/simd.h"
 #include "convert/textmode.h"
 #include "convert/uri.h"
 #include "convert/utf8.h"
@@ -74,12 +76,27 @@ TEST_P(BlockPaths, LineEndsConvertLikeTheReference)
     }
 }
 
+TEST_P(BlockPaths, LineFeedsAreCountedOneByOne)
+{
+    const auto count = kernels::ForLevel(GetParam()).m_countLineFeeds;
+    const auto counted = [count](const std::string& text) {
+        return count(reinterpret_cast<const unsigned char*>(text.data()), static_cast<uint32_t>(text.size()));
+    };
+    ForEveryLengthAndAlignment("\n\r", 2, [&counted](const std::string& text) {
+        ASSERT_EQ(counted(text), static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n')));
+    });
+    // More LFs in each lane than a byte counts.
+    const std::string lineFeeds(64 * 300 + 5, '\n');
+    EXPECT_EQ(counted(lineFeeds), lineFeeds.size());
+}
+
 TEST_P(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
 {
     unsigned char table[256];
     for (unsigned b = 0; b < 256; ++b) {
         table[b] = static_cast<unsigned char>(b < 0x80 ? b : 0xFF - (b - 0x80));
     }
+    table[0xA4] = table[0xFE] = '?';  // losses, where ApplyUntilLoss stops
     unsigned char given[256];
     std::memcpy(given, table, sizeof given);
     const CByteMap map(given, GetParam());
@@ -98,10 +115,26 @@ TEST_P(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
                 // Mostly ASCII, so that whole chunks are skipped as well.
                 b = static_cast<unsigned char>(random() % 8 == 0 ? random() % 256 : random() % 128);
             }
+            size_t loss = align;
+            while (loss < bytes.size() && !(bytes[loss] >= 0x80 && table[bytes[loss]] < 0x80)) {
+                ++loss;
+            }
+            const std::vector<unsigned char> original = bytes;
+            std::vector<unsigned char> untilLoss = bytes;
+            uint64_t lineFeeds = 1;
+            const uint32_t mapped =
+                map.ApplyUntilLoss(untilLoss.data() + align, static_cast<uint32_t>(length), &lineFeeds);
             std::vector<unsigned char> expected = bytes;
             mapOneByOne(expected, align);
             map.Apply(bytes.data() + align, static_cast<uint32_t>(length));
             ASSERT_EQ(bytes, expected) << "length " << length << " alignment " << align;
+            ASSERT_EQ(mapped, loss - align) << "length " << length << " alignment " << align;
+            const auto from = original.begin() + static_cast<ptrdiff_t>(align);
+            ASSERT_EQ(lineFeeds, 1 + static_cast<uint64_t>(std::count(from, from + mapped, '\n'))) << length;
+            // Mapped before the loss; the loss and what follows as they were.
+            std::vector<unsigned char> wanted(expected.begin(), expected.begin() + static_cast<ptrdiff_t>(loss));
+            wanted.insert(wanted.end(), original.begin() + static_cast<ptrdiff_t>(loss), original.end());
+            ASSERT_EQ(untilLoss, wanted) << "length " << length << " alignment " << align;
         }
     }
 }

@@ -187,17 +187,15 @@ void ExpectFailStopsWhereReplaceLoses(codepages::Pair pair, const unsigned char*
             expected += b >= 0x80 && table[b] == '?' ? "" : std::string(1, static_cast<char>(table[b]));
         }
         std::string converted;
-        const auto* cursor = reinterpret_cast<const unsigned char*>(bytes.data());
-        uint32_t remaining = static_cast<uint32_t>(bytes.size());
-        unsigned char chunk[LINE_BUF_SIZE];
-        while (remaining > 0) {
-            const uint32_t before = remaining;
-            converted.append(reinterpret_cast<char*>(chunk),
-                             conversion.m_convert(&cursor, chunk, &remaining, LINE_BUF_SIZE));
-            if (remaining == before) {
-                EXPECT_TRUE(*cursor >= 0x80 && table[*cursor] == '?') << "stopped at byte " << int(*cursor);
-                ++cursor;
-                --remaining;
+        std::vector<unsigned char> text(bytes.begin(), bytes.end());
+        for (size_t at = 0; at < text.size(); ++at) {
+            const auto left = static_cast<uint32_t>(text.size() - at);
+            uint64_t lineFeeds = 0;
+            const uint32_t recoded = conversion.m_recodeUntilLoss(text.data() + at, left, &lineFeeds);
+            converted.append(reinterpret_cast<char*>(text.data() + at), recoded);
+            at += recoded;
+            if (recoded < left) {
+                EXPECT_TRUE(text[at] >= 0x80 && table[text[at]] == '?') << "stopped at byte " << int(text[at]);
             }
         }
         EXPECT_EQ(converted, expected) << (on ? "-a" : "-a-");

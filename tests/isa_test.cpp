@@ -55,10 +55,10 @@ namespace {
 bool HasEveryKernel(const kernels::Table& t)
 {
     return t.m_toWindows && t.m_toMac && t.m_encodeHtml && t.m_decodeHtml && t.m_encodeXml && t.m_decodeXml &&
-           t.m_uriEncode && t.m_uriDecode && t.m_mapBytes && t.m_translateTextMode && t.m_translateTextModeDroppingCR &&
-           t.m_oemToUtf8 && t.m_utf8ToOem;
+           t.m_uriEncode && t.m_uriDecode && t.m_countLineFeeds && t.m_mapBytes && t.m_mapBytesUntilLoss &&
+           t.m_translateTextMode && t.m_translateTextModeDroppingCR && t.m_oemToUtf8 && t.m_utf8ToOem;
 }
-static_assert(sizeof(kernels::Table) == 13 * sizeof(ConvertFn), "HasEveryKernel does not check every kernel");
+static_assert(sizeof(kernels::Table) == 15 * sizeof(ConvertFn), "HasEveryKernel does not check every kernel");
 
 }  // namespace
 

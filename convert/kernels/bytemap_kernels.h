@@ -9,6 +9,7 @@
 
 #include "convert/bytescan.h"
 #include "convert/kernels/isa.h"
+#include "convert/kernels/lineends_kernels.h"
 
 namespace bytemapkernels {
 inline namespace GLYPHMILL_ISA_NS {
@@ -25,12 +26,24 @@ GLYPHMILL_INLINE uint64_t MapWord(const uint16_t* pairs, uint64_t word)
     return mapped;
 }
 
-// The set's fast path: FastPath<V>::MapHighBytes(table, at, end) maps whole
-// blocks from `at` on and returns where it stopped; none by default. A set
-// that does better has its specialisation below, compiled where the set is.
+// The top bit of each byte of a word. A byte from 0x80 up that became one
+// below it is a loss, under a table that gives the default byte for what has
+// no exact counterpart: an exact counterpart of a high byte is high, since
+// the lower half maps to itself.
+constexpr uint64_t kTopBits = 0x8080808080808080u;
+
+// The set's fast path: FastPath<V>::MapHighBytes<kUntilLoss>(table, at, end,
+// lineFeeds) maps whole blocks from `at` on and returns where it stopped;
+// with kUntilLoss, in front of a block with a loss, adding the LFs of the
+// blocks it mapped to `lineFeeds`. None by default. A set that does better
+// has its specialisation below, compiled where the set is.
 template <typename V>
 struct FastPath {
-    static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*) { return at; }
+    template <bool kUntilLoss>
+    static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*, uint64_t&)
+    {
+        return at;
+    }
 };
 
 #if defined(GLYPHMILL_SET_AVX512)
@@ -38,16 +51,29 @@ template <>
 struct FastPath<isa::Avx512> {
     // The upper half of the table in two registers; a chunk's
     // bytes from 0x80 up are looked up in both at once by their low seven bits.
-    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end)
+    template <bool kUntilLoss>
+    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end,
+                                       uint64_t& lineFeeds)
     {
         const __m512i first = _mm512_loadu_si512(table + 128);
         const __m512i second = _mm512_loadu_si512(table + 192);
+        const __m512i lf = _mm512_set1_epi8(static_cast<char>(bytescan::kLF));
+        const __m512i top = _mm512_set1_epi8(static_cast<char>(0x80));
+        uint64_t feeds = 0;  // not the caller's, which the stores may alias
         for (; end - at >= bytescan::kChunk; at += bytescan::kChunk) {
             const __m512i bytes = isa::Avx512::Load512(at);
             const __mmask64 high = _mm512_movepi8_mask(bytes);
             const __m512i mapped = _mm512_permutex2var_epi8(first, bytes, second);
+            if (kUntilLoss) {
+                // A byte from 0x80 up whose mapped byte is below 0x80.
+                if (_mm512_mask_testn_epi8_mask(high, mapped, top) != 0) {
+                    break;
+                }
+                feeds += static_cast<uint64_t>(__builtin_popcountll(_mm512_cmpeq_epi8_mask(bytes, lf)));
+            }
             isa::Avx512::Store512(at, _mm512_mask_mov_epi8(bytes, high, mapped));
         }
+        lineFeeds += feeds;
         return at;
     }
 };
@@ -59,46 +85,102 @@ struct FastPath<isa::Neon> {
     // The upper half is 128 entries: two 64-entry lookups
     // (vqtbl4q_u8), each 0 for an index beyond its entries; the lower half is
     // the identity, so those bytes are kept.
-    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end)
+    template <bool kUntilLoss>
+    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end,
+                                       uint64_t& lineFeeds)
     {
         const uint8x16x4_t first = vld1q_u8_x4(table + 128);
         const uint8x16x4_t second = vld1q_u8_x4(table + 192);
         const uint8x16_t top = vdupq_n_u8(0x80);
         const uint8x16_t sixtyFour = vdupq_n_u8(64);
+        const uint8x16_t lf = vdupq_n_u8(bytescan::kLF);
+        const uint8x16_t one = vdupq_n_u8(1);
+        uint64_t feeds = 0;  // not the caller's, which the stores may alias
         for (; end - at >= isa::Neon::kBlock; at += isa::Neon::kBlock) {
             const uint8x16_t bytes = isa::Neon::Load(at);
             // 0x80-0xFF to 0-127; 0-0x7F to 128-255, beyond both lookups.
             const uint8x16_t index = veorq_u8(bytes, top);
             const uint8x16_t mapped =
                 vorrq_u8(vqtbl4q_u8(first, index), vqtbl4q_u8(second, vsubq_u8(index, sixtyFour)));
+            if (kUntilLoss) {
+                // A byte below 0x80 looks up 0, and has its top bit clear.
+                if (vmaxvq_u8(vbicq_u8(bytes, mapped)) >= 0x80) {
+                    break;
+                }
+                feeds += vaddvq_u8(vandq_u8(vceqq_u8(bytes, lf), one));
+            }
             isa::Neon::Store(at, vbslq_u8(vcgeq_u8(bytes, top), mapped, bytes));
         }
+        lineFeeds += feeds;
         return at;
     }
 };
 #endif
 
-template <typename V>
-void MapBytes(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length)
+// Maps the words of a chunk in place and returns how many of its bytes it
+// mapped: all, or (kUntilLoss) those before the first word with a loss.
+template <bool kUntilLoss>
+GLYPHMILL_INLINE ptrdiff_t MapChunk(const uint16_t* pairs, unsigned char* at)
+{
+    for (ptrdiff_t i = 0; i < bytescan::kChunk; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, at + i, sizeof word);
+        const uint64_t mapped = MapWord(pairs, word);
+        if (kUntilLoss && (word & ~mapped & kTopBits) != 0) {
+            return i;
+        }
+        std::memcpy(at + i, &mapped, sizeof mapped);
+    }
+    return bytescan::kChunk;
+}
+
+// Maps [buffer, buffer + length) in place and returns where it stopped: at
+// the end, or (kUntilLoss) in front of the first byte from 0x80 up that the
+// table maps below 0x80, which is left as it was with all after it. With
+// kUntilLoss it adds the LFs of what it mapped to `lineFeeds`: those of the
+// blocks the fast path maps as it maps them, since the caller would have to
+// read them again, and then those of the rest.
+template <typename V, bool kUntilLoss>
+unsigned char* MapUntil(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length,
+                        uint64_t& lineFeeds)
 {
     unsigned char* at = buffer;
     unsigned char* const end = buffer + length;
-    at = FastPath<V>::MapHighBytes(table, at, end);
-    for (; end - at >= bytescan::kChunk; at += bytescan::kChunk) {
+    at = FastPath<V>::template MapHighBytes<kUntilLoss>(table, at, end, lineFeeds);
+    unsigned char* const uncounted = at;
+    while (end - at >= bytescan::kChunk) {
         // Plain ASCII, the most of most text, is only looked at.
-        if (V::High64(at) == 0) {
-            continue;
-        }
-        for (ptrdiff_t i = 0; i < bytescan::kChunk; i += 8) {
-            uint64_t word = 0;
-            std::memcpy(&word, at + i, sizeof word);
-            word = MapWord(pairs, word);
-            std::memcpy(at + i, &word, sizeof word);
+        const ptrdiff_t mapped = V::High64(at) == 0 ? bytescan::kChunk : MapChunk<kUntilLoss>(pairs, at);
+        at += mapped;
+        if (mapped < bytescan::kChunk) {
+            break;  // the byte loop below finds the loss
         }
     }
     for (; at < end; ++at) {
-        *at = table[*at];
+        const unsigned char mapped = table[*at];
+        if (kUntilLoss && *at >= 0x80 && mapped < 0x80) {
+            break;
+        }
+        *at = mapped;
     }
+    if (kUntilLoss) {
+        lineFeeds += lineendkernels::CountLineFeeds<V>(uncounted, static_cast<uint32_t>(at - uncounted));
+    }
+    return at;
+}
+
+template <typename V>
+void MapBytes(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length)
+{
+    uint64_t uncounted = 0;
+    MapUntil<V, false>(table, pairs, buffer, length, uncounted);
+}
+
+template <typename V>
+uint32_t MapBytesUntilLoss(const unsigned char* table, const uint16_t* pairs, unsigned char* buffer, uint32_t length,
+                           uint64_t* lineFeeds)
+{
+    return static_cast<uint32_t>(MapUntil<V, true>(table, pairs, buffer, length, *lineFeeds) - buffer);
 }
 
 }  // namespace GLYPHMILL_ISA_NS

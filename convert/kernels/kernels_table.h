@@ -24,6 +24,7 @@ constexpr Table MakeTable()
     Table table{};
     table.m_toWindows = lineendkernels::ToWindows<V>;
     table.m_toMac = lineendkernels::ToMac<V>;
+    table.m_countLineFeeds = lineendkernels::CountLineFeeds<V>;
     table.m_encodeHtml = entitykernels::EncodeEntities<V, entitykernels::kHtmlIndex>;
     table.m_decodeHtml = entitykernels::DecodeEntities<V, entitykernels::kHtmlIndex>;
     table.m_encodeXml = entitykernels::EncodeEntities<V, entitykernels::kXmlIndex>;
@@ -31,6 +32,7 @@ constexpr Table MakeTable()
     table.m_uriEncode = urikernels::Encode<V>;
     table.m_uriDecode = urikernels::Decode<V>;
     table.m_mapBytes = bytemapkernels::MapBytes<V>;
+    table.m_mapBytesUntilLoss = bytemapkernels::MapBytesUntilLoss<V>;
     table.m_translateTextMode = textmodekernels::Translate<V>;
     table.m_translateTextModeDroppingCR = textmodekernels::Translate<V, true>;
     table.m_oemToUtf8 = utf8kernels::ToUtf8<V>;
