@@ -32,19 +32,92 @@ GLYPHMILL_INLINE uint64_t MapWord(const uint16_t* pairs, uint64_t word)
 // the lower half maps to itself.
 constexpr uint64_t kTopBits = 0x8080808080808080u;
 
-// The set's fast path: FastPath<V>::MapHighBytes<kUntilLoss>(table, at, end,
-// lineFeeds) maps whole blocks from `at` on and returns where it stopped;
+// The set's fast path: FastPath<V>::MapHighBytes<kUntilLoss>(table, pairs, at,
+// end, lineFeeds) maps whole blocks from `at` on and returns where it stopped;
 // with kUntilLoss, in front of a block with a loss, adding the LFs of the
 // blocks it mapped to `lineFeeds`. None by default. A set that does better
 // has its specialisation below, compiled where the set is.
 template <typename V>
 struct FastPath {
     template <bool kUntilLoss>
-    static unsigned char* MapHighBytes(const unsigned char*, unsigned char* at, const unsigned char*, uint64_t&)
+    static unsigned char* MapHighBytes(const unsigned char*, const uint16_t*, unsigned char* at, const unsigned char*,
+                                       uint64_t&)
     {
         return at;
     }
 };
+
+// Maps the words of a chunk in place and returns how many of its bytes it
+// mapped: all, or (kUntilLoss) those before the first word with a loss.
+template <bool kUntilLoss>
+GLYPHMILL_INLINE ptrdiff_t MapChunk(const uint16_t* pairs, unsigned char* at)
+{
+    for (ptrdiff_t i = 0; i < bytescan::kChunk; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, at + i, sizeof word);
+        const uint64_t mapped = MapWord(pairs, word);
+        if (kUntilLoss && (word & ~mapped & kTopBits) != 0) {
+            return i;
+        }
+        std::memcpy(at + i, &mapped, sizeof mapped);
+    }
+    return bytescan::kChunk;
+}
+
+#if defined(GLYPHMILL_SET_AVX2)
+template <>
+struct FastPath<isa::Avx2> {
+    // Until a loss: each chunk is looked at for one first, by its bytes'
+    // nibbles (a byte from 0x80 up is lost where the bit of its high nibble
+    // is set in the entry of its low nibble), so that the pair lookups need
+    // no test of their own, and its LFs are counted from the same loads.
+    // Otherwise the generic loop does it all.
+    template <bool kUntilLoss>
+    static unsigned char* MapHighBytes(const unsigned char* table, const uint16_t* pairs, unsigned char* at,
+                                       const unsigned char* end, uint64_t& lineFeeds)
+    {
+        if (!kUntilLoss) {
+            return at;
+        }
+        unsigned char lostByLow[16] = {};
+        unsigned char bitOfHigh[16] = {};
+        for (unsigned high = 8; high < 16; ++high) {
+            bitOfHigh[high] = static_cast<unsigned char>(1u << (high - 8));
+            for (unsigned low = 0; low < 16; ++low) {
+                if (table[high << 4 | low] < 0x80) {
+                    lostByLow[low] = static_cast<unsigned char>(lostByLow[low] | bitOfHigh[high]);
+                }
+            }
+        }
+        const __m256i lostBits = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<__m128i*>(lostByLow)));
+        const __m256i highBits = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<__m128i*>(bitOfHigh)));
+        const __m256i nibble = _mm256_set1_epi8(0x0F);
+        const __m256i lf = _mm256_set1_epi8(static_cast<char>(bytescan::kLF));
+        const auto lost = [&](__m256i bytes) {
+            const __m256i low = _mm256_shuffle_epi8(lostBits, _mm256_and_si256(bytes, nibble));
+            const __m256i high = _mm256_shuffle_epi8(highBits, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble));
+            return _mm256_and_si256(low, high);
+        };
+        uint64_t feeds = 0;  // not the caller's, which the stores may alias
+        for (; end - at >= bytescan::kChunk; at += bytescan::kChunk) {
+            const __m256i first = isa::Avx2::Load256(at);
+            const __m256i second = isa::Avx2::Load256(at + 32);
+            if (isa::Avx2::Bits256(_mm256_or_si256(first, second)) != 0) {
+                const __m256i lostHere = _mm256_or_si256(lost(first), lost(second));
+                if (!_mm256_testz_si256(lostHere, lostHere)) {
+                    break;
+                }
+                MapChunk<false>(pairs, at);
+            }
+            const uint64_t feedsHere = isa::Avx2::Bits256(_mm256_cmpeq_epi8(first, lf)) |
+                                       isa::Avx2::Bits256(_mm256_cmpeq_epi8(second, lf)) << 32;
+            feeds += static_cast<uint64_t>(__builtin_popcountll(feedsHere));
+        }
+        lineFeeds += feeds;
+        return at;
+    }
+};
+#endif
 
 #if defined(GLYPHMILL_SET_AVX512)
 template <>
@@ -52,8 +125,8 @@ struct FastPath<isa::Avx512> {
     // The upper half of the table in two registers; a chunk's
     // bytes from 0x80 up are looked up in both at once by their low seven bits.
     template <bool kUntilLoss>
-    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end,
-                                       uint64_t& lineFeeds)
+    static unsigned char* MapHighBytes(const unsigned char* table, const uint16_t*, unsigned char* at,
+                                       const unsigned char* end, uint64_t& lineFeeds)
     {
         const __m512i first = _mm512_loadu_si512(table + 128);
         const __m512i second = _mm512_loadu_si512(table + 192);
@@ -86,8 +159,8 @@ struct FastPath<isa::Neon> {
     // (vqtbl4q_u8), each 0 for an index beyond its entries; the lower half is
     // the identity, so those bytes are kept.
     template <bool kUntilLoss>
-    static unsigned char* MapHighBytes(const unsigned char* table, unsigned char* at, const unsigned char* end,
-                                       uint64_t& lineFeeds)
+    static unsigned char* MapHighBytes(const unsigned char* table, const uint16_t*, unsigned char* at,
+                                       const unsigned char* end, uint64_t& lineFeeds)
     {
         const uint8x16x4_t first = vld1q_u8_x4(table + 128);
         const uint8x16x4_t second = vld1q_u8_x4(table + 192);
@@ -117,23 +190,6 @@ struct FastPath<isa::Neon> {
 };
 #endif
 
-// Maps the words of a chunk in place and returns how many of its bytes it
-// mapped: all, or (kUntilLoss) those before the first word with a loss.
-template <bool kUntilLoss>
-GLYPHMILL_INLINE ptrdiff_t MapChunk(const uint16_t* pairs, unsigned char* at)
-{
-    for (ptrdiff_t i = 0; i < bytescan::kChunk; i += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, at + i, sizeof word);
-        const uint64_t mapped = MapWord(pairs, word);
-        if (kUntilLoss && (word & ~mapped & kTopBits) != 0) {
-            return i;
-        }
-        std::memcpy(at + i, &mapped, sizeof mapped);
-    }
-    return bytescan::kChunk;
-}
-
 // Maps [buffer, buffer + length) in place and returns where it stopped: at
 // the end, or (kUntilLoss) in front of the first byte from 0x80 up that the
 // table maps below 0x80, which is left as it was with all after it. With
@@ -146,7 +202,7 @@ unsigned char* MapUntil(const unsigned char* table, const uint16_t* pairs, unsig
 {
     unsigned char* at = buffer;
     unsigned char* const end = buffer + length;
-    at = FastPath<V>::template MapHighBytes<kUntilLoss>(table, at, end, lineFeeds);
+    at = FastPath<V>::template MapHighBytes<kUntilLoss>(table, pairs, at, end, lineFeeds);
     unsigned char* const uncounted = at;
     while (end - at >= bytescan::kChunk) {
         // Plain ASCII, the most of most text, is only looked at.
