@@ -399,6 +399,36 @@ uint32_t ToUtf8(const void* context, const unsigned char** cursor, unsigned char
     return steploop::ChunksThenSteps(cursor, output, remaining, capacity, chunks, steps);
 }
 
+// The steps of the chunk at `in`: its ASCII runs copied, a step at each
+// byte from 0x80 up; a step reads at most three bytes past the chunk.
+// Returns false where a step stopped (kStopAtLoss); steps that do not stop
+// set `wroteDefault` where they wrote the default byte.
+template <typename V, bool kStopAtLoss>
+GLYPHMILL_INLINE bool ChunkSteps(const Page& page, const unsigned char*& in, unsigned char*& out, bool& wroteDefault)
+{
+    using bytescan::kChunk;
+    const unsigned char* const chunk = in;
+    uint64_t high = V::High64(chunk);
+    while (high != 0) {
+        const unsigned char* const next = chunk + bytescan::LowestBit64(high);
+        V::CopyRun(out, in, next - in);
+        out += next - in;
+        in = next;
+        if (!DecodeStep<kStopAtLoss>(page, in, chunk + 2 * kChunk, out)) {
+            return false;
+        }
+        wroteDefault |= out[-1] == codepages::tables::kDefaultByte;
+        const ptrdiff_t done = in - chunk;
+        high = done >= kChunk ? 0 : high & (~uint64_t{0} << done);
+    }
+    if (in < chunk + kChunk) {
+        V::CopyRun(out, in, chunk + kChunk - in);
+        out += chunk + kChunk - in;
+        in = chunk + kChunk;
+    }
+    return true;
+}
+
 // UTF-8 to the page's bytes. A step consumes at least as many bytes as it
 // writes, so the output never outgrows the input.
 template <typename V, bool kStopAtLoss>
@@ -412,28 +442,25 @@ uint32_t FromUtf8Until(const Page& page, const unsigned char** cursor, unsigned 
     unsigned char* const limit = bytescan::OutputLimit(output, capacity);
     // Whole chunks while a chunk and its run copies fit: a step reads at most
     // three bytes past the chunk, so the steps are told the input ends a
-    // chunk after it, a bound that spares them a test.
+    // chunk after it, a bound that spares them a test. Where the conversion
+    // stops at a loss, a chunk is first converted by the steps that do not
+    // stop, whose loads no test waits on, and only a chunk where they wrote
+    // the default byte again by the steps that stop.
     while (end - in >= 2 * kChunk && limit - out >= 3 * kChunk) {
         if (FastPath<V>::template FromUtf8Chunk<kStopAtLoss>(in, out, page)) {
             continue;
         }
         const unsigned char* const chunk = in;
-        uint64_t high = V::High64(chunk);
-        while (high != 0) {
-            const unsigned char* const next = chunk + bytescan::LowestBit64(high);
-            V::CopyRun(out, in, next - in);
-            out += next - in;
-            in = next;
-            if (!DecodeStep<kStopAtLoss>(page, in, chunk + 2 * kChunk, out)) {
-                return bytescan::Finish(cursor, remaining, in, output, out);
-            }
-            const ptrdiff_t done = in - chunk;
-            high = done >= kChunk ? 0 : high & (~uint64_t{0} << done);
+        unsigned char* const written = out;
+        bool wroteDefault = false;
+        ChunkSteps<V, false>(page, in, out, wroteDefault);
+        if (!kStopAtLoss || !wroteDefault) {
+            continue;
         }
-        if (in < chunk + kChunk) {
-            V::CopyRun(out, in, chunk + kChunk - in);
-            out += chunk + kChunk - in;
-            in = chunk + kChunk;
+        in = chunk;
+        out = written;
+        if (!ChunkSteps<V, true>(page, in, out, wroteDefault)) {
+            return bytescan::Finish(cursor, remaining, in, output, out);
         }
     }
     while (in < end && out < limit) {
