@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -107,8 +108,11 @@ TEST_P(BlockPaths, ByteMapMapsEveryByteLikeTheTable)
             bytes[i] = table[bytes[i]];
         }
     };
+    std::vector<size_t> lengths(2 * kLongest + 1);
+    std::iota(lengths.begin(), lengths.end(), 0);
+    lengths.insert(lengths.end(), {255, 256, 257, 300, 511, 1024, 4099});  // blocks of several chunks
     std::mt19937 random(5);
-    for (size_t length = 0; length <= 2 * kLongest; ++length) {
+    for (const size_t length : lengths) {
         for (size_t align = 0; align < kAlignments; ++align) {
             std::vector<unsigned char> bytes(align + length);
             for (unsigned char& b : bytes) {

@@ -130,21 +130,47 @@ struct FastPath<isa::Avx512> {
     {
         const __m512i first = _mm512_loadu_si512(table + 128);
         const __m512i second = _mm512_loadu_si512(table + 192);
-        const __m512i lf = _mm512_set1_epi8(static_cast<char>(bytescan::kLF));
-        const __m512i top = _mm512_set1_epi8(static_cast<char>(0x80));
-        uint64_t feeds = 0;  // not the caller's, which the stores may alias
+        if (kUntilLoss) {
+            at = MapBlocksUntilLoss<4>(first, second, at, end, lineFeeds);
+            return MapBlocksUntilLoss<1>(first, second, at, end, lineFeeds);
+        }
         for (; end - at >= bytescan::kChunk; at += bytescan::kChunk) {
             const __m512i bytes = isa::Avx512::Load512(at);
             const __mmask64 high = _mm512_movepi8_mask(bytes);
-            const __m512i mapped = _mm512_permutex2var_epi8(first, bytes, second);
-            if (kUntilLoss) {
-                // A byte from 0x80 up whose mapped byte is below 0x80.
-                if (_mm512_mask_testn_epi8_mask(high, mapped, top) != 0) {
-                    break;
-                }
-                feeds += static_cast<uint64_t>(__builtin_popcountll(_mm512_cmpeq_epi8_mask(bytes, lf)));
+            isa::Avx512::Store512(at, _mm512_mask2_permutex2var_epi8(first, bytes, high, second));
+        }
+        return at;
+    }
+
+    // kChunks chunks at a time are mapped, tested for a byte from 0x80 up
+    // whose mapped byte is below 0x80 and their LFs counted before any is
+    // stored: one branch for them all. Stops in front of those with a loss.
+    template <size_t kChunks>
+    static unsigned char* MapBlocksUntilLoss(__m512i first, __m512i second, unsigned char* at, const unsigned char* end,
+                                             uint64_t& lineFeeds)
+    {
+        const __m512i lf = _mm512_set1_epi8(static_cast<char>(bytescan::kLF));
+        const __m512i top = _mm512_set1_epi8(static_cast<char>(0x80));
+        uint64_t feeds = 0;  // not the caller's, which the stores may alias
+        constexpr ptrdiff_t kBlock = static_cast<ptrdiff_t>(kChunks) * bytescan::kChunk;
+        for (; end - at >= kBlock; at += kBlock) {
+            __m512i mapped[kChunks];
+            __mmask64 lost = 0;
+            uint64_t feedsHere = 0;
+            for (size_t i = 0; i < kChunks; ++i) {
+                const __m512i bytes = isa::Avx512::Load512(at + static_cast<ptrdiff_t>(i) * bytescan::kChunk);
+                const __mmask64 high = _mm512_movepi8_mask(bytes);
+                mapped[i] = _mm512_mask2_permutex2var_epi8(first, bytes, high, second);
+                lost |= _mm512_mask_testn_epi8_mask(high, mapped[i], top);
+                feedsHere += static_cast<uint64_t>(__builtin_popcountll(_mm512_cmpeq_epi8_mask(bytes, lf)));
             }
-            isa::Avx512::Store512(at, _mm512_mask_mov_epi8(bytes, high, mapped));
+            if (lost != 0) {
+                break;
+            }
+            feeds += feedsHere;
+            for (size_t i = 0; i < kChunks; ++i) {
+                isa::Avx512::Store512(at + static_cast<ptrdiff_t>(i) * bytescan::kChunk, mapped[i]);
+            }
         }
         lineFeeds += feeds;
         return at;
