@@ -183,32 +183,54 @@ template <>
 struct FastPath<isa::Neon> {
     // The upper half is 128 entries: two 64-entry lookups
     // (vqtbl4q_u8), each 0 for an index beyond its entries; the lower half is
-    // the identity, so those bytes are kept.
+    // the identity, so those bytes are kept. Until a loss, four blocks at a
+    // time, so that the test and the count reduce across lanes once for them.
     template <bool kUntilLoss>
     static unsigned char* MapHighBytes(const unsigned char* table, const uint16_t*, unsigned char* at,
                                        const unsigned char* end, uint64_t& lineFeeds)
     {
         const uint8x16x4_t first = vld1q_u8_x4(table + 128);
         const uint8x16x4_t second = vld1q_u8_x4(table + 192);
+        if (kUntilLoss) {
+            at = MapBlocks<4>(first, second, at, end, lineFeeds);
+        }
+        return MapBlocks<1, kUntilLoss>(first, second, at, end, lineFeeds);
+    }
+
+    template <size_t kBlocks, bool kUntilLoss = true>
+    static unsigned char* MapBlocks(const uint8x16x4_t& first, const uint8x16x4_t& second, unsigned char* at,
+                                    const unsigned char* end, uint64_t& lineFeeds)
+    {
         const uint8x16_t top = vdupq_n_u8(0x80);
         const uint8x16_t sixtyFour = vdupq_n_u8(64);
         const uint8x16_t lf = vdupq_n_u8(bytescan::kLF);
         const uint8x16_t one = vdupq_n_u8(1);
+        constexpr ptrdiff_t kStride = static_cast<ptrdiff_t>(kBlocks) * isa::Neon::kBlock;
         uint64_t feeds = 0;  // not the caller's, which the stores may alias
-        for (; end - at >= isa::Neon::kBlock; at += isa::Neon::kBlock) {
-            const uint8x16_t bytes = isa::Neon::Load(at);
-            // 0x80-0xFF to 0-127; 0-0x7F to 128-255, beyond both lookups.
-            const uint8x16_t index = veorq_u8(bytes, top);
-            const uint8x16_t mapped =
-                vorrq_u8(vqtbl4q_u8(first, index), vqtbl4q_u8(second, vsubq_u8(index, sixtyFour)));
-            if (kUntilLoss) {
+        for (; end - at >= kStride; at += kStride) {
+            uint8x16_t mapped[kBlocks];
+            uint8x16_t lost = vdupq_n_u8(0);
+            uint8x16_t feedsHere = vdupq_n_u8(0);
+            for (size_t i = 0; i < kBlocks; ++i) {
+                const uint8x16_t bytes = isa::Neon::Load(at + static_cast<ptrdiff_t>(i) * isa::Neon::kBlock);
+                // 0x80-0xFF to 0-127; 0-0x7F to 128-255, beyond both lookups.
+                const uint8x16_t index = veorq_u8(bytes, top);
+                const uint8x16_t looked =
+                    vorrq_u8(vqtbl4q_u8(first, index), vqtbl4q_u8(second, vsubq_u8(index, sixtyFour)));
+                mapped[i] = vbslq_u8(vcgeq_u8(bytes, top), looked, bytes);
                 // A byte below 0x80 looks up 0, and has its top bit clear.
-                if (vmaxvq_u8(vbicq_u8(bytes, mapped)) >= 0x80) {
+                lost = vorrq_u8(lost, vbicq_u8(bytes, looked));
+                feedsHere = vaddq_u8(feedsHere, vandq_u8(vceqq_u8(bytes, lf), one));
+            }
+            if (kUntilLoss) {
+                if (vmaxvq_u8(lost) >= 0x80) {
                     break;
                 }
-                feeds += vaddvq_u8(vandq_u8(vceqq_u8(bytes, lf), one));
+                feeds += vaddlvq_u8(feedsHere);
             }
-            isa::Neon::Store(at, vbslq_u8(vcgeq_u8(bytes, top), mapped, bytes));
+            for (size_t i = 0; i < kBlocks; ++i) {
+                isa::Neon::Store(at + static_cast<ptrdiff_t>(i) * isa::Neon::kBlock, mapped[i]);
+            }
         }
         lineFeeds += feeds;
         return at;
