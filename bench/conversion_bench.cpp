@@ -4,34 +4,15 @@
 // measured as a run pays it; -u is the control.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "bench_text.h"
 #include "platform/conversions.h"
 #include "platform/platform.h"
+#include "repeat_source.h"
 #include "stream/driver.h"
 
 namespace {
-
-class CMemoryText : public CByteSource {
-public:
-    explicit CMemoryText(const std::string& text) : m_text(text) {}
-
-    long Read(unsigned char* buffer, size_t size) override
-    {
-        const size_t count = std::min(size, m_text.size() - m_offset);
-        std::memcpy(buffer, m_text.data() + m_offset, count);
-        m_offset += count;
-        return static_cast<long>(count);
-    }
-    int LastError() const override { return 0; }
-
-private:
-    const std::string& m_text;
-    size_t m_offset = 0;
-};
 
 class CDiscard : public CByteSink {
 public:
@@ -50,8 +31,9 @@ void RunConversion(benchmark::State& state, codepages::Pair pair, codepages::Unm
         return;
     }
     CDiscard sink;
+    CRepeatSource source(text);
     for (auto _ : state) {
-        CMemoryText source(text);
+        source.Rewind();
         CTextReader reader(source);
         COutputBuffer output(sink);
         if (ConvertText(conversion, reader, output) != DriveResult::Done) {

@@ -1,33 +1,12 @@
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "bench_text.h"
+#include "repeat_source.h"
 #include "stream/textreader.h"
 
 namespace {
-
-// Hands out the same text again and again, in reads of the size asked.
-class CRepeatSource : public CByteSource {
-public:
-    explicit CRepeatSource(const std::string& text) : m_text(text) {}
-
-    long Read(unsigned char* buffer, size_t size) override
-    {
-        const size_t count = std::min(size, m_text.size() - m_offset);
-        std::memcpy(buffer, m_text.data() + m_offset, count);
-        m_offset += count;
-        return static_cast<long>(count);
-    }
-    int LastError() const override { return 0; }
-    void Rewind() { m_offset = 0; }
-
-private:
-    const std::string& m_text;
-    size_t m_offset = 0;
-};
 
 // Runs of whole lines, as the driver takes them.
 void RunReader(benchmark::State& state, const std::string& text)
