@@ -83,10 +83,6 @@ bool NeedsConverting(const Conversion& conversion, const CTextReader& reader, co
            (conversion.m_unchanged == nullptr || !conversion.m_unchanged(text, length));
 }
 
-}  // namespace
-
-namespace {
-
 // Applies the character-set step to the first `length` bytes of the run, and
 // returns how many of them it recoded: fewer than `length` where it stopped
 // at a loss, having counted the LFs before it into `lineFeeds`.
